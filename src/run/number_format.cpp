@@ -1,0 +1,116 @@
+#include "run/number_format.h"
+
+#include <cfenv>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace dorvu {
+
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "long double must be the 80-bit extended format");
+
+namespace {
+
+char decimalSeparator = '.';
+
+constexpr int SignificantDigits = 15;
+
+// The first 16 significant digits of the exact decimal expansion of a
+// positive finite value, truncated, and the decimal exponent of the first.
+struct LeadingDigits {
+  char digits[SignificantDigits + 1];
+  int exponent;
+};
+
+LeadingDigits TruncatedDigits(long double magnitude) {
+  // The C library rounds its conversions in the current rounding mode, so
+  // rounding toward zero yields the exact expansion cut after 16 digits.
+  const int previousMode = std::fegetround();
+  std::fesetround(FE_TOWARDZERO);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*Le", SignificantDigits, magnitude);
+  std::fesetround(previousMode);
+
+  LeadingDigits result{};
+  result.digits[0] = buffer[0];
+  std::memcpy(result.digits + 1, buffer + 2, SignificantDigits);  // skip the point
+  result.exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+  return result;
+}
+
+std::string FormatMagnitude(long double magnitude) {
+  LeadingDigits lead = TruncatedDigits(magnitude);
+  std::string digits(lead.digits, SignificantDigits);
+  int exponent = lead.exponent;
+  if (lead.digits[SignificantDigits] >= '5') {  // round half up
+    int i = SignificantDigits - 1;
+    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+    if (i >= 0) {
+      ++digits[i];
+    } else {
+      digits.insert(digits.begin(), '1');
+      digits.pop_back();
+      ++exponent;
+    }
+  }
+  digits.erase(digits.find_last_not_of('0') + 1);
+
+  const int before = exponent + 1;  // digits before the point in plain notation
+  std::string text;
+  if (before >= -3 && before <= 15) {
+    if (before <= 0) {
+      text = "0";
+      text += decimalSeparator;
+      text.append(static_cast<std::size_t>(-before), '0');
+      text += digits;
+    } else {
+      if (digits.size() < static_cast<std::size_t>(before))
+        digits.append(static_cast<std::size_t>(before) - digits.size(), '0');
+      text = digits.substr(0, static_cast<std::size_t>(before));
+      if (digits.size() > static_cast<std::size_t>(before)) {
+        text += decimalSeparator;
+        text += digits.substr(static_cast<std::size_t>(before));
+      }
+    }
+  } else {
+    text = digits.substr(0, 1);
+    if (digits.size() > 1) {
+      text += decimalSeparator;
+      text += digits.substr(1);
+    }
+    text += 'E';
+    text += std::to_string(exponent);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string FormatInteger(int64_t value) { return std::to_string(value); }
+
+std::string FormatReal(long double value) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0) return "0";
+  const std::string magnitude = FormatMagnitude(std::fabs(value));
+  return value < 0 ? "-" + magnitude : magnitude;
+}
+
+void SetDecimalSeparator(char separator) { decimalSeparator = separator; }
+
+char DecimalSeparator() { return decimalSeparator; }
+
+char DecimalSeparatorFromEnvironment() {
+  char separator = '.';
+  if (std::setlocale(LC_NUMERIC, "") != nullptr) {
+    const char* point = std::localeconv()->decimal_point;
+    if (point != nullptr && std::strlen(point) == 1) separator = point[0];
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  return separator;
+}
+
+}  // namespace dorvu

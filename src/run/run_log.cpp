@@ -1,0 +1,56 @@
+#include "run/run_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "run/io_error.h"
+
+namespace dorvu {
+
+IoError IoErrorFromErrno(const char* action, const std::string& path) {
+  return IoError{std::string("cannot ") + action + " " + path + ": " + std::strerror(errno)};
+}
+
+namespace {
+
+void CloseOrThrow(int fd, const RunLog& log) {
+  if (::close(fd) != 0) throw IoErrorFromErrno("close", log.path);
+}
+
+// Appends to an existing log only: a log removed during the run must make the
+// next write fail rather than silently start a new file.
+void Append(const RunLog& log, std::string_view text, bool endLine) {
+  const int fd = ::open(log.path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) throw IoErrorFromErrno("open", log.path);
+  std::string bytes(text);
+  if (endLine) bytes += "\r\n";
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      const IoError error = IoErrorFromErrno("write", log.path);
+      ::close(fd);
+      throw error;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  CloseOrThrow(fd, log);
+}
+
+}  // namespace
+
+void CreateLog(const RunLog& log) {
+  const int fd = ::open(log.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw IoErrorFromErrno("create", log.path);
+  CloseOrThrow(fd, log);
+}
+
+void WriteLogLine(const RunLog& log, std::string_view text) { Append(log, text, true); }
+
+void WriteLogText(const RunLog& log, std::string_view text) { Append(log, text, false); }
+
+}  // namespace dorvu

@@ -1,0 +1,26 @@
+// The text form of numbers in a dorvu run log.
+//
+// Reals: an optional "-", then INF, NAN, or digits with an optional decimal
+// separator and more digits, then optionally "E", an optional "-" and digits.
+// The separator is the decimal symbol of the locale the run had: "." or ",".
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "view/run_report.hpp"
+
+namespace dorvu::view {
+
+struct RealParse {
+    LogReal real;
+    char separator = 0;  // the separator the number used, 0 when it has none
+};
+
+// Nothing when the token is not a real in the log's form.
+std::optional<RealParse> parse_log_real(std::string_view token);
+
+// A decimal integer with an optional "-", within 32 bits.
+std::optional<int> parse_log_integer(std::string_view token);
+
+}  // namespace dorvu::view
