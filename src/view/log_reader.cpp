@@ -35,7 +35,7 @@ constexpr std::string_view kValuesHeading = "distribution values:";
 constexpr std::string_view kKeyError = "an error, sorry";
 
 // A line quoted in a message: short, and with unprintable bytes shown as "?".
-std::string quoted(std::string_view line) {
+std::string shown_line(std::string_view line) {
     constexpr std::size_t kShown = 60;
     std::string text(line.substr(0, kShown));
     for (char& c : text)
@@ -83,7 +83,7 @@ struct RealReader {
     LogReal read(std::string_view token, int line, std::string_view what) {
         const auto parsed = parse_log_real(token);
         if (!parsed)
-            throw LogError(line, std::string(what) + " is not a number: " + quoted(token));
+            throw LogError(line, std::string(what) + " is not a number: " + shown_line(token));
         if (parsed->separator != 0) {
             if (separator != 0 && separator != parsed->separator)
                 throw LogError(line, std::string(what) + " uses \"" + parsed->separator +
@@ -116,8 +116,9 @@ bool is_memory_message(std::string_view line) {
     return line == "I want more main memory!" || line == "I want more add memory!";
 }
 
-bool is_limit_message(std::string_view line) {
-    return starts_with(line, kLimitPrefix) && parse_log_integer(line.substr(kLimitPrefix.size()));
+std::optional<int> limit_message(std::string_view line) {
+    if (!starts_with(line, kLimitPrefix)) return std::nullopt;
+    return parse_log_integer(line.substr(kLimitPrefix.size()));
 }
 
 void read_input_errors(Cursor& cursor, RunReport& report) {
@@ -130,10 +131,10 @@ void read_cardinality(Cursor& cursor, RunReport& report) {
     const std::string& line = cursor.peek();
     if (!starts_with(line, kCardinalityPrefix))
         throw LogError(cursor.number(), "this is not a dorvu run log: expected \"" + std::string(kCardinalityPrefix) +
-                                            "N\", found " + quoted(line));
+                                            "N\", found " + shown_line(line));
     report.cardinalityText = line.substr(kCardinalityPrefix.size());
     const auto value = parse_log_integer(report.cardinalityText);
-    if (!value) throw LogError(cursor.number(), "the cardinality is not an integer: " + quoted(report.cardinalityText));
+    if (!value) throw LogError(cursor.number(), "the cardinality is not an integer: " + shown_line(report.cardinalityText));
     report.cardinality = *value;
     ++cursor.next;
 }
@@ -142,7 +143,7 @@ void read_noise_level(Cursor& cursor, RunReport& report, RealReader& reals) {
     if (cursor.at_end()) throw LogError(cursor.last_number(), "the log ends before the line \"noise level=...\"");
     const std::string& line = cursor.peek();
     if (!starts_with(line, kNoisePrefix))
-        throw LogError(cursor.number(), "expected \"noise level=X\", found " + quoted(line));
+        throw LogError(cursor.number(), "expected \"noise level=X\", found " + shown_line(line));
     report.noiseLevel = reals.read(std::string_view(line).substr(kNoisePrefix.size()), cursor.number(), "the noise level");
     ++cursor.next;
 }
@@ -155,13 +156,12 @@ void read_search_lines(Cursor& cursor, RunReport& report) {
             ++cursor.next;
             return;
         }
-        if (is_limit_message(line)) {
-            report.cardinalityLimited = true;
-            report.cardinalityLimitLine = line;
+        if (const auto limit = limit_message(line)) {
+            report.cardinalityLimit = limit;
         } else if (is_memory_message(line)) {
             ++report.memoryMessages;
         } else if (!is_progress_line(line) && line != kKeyError) {
-            throw LogError(cursor.number(), "unexpected line before the report: " + quoted(line));
+            throw LogError(cursor.number(), "unexpected line before the report: " + shown_line(line));
         }
     }
     throw LogError(cursor.last_number(),
@@ -179,10 +179,10 @@ void read_marked_vertices(Cursor& cursor, RunReport& report) {
         // Every name stands between two blanks: " 1.2  4.7 ".
         const std::size_t close = line.find(' ', pos + 1);
         if (line[pos] != ' ' || close == std::string::npos)
-            throw LogError(cursor.number(), "expected the marked vertices, each as \" name \", found " + quoted(line));
+            throw LogError(cursor.number(), "expected the marked vertices, each as \" name \", found " + shown_line(line));
         const std::string_view name = std::string_view(line).substr(pos + 1, close - pos - 1);
         const auto vertex = parse_vertex_name(name);
-        if (!vertex) throw LogError(cursor.number(), "not a vertex name in the marked vertices: " + quoted(name));
+        if (!vertex) throw LogError(cursor.number(), "not a vertex name in the marked vertices: " + shown_line(name));
         if (is_marked(report, *vertex))
             throw LogError(cursor.number(), "vertex " + vertex_name(*vertex) + " is listed twice as marked");
         report.marked.push_back(*vertex);
@@ -195,7 +195,7 @@ const std::string& expect_line_with(Cursor& cursor, std::string_view prefix, std
     if (cursor.at_end())
         throw LogError(cursor.last_number(), "the log ends before " + std::string(expected) + ": it was cut short");
     if (!starts_with(cursor.peek(), prefix))
-        throw LogError(cursor.number(), "expected " + std::string(expected) + ", found " + quoted(cursor.peek()));
+        throw LogError(cursor.number(), "expected " + std::string(expected) + ", found " + shown_line(cursor.peek()));
     return cursor.lines[cursor.next++];
 }
 
@@ -216,14 +216,14 @@ VertexDistribution read_vertex_line(Cursor& cursor, VertexId vertex, RealReader&
     for (std::size_t b = 0; b < kBases.size(); ++b) {
         const std::string label = std::string(" ") + kBases[b] + ":";
         if (!starts_with(rest, label))
-            throw LogError(number, "expected \"" + label.substr(1) + "\" in " + expected + ", found " + quoted(line));
+            throw LogError(number, "expected \"" + label.substr(1) + "\" in " + expected + ", found " + shown_line(line));
         rest.remove_prefix(label.size());
         const std::size_t end = std::min(rest.find(' '), rest.size());
         const std::string what = std::string("the ") + kBases[b] + " value of vertex " + vertex_name(vertex);
         result.base[b] = reals.read(rest.substr(0, end), number, what);
         rest.remove_prefix(end);
     }
-    if (!rest.empty()) throw LogError(number, "unexpected text after the T value of vertex " + vertex_name(vertex) + ": " + quoted(rest));
+    if (!rest.empty()) throw LogError(number, "unexpected text after the T value of vertex " + vertex_name(vertex) + ": " + shown_line(rest));
     return result;
 }
 
@@ -235,7 +235,7 @@ void read_distributions(Cursor& cursor, RunReport& report, RealReader& reals) {
 void expect_end(Cursor& cursor) {
     for (; !cursor.at_end(); ++cursor.next)
         if (!cursor.peek().empty())
-            throw LogError(cursor.number(), "unexpected line after the report: " + quoted(cursor.peek()));
+            throw LogError(cursor.number(), "unexpected line after the report: " + shown_line(cursor.peek()));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,8 +34,7 @@ struct RunReport {
     std::string logName;
     std::string cardinalityText;
     int cardinality = 0;
-    bool cardinalityLimited = false;
-    std::string cardinalityLimitLine;
+    std::optional<int> cardinalityLimit;  // when the run limited the cardinality
     LogReal noiseLevel;
     char decimalSeparator = '.';
     std::vector<std::string> inputErrors;

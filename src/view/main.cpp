@@ -1,0 +1,10 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "view/command_line.hpp"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return dorvu::view::run_dorvu_view(args, std::cout, std::cerr);
+}

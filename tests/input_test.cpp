@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "input/convert.h"
+#include "input/input_reader.h"
+#include "input/leaf_noise.h"
+#include "run/io_error.h"
+#include "test_support.h"
+
+namespace dorvu {
+namespace {
+
+using test::ScratchDir;
+
+TEST(Conversion, IntegersWithSignsPrefixesAndFailedValues) {
+  struct Case {
+    const char* token;
+    int32_t status;
+    int32_t value;
+  };
+  const Case cases[] = {
+      {"5", 0, 5},           {"-7", 0, -7},         {"+12", 0, 12},       {"$1F", 0, 31},
+      {"x10", 0, 16},        {"0XfF", 0, 255},      {"-$10", 0, -16},     {"2147483647", 0, 2147483647},
+      {"-2147483648", 0, INT32_MIN},                {"2147483648", 1, 214748364},
+      {"99999999999", 1, 999999999},                {"12a", 1, 12},       {"-12a", 1, 12},
+      {"", 1, 0},            {"-", 1, 0},           {"a1", 1, 0},         {"0x", 1, 0},
+      {"1 ", 1, 1},          {"5.0", 1, 5},         {"\t3", 1, 0},
+  };
+  for (const Case& c : cases) {
+    int32_t value = -99;
+    EXPECT_EQ(ConvertInteger(c.token, value), c.status) << '"' << c.token << '"';
+    EXPECT_EQ(value, c.value) << '"' << c.token << '"';
+  }
+}
+
+TEST(Conversion, RealsAndTheValuesLeftByFailures) {
+  struct Case {
+    const char* token;
+    int32_t status;
+    double value;
+  };
+  const Case cases[] = {
+      {"0.1", 0, 0.1},     {"1e-3", 0, 0.001},  {"-0.5", 0, -0.5},  {"5.", 0, 5.0},
+      {".25", 0, 0.25},    {"+2E+2", 0, 200.0}, {"1e-320", 0, 1e-320},
+      {"0.5x", 1, 5.0},    {"-1.25x", 1, 125.0}, {"2e", 1, 2.0},    {"2e5x", 1, 2.0},
+      {"x2", 1, 0.0},      {"", 1, 0.0},        {".", 1, 0.0},      {"0,5", 1, 0.0},
+      {"1e999", 1, 1.0},   {"0.1\t", 1, 1.0},   {"inf", 1, 0.0},    {"nan", 1, 0.0},
+  };
+  for (const Case& c : cases) {
+    double value = -99.0;
+    EXPECT_EQ(ConvertReal(c.token, value), c.status) << '"' << c.token << '"';
+    EXPECT_EQ(value, c.value) << '"' << c.token << '"';
+  }
+  // Correct rounding of a long decimal, whatever the process locale.
+  double value = 0.0;
+  ASSERT_EQ(ConvertReal("0.1000000000000000055511151231257827021181583404541015625", value), 0);
+  EXPECT_EQ(value, 0.1);
+}
+
+TEST(LeafLines, ValuesSeparatorsAndMessages) {
+  struct Case {
+    const char* line;
+    int failures;
+    BaseValues values;
+  };
+  const Case cases[] = {
+      {"6.1 A:0.1_C:0.2_G:0.3_T:0.4", 0, {0.1, 0.2, 0.3, 0.4}},
+      {"6.1 A:0.1 C:0.2 G:0.3 T:0.4", 0, {0.1, 0.2, 0.3, 0.4}},
+      {"A:0.1,C:0.2", 1, {0.0, 0.2, 0.0, 0.0}},
+      {"A:_C:0.2 G:0.3", 1, {0.0, 0.2, 0.3, 0.0}},
+      {"C:0.5 T:", 0, {0.0, 0.5, 0.0, 0.0}},
+      {"a:0.5 X:0.3", 0, {}},
+      {"A:0.2 A:0.7", 0, {0.7, 0.0, 0.0, 0.0}},
+      {"A:1e-3 C:-0.5 G:5.", 0, {0.001, -0.5, 5.0, 0.0}},
+      {"A:", 0, {}},
+      {":5", 0, {}},
+      {"A:x C:y", 2, {}},
+  };
+  for (const Case& c : cases) {
+    BaseValues values;
+    EXPECT_EQ(ReadLeafLine(c.line, values), c.failures) << c.line;
+    EXPECT_EQ(values.A, c.values.A) << c.line;
+    EXPECT_EQ(values.C, c.values.C) << c.line;
+    EXPECT_EQ(values.G, c.values.G) << c.line;
+    EXPECT_EQ(values.T, c.values.T) << c.line;
+  }
+}
+
+struct ReadResult {
+  RunParameters params;
+  Tree tree;
+  std::string log;
+};
+
+ReadResult ReadBytes(const std::string& bytes) {
+  ScratchDir dir;
+  test::WriteFile(dir / "input.txt", bytes);
+  const RunLog log{(dir / "dorvu.log").string()};
+  CreateLog(log);
+  ReadResult result;
+  LayOutTree(result.tree);
+  ReadInput((dir / "input.txt").string(), log, result.params, result.tree);
+  result.log = test::ReadFile(log.path);
+  return result;
+}
+
+const BaseValues& Leaf(const ReadResult& r, int k) { return r.tree.TreeSequence[r.tree.LeafSlots[k]].value; }
+
+TEST(InputFile, ParametersAndLeavesWithTheirMessagesInOrder) {
+  const ReadResult r = ReadBytes(
+      "cardinality=12a\r\nnoise=0.5x\r\nA:oops C:0.2\nA:0.3\rC:0.4\n\n6.4 T:bad");
+  EXPECT_EQ(r.params.cardinality, 12);
+  EXPECT_EQ(r.params.noiseLevel, 5.0);
+  EXPECT_EQ(r.log,
+            "an error in cardinality of scenario, sorry\r\n"
+            "an error in level of randomness, sorry\r\n"
+            "an error in data on the leaf 1\r\n"
+            "an error in data on the leaf 2\r\n"
+            "an error in data on the leaf 4\r\n");
+  EXPECT_EQ(Leaf(r, 1).C, 0.2);
+  // A lone CR is dropped from the line's text: "A:0.3C:0.4" fails for A only.
+  EXPECT_EQ(Leaf(r, 2).A, 0.0);
+  EXPECT_EQ(Leaf(r, 2).C, 0.4);
+  EXPECT_EQ(Leaf(r, 4).T, 0.0);
+}
+
+TEST(InputFile, ParameterTokensFollowTheFirstEquals) {
+  EXPECT_EQ(ReadBytes("c=5_extra\nn=0.1=2\n").params.cardinality, 5);
+  EXPECT_EQ(ReadBytes("c=5_extra\nn=0.1=2\n").log, "an error in level of randomness, sorry\r\n");
+  const ReadResult blank = ReadBytes("c= 5\nn=\n");
+  EXPECT_EQ(blank.params.cardinality, 0);
+  EXPECT_EQ(blank.params.noiseLevel, 0.0);
+  EXPECT_EQ(blank.log, "an error in cardinality of scenario, sorry\r\nan error in level of randomness, sorry\r\n");
+  const ReadResult empty = ReadBytes("");
+  EXPECT_EQ(empty.log, blank.log);
+}
+
+TEST(InputFile, EndOfFileByteLineLimitAndLongLines) {
+  std::string bytes = "c=3\nn=0\n";
+  for (int k = 1; k <= 64; ++k) bytes += "A:" + std::to_string(k) + "\n";
+  bytes += "this line 67 is never read: A:x\n";
+  ReadResult r = ReadBytes(bytes);
+  EXPECT_EQ(r.log, "");
+  EXPECT_EQ(Leaf(r, 64).A, 64.0);
+
+  r = ReadBytes("c=3\nn=0\nA:1\nA:2\x1A\nA:3\n");
+  EXPECT_EQ(Leaf(r, 2).A, 2.0);
+  EXPECT_EQ(Leaf(r, 3).A, 0.0);
+
+  // A leaf line of several megabytes still yields its values.
+  std::string longLine = "A:0.25 " + std::string(5 << 20, '#') + " T:0.75";
+  r = ReadBytes("c=3\nn=0\n" + longLine + "\nC:1\n");
+  EXPECT_EQ(Leaf(r, 1).A, 0.25);
+  EXPECT_EQ(Leaf(r, 1).T, 0.75);
+  EXPECT_EQ(Leaf(r, 2).C, 1.0);
+}
+
+TEST(InputFile, MissingFileAndDirectoryAreFatal) {
+  ScratchDir dir;
+  const RunLog log{(dir / "dorvu.log").string()};
+  CreateLog(log);
+  RunParameters params;
+  Tree tree;
+  LayOutTree(tree);
+  const std::string missing = (dir / "input.txt").string();
+  try {
+    ReadInput(missing, log, params, tree);
+    FAIL();
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.message, "cannot open " + missing + ": No such file or directory");
+  }
+  std::filesystem::create_directory(missing);
+  try {
+    ReadInput(missing, log, params, tree);
+    FAIL();
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.message, "cannot read " + missing + ": Is a directory");
+  }
+  EXPECT_EQ(test::ReadFile(log.path), "");
+}
+
+TEST(LeafNoise, RenormaliseDropsNegativesAndSumsToOne) {
+  BaseValues r = Renormalise({0.75, 0.3, -0.02, -0.01});
+  EXPECT_DOUBLE_EQ(r.A, 0.725);
+  EXPECT_DOUBLE_EQ(r.C, 0.275);
+  EXPECT_EQ(r.G, 0.0);
+  EXPECT_EQ(r.T, 0.0);
+  r = Renormalise({1.0, -0.01, 0.0, 0.0});
+  EXPECT_EQ(r.A, 1.0);
+  EXPECT_EQ(r.C, 0.0);
+  EXPECT_EQ(r.G, 0.0);
+  EXPECT_EQ(r.T, 0.0);
+  r = Renormalise({3.0, 3.0, 3.0, 3.0});
+  EXPECT_EQ(r.A, 0.25);
+  EXPECT_EQ(r.T, 0.25);
+
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> value(-2.0, 2.0);
+  for (int i = 0; i < 5000; ++i) {
+    const BaseValues w{value(gen), value(gen), value(gen), value(gen)};
+    r = Renormalise(w);
+    for (auto b : Bases) EXPECT_GE(r.*b, 0.0);
+    EXPECT_NEAR(r.A + r.C + r.G + r.T, 1.0, 1e-15);
+  }
+}
+
+TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
+  Tree tree;
+  LayOutTree(tree);
+  for (int k = 1; k <= LeafCount; ++k) tree.TreeSequence[tree.LeafSlots[k]].value = {0.4, 0.3, 0.2, 0.1};
+  tree.TreeSequence[tree.LeafSlots[7]].value = {};
+  std::mt19937 gen(42);
+  PerturbLeaves(tree, 0.06, gen);
+
+  // Replays the draws: change k/1000 of the level, up for r < 1001, down otherwise.
+  std::mt19937 replay(42);
+  for (int k = 1; k <= LeafCount; ++k) {
+    const BaseValues v = k == 7 ? BaseValues{} : BaseValues{0.4, 0.3, 0.2, 0.1};
+    BaseValues w;
+    for (auto b : Bases) {
+      const uint32_t r = UniformInteger(replay, 2002);
+      const long double change = r < 1001 ? (static_cast<long double>(r) * 0.06) / 1000.0L
+                                          : -((static_cast<long double>(r - 1001) * 0.06) / 1000.0L);
+      w.*b = static_cast<double>(v.*b + change);
+    }
+    const BaseValues expected = Renormalise(w);
+    const BaseValues& got = tree.TreeSequence[tree.LeafSlots[k]].value;
+    for (auto b : Bases) EXPECT_EQ(got.*b, expected.*b) << "leaf " << k;
+    EXPECT_NEAR(got.A + got.C + got.G + got.T, 1.0, 1e-15);
+  }
+  EXPECT_EQ(gen(), replay());  // exactly 256 draws
+}
+
+TEST(LeafNoise, UniformIntegerCoversItsRange) {
+  std::mt19937 gen(1);
+  uint32_t low = 2002, high = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const uint32_t r = UniformInteger(gen, 2002);
+    low = std::min(low, r);
+    high = std::max(high, r);
+  }
+  EXPECT_EQ(low, 0u);
+  EXPECT_EQ(high, 2001u);
+}
+
+}  // namespace
+}  // namespace dorvu

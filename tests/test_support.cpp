@@ -1,0 +1,64 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace dorvu::test {
+
+ScratchDir::ScratchDir() {
+  std::random_device device;
+  path_ = std::filesystem::temp_directory_path() / ("dorvu-test-" + std::to_string(device()));
+  std::filesystem::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment) {
+  const std::filesystem::path errors = dir / ".stderr";
+  const std::string command = "cd '" + dir.string() + "' && env " + environment + " '" +
+                              DORVU_EXECUTABLE + "' 2> '" + errors.string() + "'";
+  const int raw = std::system(command.c_str());
+  ProcessResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.stderrText = ReadFile(errors);
+  std::filesystem::remove(errors);
+  return result;
+}
+
+MarkTable MarksOf(std::initializer_list<int> slots) {
+  MarkTable marks{};
+  marks[0] = 1;
+  for (int s : slots) marks[s] = 1;
+  return marks;
+}
+
+std::string LogLines(const std::filesystem::path& path) {
+  std::string text = ReadFile(path);
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  return lines;
+}
+
+}  // namespace dorvu::test

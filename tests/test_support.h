@@ -1,0 +1,56 @@
+// Helpers shared by the tests: scratch directories, whole files, and runs of
+// the real executable.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "run/run_parameters.h"
+#include "search/estimation.h"
+#include "tree/tree.h"
+
+namespace dorvu::test {
+
+// A fresh directory under the system's temporary folder, removed at the end.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+struct ProcessResult {
+  int status = -1;     // exit status
+  std::string stderrText;
+};
+
+// Runs the dorvu executable in `dir` with extra environment assignments
+// ("NAME=value ..."), capturing standard error.
+ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment = "");
+
+// A laid-out tree with derived links whose leaves hold `leaf(k)` for leaf k.
+template <typename LeafFunction>
+Tree MakeTree(LeafFunction leaf) {
+  Tree tree;
+  LayOutTree(tree);
+  for (int k = 1; k <= LeafCount; ++k) tree.TreeSequence[tree.LeafSlots[k]].value = leaf(k);
+  DeriveLinks(tree);
+  return tree;
+}
+
+// Marks holding the root and the given slots.
+MarkTable MarksOf(std::initializer_list<int> slots);
+
+// The log lines of a file, without their CR LF ends.
+std::string LogLines(const std::filesystem::path& path);
+
+}  // namespace dorvu::test
