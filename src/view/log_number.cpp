@@ -1,4 +1,4 @@
-#include "view/log_number.hpp"
+#include "view/log_number.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,95 +9,94 @@ namespace dorvu::view {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Moves `pos` past a run of digits; false when there is none.
-bool skip_digits(std::string_view text, std::size_t& pos) {
-    const std::size_t start = pos;
-    while (pos < text.size() && is_digit(text[pos])) ++pos;
-    return pos > start;
+bool SkipDigits(std::string_view text, std::size_t& pos) {
+  const std::size_t start = pos;
+  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  return pos > start;
 }
 
 struct Shape {
-    char separator = 0;
-    bool negativeExponent = false;
+  char separator = 0;
+  bool negativeExponent = false;
 };
 
 // Checks the digits form and reports which separator it used.
-std::optional<Shape> finite_shape(std::string_view body) {
-    Shape shape;
-    std::size_t pos = 0;
-    if (!skip_digits(body, pos)) return std::nullopt;
-    if (pos < body.size() && (body[pos] == '.' || body[pos] == ',')) {
-        shape.separator = body[pos++];
-        if (!skip_digits(body, pos)) return std::nullopt;
+std::optional<Shape> FiniteShape(std::string_view body) {
+  Shape shape;
+  std::size_t pos = 0;
+  if (!SkipDigits(body, pos)) return std::nullopt;
+  if (pos < body.size() && (body[pos] == '.' || body[pos] == ',')) {
+    shape.separator = body[pos++];
+    if (!SkipDigits(body, pos)) return std::nullopt;
+  }
+  if (pos < body.size() && body[pos] == 'E') {
+    ++pos;
+    if (pos < body.size() && body[pos] == '-') {
+      shape.negativeExponent = true;
+      ++pos;
     }
-    if (pos < body.size() && body[pos] == 'E') {
-        ++pos;
-        if (pos < body.size() && body[pos] == '-') {
-            shape.negativeExponent = true;
-            ++pos;
-        }
-        if (!skip_digits(body, pos)) return std::nullopt;
-    }
-    if (pos != body.size()) return std::nullopt;
-    return shape;
+    if (!SkipDigits(body, pos)) return std::nullopt;
+  }
+  if (pos != body.size()) return std::nullopt;
+  return shape;
 }
 
 // The value of a checked finite form. Squares in the log are formatted from
 // extended precision, so a printed value can lie beyond the range of a double.
-double finite_value(const std::string& dotted, const Shape& shape) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(dotted.data(), dotted.data() + dotted.size(), value);
-    (void)end;
-    if (error == std::errc::result_out_of_range)
-        return shape.negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
-    return value;
+double FiniteValue(const std::string& dotted, const Shape& shape) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(dotted.data(), dotted.data() + dotted.size(), value);
+  (void)end;
+  if (error == std::errc::result_out_of_range)
+    return shape.negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
+  return value;
 }
 
 }  // namespace
 
-std::optional<RealParse> parse_log_real(std::string_view token) {
-    const bool negative = !token.empty() && token[0] == '-';
-    const std::string_view body = negative ? token.substr(1) : token;
-    const std::string sign = negative ? "-" : "";
-    RealParse result;
-    result.real.printed = std::string(token);
-    if (body == "INF") {
-        result.real.text = sign + "Inf";
-        result.real.value = negative ? -std::numeric_limits<double>::infinity()
-                                     : std::numeric_limits<double>::infinity();
-        return result;
-    }
-    if (body == "NAN") {
-        result.real.text = "NaN";
-        result.real.value = std::numeric_limits<double>::quiet_NaN();
-        return result;
-    }
-    const auto shape = finite_shape(body);
-    if (!shape) return std::nullopt;
-    std::string dotted(body);
-    if (shape->separator != 0) dotted[dotted.find(shape->separator)] = '.';
-    result.separator = shape->separator;
-    result.real.text = sign + dotted;
-    const double magnitude = finite_value(dotted, *shape);
-    result.real.value = negative ? -magnitude : magnitude;
+std::optional<RealParse> ParseLogReal(std::string_view token) {
+  const bool negative = !token.empty() && token[0] == '-';
+  const std::string_view body = negative ? token.substr(1) : token;
+  const std::string sign = negative ? "-" : "";
+  RealParse result;
+  result.real.printed = std::string(token);
+  if (body == "INF") {
+    result.real.text = sign + "Inf";
+    result.real.value =
+        negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return result;
+  }
+  if (body == "NAN") {
+    result.real.text = "NaN";
+    result.real.value = std::numeric_limits<double>::quiet_NaN();
+    return result;
+  }
+  const auto shape = FiniteShape(body);
+  if (!shape) return std::nullopt;
+  std::string dotted(body);
+  if (shape->separator != 0) dotted[dotted.find(shape->separator)] = '.';
+  result.separator = shape->separator;
+  result.real.text = sign + dotted;
+  const double magnitude = FiniteValue(dotted, *shape);
+  result.real.value = negative ? -magnitude : magnitude;
+  return result;
 }
 
-std::optional<int> parse_log_integer(std::string_view token) {
-    const bool negative = !token.empty() && token[0] == '-';
-    const std::string_view digits = negative ? token.substr(1) : token;
-    std::size_t pos = 0;
-    if (!skip_digits(digits, pos) || pos != digits.size()) return std::nullopt;
-    long long value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    (void)end;
-    if (error != std::errc{}) return std::nullopt;
-    if (negative) value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(value);
+std::optional<int> ParseLogInteger(std::string_view token) {
+  const bool negative = !token.empty() && token[0] == '-';
+  const std::string_view digits = negative ? token.substr(1) : token;
+  std::size_t pos = 0;
+  if (!SkipDigits(digits, pos) || pos != digits.size()) return std::nullopt;
+  long long value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  (void)end;
+  if (error != std::errc{}) return std::nullopt;
+  if (negative) value = -value;
+  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return std::nullopt;
+  return static_cast<int>(value);
 }
 
 }  // namespace dorvu::view

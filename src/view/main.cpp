@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "view/command_line.hpp"
+#include "view/command_line.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return dorvu::view::run_dorvu_view(args, std::cout, std::cerr);
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return dorvu::view::RunDorvuView(args, std::cout, std::cerr);
 }

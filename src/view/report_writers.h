@@ -4,23 +4,23 @@
 #include <string>
 #include <string_view>
 
-#include "view/run_report.hpp"
+#include "view/run_report.h"
 
 namespace dorvu::view {
 
 // One row per vertex in the log's order, tab-separated, header
 // "vertex parent depth marked A C G T", "." as decimal point, LF line ends.
 // The root's parent is NA.
-std::string tsv_table(const RunReport& report);
+std::string TsvTable(const RunReport& report);
 
 // The fixed tree in Newick form with every vertex named; the root is "0".
-std::string newick_tree();
+std::string NewickTree();
 
 // A Newick label, quoted when it holds characters that Newick gives a meaning.
-std::string newick_label(std::string_view name);
+std::string NewickLabel(std::string_view name);
 
 // The picture: the tree with a stacked bar per vertex, the marked vertices and
 // their cut branches, a legend and a title line.
-std::string svg_picture(const RunReport& report);
+std::string SvgPicture(const RunReport& report);
 
 }  // namespace dorvu::view

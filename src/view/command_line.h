@@ -7,10 +7,10 @@
 
 namespace dorvu::view {
 
-inline constexpr int kExitFailure = 1;  // the log cannot be used or an output cannot be written
-inline constexpr int kExitUsage = 2;    // a bad command line
+inline constexpr int ExitFailure = 1;  // the log cannot be used or an output cannot be written
+inline constexpr int ExitUsage = 2;    // a bad command line
 
 // Runs dorvu-view on the arguments after the program name; returns the exit status.
-int run_dorvu_view(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunDorvuView(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace dorvu::view

@@ -8,19 +8,19 @@
 #include <optional>
 #include <string_view>
 
-#include "view/run_report.hpp"
+#include "view/run_report.h"
 
 namespace dorvu::view {
 
 struct RealParse {
-    LogReal real;
-    char separator = 0;  // the separator the number used, 0 when it has none
+  LogReal real;
+  char separator = 0;  // the separator the number used, 0 when it has none
 };
 
 // Nothing when the token is not a real in the log's form.
-std::optional<RealParse> parse_log_real(std::string_view token);
+std::optional<RealParse> ParseLogReal(std::string_view token);
 
 // A decimal integer with an optional "-", within 32 bits.
-std::optional<int> parse_log_integer(std::string_view token);
+std::optional<int> ParseLogInteger(std::string_view token);
 
 }  // namespace dorvu::view

@@ -1,0 +1,63 @@
+// What dorvu-view takes from a run log: the run's parameters as echoed, the
+// messages the run logged, and the best scenario with its 127 distributions.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "view/tree_shape.h"
+
+namespace dorvu::view {
+
+// A real number of the log. `printed` is the text exactly as in the log, `text`
+// the same digits with "." as decimal point (and NaN/Inf spelled as R and
+// Python read them), `value` the number.
+struct LogReal {
+  std::string printed;
+  std::string text;
+  double value = 0.0;
+};
+
+// A/C/G/T, in this order, as everywhere in dorvu.
+inline constexpr std::array<char, 4> Bases{'A', 'C', 'G', 'T'};
+
+struct VertexDistribution {
+  VertexId vertex;
+  std::array<LogReal, 4> base;
+  int line = 0;
+};
+
+struct RunReport {
+  std::string logName;
+  std::string cardinalityText;
+  int cardinality = 0;
+  std::optional<int> cardinalityLimit;  // when the run limited the cardinality
+  LogReal noiseLevel;
+  char decimalSeparator = '.';
+  std::vector<std::string> inputErrors;
+  int memoryMessages = 0;
+  std::vector<VertexId> marked;  // as listed in the log; the root is never listed
+  LogReal penalty;
+  std::vector<VertexDistribution> vertices;  // the log's depth-first order
+};
+
+// The root belongs to every scenario, so it counts as marked.
+bool IsMarked(const RunReport& report, VertexId v);
+
+// A log that cannot be used. `line` is 1-based; 0 when no line is concerned.
+struct LogError : std::runtime_error {
+  LogError(int line, const std::string& problem);
+  int line;
+  std::string problem;
+};
+
+// Reads the run log from its bytes. Throws LogError.
+RunReport ParseRunLog(const std::string& bytes, const std::string& logName);
+
+// Reads the run log from a file. Throws LogError (line 0 when the file cannot be read).
+RunReport ReadRunLog(const std::string& path);
+
+}  // namespace dorvu::view

@@ -1,0 +1,170 @@
+// The log reader on logs written by dorvu runs, and on logs damaged in the
+// ways a run, a copy or a mix-up can damage them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "view/run_report.h"
+#include "view_test_support.h"
+
+namespace dorvu::view {
+namespace {
+
+using testing::DataPath;
+using testing::ReadBytes;
+
+RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadBytes(DataPath(name)), name); }
+
+const VertexDistribution& Row(const RunReport& report, VertexId v) {
+  const auto it = std::find_if(report.vertices.begin(), report.vertices.end(),
+                               [v](const VertexDistribution& row) { return row.vertex == v; });
+  EXPECT_NE(it, report.vertices.end());
+  return *it;
+}
+
+// The LogError of a log that must be refused.
+LogError Refusal(const std::string& bytes) {
+  try {
+    ParseRunLog(bytes, "test.log");
+  } catch (const LogError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "the log was accepted:\n" << bytes.substr(0, 400);
+  return LogError(-1, "accepted");
+}
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::istringstream in(bytes);
+  for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
+  return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line;
+  return out;
+}
+
+// The log with its line `number` (from 1) replaced; `text` gets the line end.
+std::string WithLine(const std::string& bytes, int number, const std::string& text) {
+  std::vector<std::string> lines = Lines(bytes);
+  lines.at(number - 1) = text + "\r\n";
+  return Joined(lines);
+}
+
+TEST(LogReader, ReadsTheExampleRun) {
+  const RunReport report = ParseFile("example.log");
+  EXPECT_EQ(report.cardinality, 3);
+  EXPECT_EQ(report.noiseLevel.printed, "0.1");
+  EXPECT_EQ(report.penalty.text, "52.8662249314032");
+  EXPECT_DOUBLE_EQ(report.penalty.value, 52.8662249314032);
+  EXPECT_EQ(report.decimalSeparator, '.');
+  EXPECT_EQ(report.marked, (std::vector<VertexId>{{3, 2}, {4, 11}, {5, 29}}));
+  ASSERT_EQ(report.vertices.size(), 127u);
+  for (std::size_t i = 0; i < report.vertices.size(); ++i)
+    EXPECT_EQ(report.vertices[i].vertex, DepthFirstOrder()[i]);
+  EXPECT_EQ(report.vertices[0].base[0].text, "0.291969819197397");
+  EXPECT_EQ(report.vertices[0].line, 13);
+  EXPECT_TRUE(IsMarked(report, Root));
+  EXPECT_TRUE(IsMarked(report, VertexId{4, 11}));
+  EXPECT_FALSE(IsMarked(report, VertexId{1, 1}));
+}
+
+TEST(LogReader, ReadsPureBasesExponentsAndCommaDecimals) {
+  const RunReport pure = ParseFile("pure.log");
+  EXPECT_EQ(Row(pure, {6, 1}).base[0].text, "1");
+  EXPECT_EQ(Row(pure, {6, 1}).base[1].text, "0");
+  EXPECT_EQ(Row(pure, {6, 64}).base[0].text, "1E-5");
+  EXPECT_DOUBLE_EQ(Row(pure, {6, 64}).base[0].value, 1e-5);
+
+  const RunReport comma = ParseFile("comma.log");
+  EXPECT_EQ(comma.decimalSeparator, ',');
+  EXPECT_EQ(comma.penalty.printed, "38,5451116179774");
+  EXPECT_EQ(comma.penalty.text, "38.5451116179774");
+  EXPECT_EQ(Row(comma, {6, 40}).base[0].text, "2.5E-7");
+  EXPECT_DOUBLE_EQ(Row(comma, {6, 40}).base[0].value, 2.5e-7);
+}
+
+TEST(LogReader, ReadsRunsWithMessagesOnlyTheRootOrNoData) {
+  EXPECT_TRUE(ParseFile("root_only.log").marked.empty());
+
+  const RunReport errors = ParseFile("input_errors.log");
+  EXPECT_EQ(errors.inputErrors, (std::vector<std::string>{"an error in level of randomness, sorry",
+                                                          "an error in data on the leaf 7"}));
+  EXPECT_EQ(errors.noiseLevel.value, 2.0);
+
+  const RunReport zeros = ParseFile("zero_input.log");
+  EXPECT_EQ(zeros.inputErrors.size(), 2u);
+  EXPECT_EQ(Row(zeros, {3, 5}).base[2].value, 0.0);
+
+  // Made by hand: memory messages, the cardinality limit, INF and NAN values.
+  const RunReport messages = ParseFile("messages.log");
+  EXPECT_EQ(messages.memoryMessages, 4);
+  EXPECT_EQ(messages.cardinality, 25);
+  EXPECT_EQ(messages.cardinalityLimit, 20);
+  EXPECT_TRUE(std::isnan(Row(messages, {6, 7}).base[0].value));
+  EXPECT_EQ(Row(messages, {6, 7}).base[0].text, "NaN");
+  EXPECT_TRUE(std::isinf(Row(messages, {6, 8}).base[0].value));
+  EXPECT_EQ(Row(messages, {6, 8}).base[0].text, "Inf");
+}
+
+TEST(LogReader, AcceptsPlainLineFeeds) {
+  std::string bytes = ReadBytes(DataPath("example.log"));
+  std::erase(bytes, '\r');
+  EXPECT_EQ(ParseRunLog(bytes, "lf.log").vertices[126].base[3].text,
+            ParseFile("example.log").vertices[126].base[3].text);
+}
+
+TEST(LogReader, RefusesALogWithoutAScenario) {
+  const LogError error = Refusal(ReadBytes(DataPath("empty_report.log")));
+  EXPECT_EQ(error.line, 10);
+  EXPECT_NE(error.problem.find("no scenario"), std::string::npos);
+}
+
+TEST(LogReader, RefusesTheLogOfAnotherProgramAndAnEmptyFile) {
+  const LogError other = Refusal(ReadBytes(DataPath("other_program.log")));
+  EXPECT_EQ(other.line, 1);
+  EXPECT_NE(other.problem.find("not a dorvu run log"), std::string::npos);
+  EXPECT_EQ(Refusal("").line, 0);
+  EXPECT_EQ(Refusal(std::string("presupposed cardinality of scenario=3\r\nnoise\0 level=0\r\n", 55)).line, 2);
+}
+
+// A log cut at any line end, or inside any line, is refused with the line where it stops.
+TEST(LogReader, RefusesEveryTruncation) {
+  const std::string bytes = ReadBytes(DataPath("example.log"));
+  int lines = 0;
+  for (std::size_t end = bytes.find('\n'); end + 1 < bytes.size(); end = bytes.find('\n', end + 1)) {
+    ++lines;
+    EXPECT_EQ(Refusal(bytes.substr(0, end + 1)).line, lines) << "cut after line " << lines;
+    EXPECT_EQ(Refusal(bytes.substr(0, end - 3)).line, lines) << "cut inside line " << lines;
+  }
+  EXPECT_EQ(lines, 138);
+}
+
+TEST(LogReader, RefusesDamagedReports) {
+  const std::string good = ReadBytes(DataPath("example.log"));
+  std::vector<std::string> swapped = Lines(good);
+  std::swap(swapped[13], swapped[14]);
+  EXPECT_EQ(Refusal(Joined(swapped)).line, 14);  // 2.1 where 1.1 belongs
+  const std::string root = "vertex  0 : A:0.291969819197397 C:0.203351673607338 G:0.199717565307317 T:";
+  EXPECT_EQ(Refusal(WithLine(good, 13, root + "0.3049x")).line, 13);
+  EXPECT_EQ(Refusal(WithLine(good, 13, root + "0,304960941887948")).line, 13);  // mixed separators
+  EXPECT_EQ(Refusal(WithLine(good, 13, root + ".3")).line, 13);
+  EXPECT_EQ(Refusal(WithLine(good, 13, root + "0.3 X:1")).line, 13);
+  EXPECT_EQ(Refusal(WithLine(good, 13, "vertex 0: A:1 C:0 G:0 T:0")).line, 13);
+  EXPECT_EQ(Refusal(WithLine(good, 10, " 3.2  7.1 ")).line, 10);
+  EXPECT_EQ(Refusal(WithLine(good, 10, " 3.2  3.2 ")).line, 10);
+  EXPECT_EQ(Refusal(WithLine(good, 10, "3.2 4.11")).line, 10);
+  EXPECT_EQ(Refusal(WithLine(good, 6, "Segmentation fault")).line, 6);
+  EXPECT_EQ(Refusal(WithLine(good, 11, "its penalty:52")).line, 11);
+  EXPECT_EQ(Refusal(WithLine(good, 1, "presupposed cardinality of scenario=3.5")).line, 1);
+  EXPECT_EQ(Refusal(good + "vertex  0 : A:1 C:0 G:0 T:0\r\n").line, 140);
+}
+
+}  // namespace
+}  // namespace dorvu::view
