@@ -2,6 +2,7 @@
 // system for the files a target writes, and checks of the log's text.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace dorvu::fuzz {
@@ -22,14 +24,25 @@ namespace dorvu::fuzz {
 }
 
 // A directory of this process, on /dev/shm where it exists so that the files
-// written for every input stay in memory; removed when the process exits.
+// written for every input stay in memory. libFuzzer often ends the process
+// without running exit handlers, so each new process also removes the
+// directories of processes that no longer exist.
 inline const std::filesystem::path& ScratchDirectory() {
   static const std::filesystem::path dir = [] {
     std::error_code error;
     std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
                                      ? std::filesystem::path("/dev/shm")
                                      : std::filesystem::temp_directory_path();
-    std::filesystem::path made = base / ("dorvu-fuzz-" + std::to_string(::getpid()));
+    const std::string prefix = "dorvu-fuzz-";
+    for (const auto& entry : std::filesystem::directory_iterator(base, error)) {
+      const std::string name = entry.path().filename().string();
+      if (name.compare(0, prefix.size(), prefix) != 0) continue;
+      const std::string digits = name.substr(prefix.size());
+      if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+      if (::kill(static_cast<pid_t>(std::stol(digits)), 0) != 0 && errno == ESRCH)
+        std::filesystem::remove_all(entry.path(), error);
+    }
+    std::filesystem::path made = base / (prefix + std::to_string(::getpid()));
     std::filesystem::create_directories(made);
     std::atexit([] {
       std::error_code ignored;

@@ -1,0 +1,447 @@
+// Hostile values: numbers at and beyond the ends of the double range, long
+// digit strings, leaves that are all zero, negative or unnormalised, huge noise
+// levels, infinities and NaNs inside the estimation. Every run must end, and
+// every number it reports must be in the log's number form ("INF", "-INF" and
+// "NAN" included), never anything else.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "input/convert.h"
+#include "input/input_reader.h"
+#include "input/leaf_noise.h"
+#include "run/driver.h"
+#include "run/number_format.h"
+#include "search/estimation.h"
+#include "search/scoring.h"
+#include "extended_precision.h"
+#include "test_support.h"
+
+namespace dorvu {
+namespace {
+
+using test::MakeTree;
+using test::MarksOf;
+using test::ReadFile;
+using test::ScratchDir;
+using test::WriteFile;
+
+constexpr double Inf = std::numeric_limits<double>::infinity();
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// True for a real in the log's number form with "." as separator.
+bool IsLogReal(const std::string& text) {
+  if (text == "INF" || text == "-INF" || text == "NAN") return true;
+  std::size_t i = 0;
+  if (i < text.size() && text[i] == '-') ++i;
+  std::string digits;
+  const std::size_t intStart = i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) digits += text[i++];
+  if (i == intStart) return false;
+  if (i < text.size() && text[i] == '.') {
+    const std::size_t fracStart = ++i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) digits += text[i++];
+    if (i == fracStart || text[i - 1] == '0') return false;
+  }
+  if (i < text.size() && text[i] == 'E') {
+    if (++i < text.size() && text[i] == '-') ++i;
+    const std::size_t expStart = i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    if (i == expStart || text[expStart] == '0') return false;
+  }
+  digits.erase(0, digits.find_first_not_of('0'));
+  return i == text.size() && digits.size() <= 15;
+}
+
+std::vector<std::string> SplitLines(const std::string& log) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < log.size()) {
+    const std::size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "the log does not end with CR LF";
+      break;
+    }
+    lines.push_back(log.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// One vertex line of the report: its name and its four printed values.
+struct VertexValues {
+  std::string name;
+  std::vector<std::string> values;
+};
+
+VertexValues ParseVertexLine(const std::string& line) {
+  VertexValues parsed;
+  const std::size_t colon = line.find(": A:");
+  if (!StartsWith(line, "vertex ") || colon == std::string::npos) {
+    ADD_FAILURE() << "not a vertex line: " << line;
+    return parsed;
+  }
+  parsed.name = line.substr(7, colon - 7);
+  std::size_t p = colon + 1;
+  for (const char* label : {" A:", " C:", " G:", " T:"}) {
+    if (line.compare(p, 3, label) != 0) {
+      ADD_FAILURE() << "bad vertex line: " << line;
+      return parsed;
+    }
+    p += 3;
+    const std::size_t end = std::min(line.find(' ', p), line.size());
+    parsed.values.push_back(line.substr(p, end - p));
+    p = end;
+  }
+  EXPECT_EQ(p, line.size()) << line;
+  return parsed;
+}
+
+// What a whole run left in its log.
+struct RunOutcome {
+  std::vector<std::string> lines;
+  std::vector<std::string> messages;  // input error lines before the echo
+  std::string noiseEcho;              // the text after "noise level="
+  bool hasScenario = false;           // the report holds a scenario
+  std::string penalty;
+  std::vector<VertexValues> vertices;
+};
+
+// Runs the whole program in a scratch directory on the given input, with a
+// fixed seed, and checks the shape of the log: input messages, the two echo
+// lines, progress lines, the report heading and, if a scenario reached the best
+// list, its marks, its penalty and 127 vertex lines whose every number is in
+// the log's number form.
+RunOutcome RunOn(const std::string& input) {
+  ScratchDir dir;
+  WriteFile(dir / "input.txt", input);
+  RunSetup setup;
+  setup.inputPath = (dir / "input.txt").string();
+  setup.logPath = (dir / "dorvu.log").string();
+  setup.seed = 99;
+  RunDorvu(setup);
+
+  RunOutcome outcome;
+  outcome.lines = SplitLines(ReadFile(dir / "dorvu.log"));
+  const auto& lines = outcome.lines;
+  std::size_t i = 0;
+  while (i < lines.size() && StartsWith(lines[i], "an error in")) outcome.messages.push_back(lines[i++]);
+  if (i + 1 >= lines.size() || !StartsWith(lines[i], "presupposed cardinality of scenario=") ||
+      !StartsWith(lines[i + 1], "noise level=")) {
+    ADD_FAILURE() << "echo lines missing";
+    return outcome;
+  }
+  outcome.noiseEcho = lines[i + 1].substr(12);
+  EXPECT_TRUE(IsLogReal(outcome.noiseEcho)) << lines[i + 1];
+  i += 2;
+  while (i < lines.size() && (StartsWith(lines[i], "done ") || StartsWith(lines[i], "cardinality of"))) ++i;
+  if (i >= lines.size() || lines[i] != "the best scenario:") {
+    ADD_FAILURE() << "report heading missing";
+    return outcome;
+  }
+  ++i;
+  if (i == lines.size()) return outcome;
+  outcome.hasScenario = true;
+  EXPECT_EQ(lines.size(), i + 3 + 127) << "marks, penalty, heading and 127 vertices";
+  if (lines.size() != i + 3 + 127) return outcome;
+  EXPECT_TRUE(StartsWith(lines[i + 1], "its penalty=")) << lines[i + 1];
+  outcome.penalty = lines[i + 1].substr(12);
+  EXPECT_TRUE(IsLogReal(outcome.penalty)) << lines[i + 1];
+  EXPECT_EQ(lines[i + 2], "distribution values:");
+  for (std::size_t k = i + 3; k < lines.size(); ++k) {
+    outcome.vertices.push_back(ParseVertexLine(lines[k]));
+    for (const std::string& value : outcome.vertices.back().values)
+      EXPECT_TRUE(IsLogReal(value)) << "garbage number in: " << lines[k];
+  }
+  return outcome;
+}
+
+// An input of the two parameter lines and one line per leaf.
+std::string InputOf(const std::string& cardinality, const std::string& noise,
+                    const std::function<std::string(int)>& leaf) {
+  std::string input = "presupposed cardinality of scenario=" + cardinality + "\nlevel of randomness=" + noise + "\n";
+  for (int k = 1; k <= LeafCount; ++k) input += "6." + std::to_string(k) + " " + leaf(k) + "\n";
+  return input;
+}
+
+std::string LeafLine(double a, double c, double g, double t) {
+  auto text = [](double v) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return std::string(buffer);
+  };
+  return "A:" + text(a) + "_C:" + text(c) + "_G:" + text(g) + "_T:" + text(t);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(HostileNumbers, RealsAtAndBeyondTheEndsOfTheDoubleRange) {
+  double value = -1.0;
+  ASSERT_EQ(ConvertReal("1e308", value), 0);
+  EXPECT_EQ(value, 1e308);
+  ASSERT_EQ(ConvertReal("-1e308", value), 0);
+  EXPECT_EQ(value, -1e308);
+  ASSERT_EQ(ConvertReal("1.7976931348623157e308", value), 0);
+  EXPECT_EQ(value, std::numeric_limits<double>::max());
+
+  // Below the normal range: the correctly rounded double, subnormal or zero.
+  ASSERT_EQ(ConvertReal("1e-320", value), 0);
+  EXPECT_EQ(std::fpclassify(value), FP_SUBNORMAL);
+  EXPECT_EQ(value, 1e-320);
+  ASSERT_EQ(ConvertReal("4.9e-324", value), 0);
+  EXPECT_EQ(value, std::numeric_limits<double>::denorm_min());
+  ASSERT_EQ(ConvertReal("2e-324", value), 0);
+  EXPECT_TRUE(SameBits(value, 0.0));
+  ASSERT_EQ(ConvertReal("-1e-400", value), 0);
+  EXPECT_TRUE(SameBits(value, -0.0));
+  ASSERT_EQ(ConvertReal("1e-99999999999999999999", value), 0);
+  EXPECT_TRUE(SameBits(value, 0.0));
+
+  // Beyond the largest double: a failure, whose value is the mantissa digits
+  // read as one whole number (no sign, no point, no exponent).
+  value = -1.0;
+  EXPECT_EQ(ConvertReal("1e999", value), 1);
+  EXPECT_EQ(value, 1.0);
+  EXPECT_EQ(ConvertReal("-1e999", value), 1);
+  EXPECT_EQ(value, 1.0);
+  EXPECT_EQ(ConvertReal("+1E+309", value), 1);
+  EXPECT_EQ(value, 1.0);
+  EXPECT_EQ(ConvertReal("1.8e308", value), 1);
+  EXPECT_EQ(value, 18.0);
+  EXPECT_EQ(ConvertReal("0.5e309", value), 1);
+  EXPECT_EQ(value, 5.0);
+  EXPECT_EQ(ConvertReal("1e99999999999999999999", value), 1);
+  EXPECT_EQ(value, 1.0);
+}
+
+TEST(HostileNumbers, LongDigitStrings) {
+  double value = -1.0;
+  // 308 zeros behind a 1 is the power 1e308, still a double.
+  ASSERT_EQ(ConvertReal("1" + std::string(308, '0'), value), 0);
+  EXPECT_EQ(value, 1e308);
+  // A hundred thousand digits scaled back by the exponent.
+  ASSERT_EQ(ConvertReal("1" + std::string(100000, '0') + "e-100000", value), 0);
+  EXPECT_EQ(value, 1.0);
+  ASSERT_EQ(ConvertReal("0." + std::string(1000, '0') + "1", value), 0);
+  EXPECT_TRUE(SameBits(value, 0.0));
+  ASSERT_EQ(ConvertReal("0." + std::string(100000, '3'), value), 0);
+  EXPECT_EQ(value, 1.0 / 3.0);
+
+  // Mantissa digits beyond the double range: the failed value itself is
+  // beyond the range and becomes infinite.
+  EXPECT_EQ(ConvertReal(std::string(400, '9'), value), 1);
+  EXPECT_EQ(value, Inf);
+  EXPECT_EQ(ConvertReal(std::string(100000, '7') + "x", value), 1);
+  EXPECT_EQ(value, Inf);
+  EXPECT_EQ(ConvertReal("-" + std::string(310, '1') + ".5e-3_", value), 1);
+  EXPECT_EQ(value, Inf);
+
+  // Integers: any number of digits beyond the 32-bit range is a failure
+  // whose value stays a non-negative 32-bit number.
+  int32_t integer = -1;
+  for (const std::string& token : {std::string(1000, '9'), "-" + std::string(100000, '1'),
+                                   "0x" + std::string(1000, 'f'), "$" + std::string(9, '0') + "100000000"}) {
+    EXPECT_EQ(ConvertInteger(token, integer), 1) << token.substr(0, 20);
+    EXPECT_GE(integer, 0);
+  }
+  EXPECT_EQ(ConvertInteger(std::string(1000, '0') + "42", integer), 0);
+  EXPECT_EQ(integer, 42);
+}
+
+TEST(HostileNumbers, LeafValuesBeyondTheRangeAreReportedAndKeepTheirValue) {
+  BaseValues values{0.1, 0.2, 0.3, 0.4};
+  EXPECT_EQ(ReadLeafLine("A:1e999 C:-1e999 G:" + std::string(400, '9') + " T:1e-320", values), 3);
+  EXPECT_EQ(values.A, 0.1);
+  EXPECT_EQ(values.C, 0.2);
+  EXPECT_EQ(values.G, 0.3);
+  EXPECT_EQ(values.T, 1e-320);
+
+  // A leaf line of a megabyte of digits gives one message.
+  EXPECT_EQ(ReadLeafLine("A:" + std::string(1 << 20, '5') + "_C:0.5", values), 1);
+  EXPECT_EQ(values.A, 0.1);
+  EXPECT_EQ(values.C, 0.5);
+}
+
+TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
+  const long double specials[] = {
+      Inf, -Inf, NaN, -NaN, std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+      std::numeric_limits<double>::denorm_min(), 1e-320, std::numeric_limits<double>::min(),
+      std::numeric_limits<long double>::max(), std::numeric_limits<long double>::denorm_min(),
+      std::numeric_limits<long double>::infinity(), -std::numeric_limits<long double>::quiet_NaN(),
+      static_cast<long double>(1e308) * 1e308, 0.0L, -0.0L};
+  for (long double value : specials) EXPECT_TRUE(IsLogReal(FormatReal(value))) << FormatReal(value);
+  if (!test::ExtendedArithmeticIsFaithful())
+    GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
+  EXPECT_EQ(FormatReal(Inf), "INF");
+  EXPECT_EQ(FormatReal(-Inf), "-INF");
+  EXPECT_EQ(FormatReal(NaN), "NAN");
+  EXPECT_EQ(FormatReal(-NaN), "NAN");
+  EXPECT_EQ(FormatReal(1e308), "1E308");
+  EXPECT_EQ(FormatReal(static_cast<long double>(1e308) * 1e308), "1E616");
+}
+
+// ---------------------------------------------------------------------------
+
+// Every combination of special values for the four inputs of the two
+// projections onto the simplex: each call ends, and no result is a negative
+// number (a result is 0, positive or NaN).
+TEST(HostilePasses, ProjectionsEndOnEveryCombinationOfSpecialValues) {
+  const double specials[] = {0.0, 1.0, -1.0, 0.25, 1e308, -1e308, 1e-320, Inf, -Inf, NaN};
+  int calls = 0;
+  for (double a : specials)
+    for (double c : specials)
+      for (double g : specials)
+        for (double t : specials) {
+          const BaseValues w{a, c, g, t};
+          const BaseValues r = Renormalise(w);
+          for (auto b : Bases) EXPECT_FALSE(r.*b < 0.0) << a << " " << c << " " << g << " " << t;
+          const BaseValues p = ProjectToSimplex(BaseValues{0.25, 0.25, 0.25, 0.25}, w, 1.0);
+          for (auto b : Bases) EXPECT_FALSE(p.*b < 0.0) << a << " " << c << " " << g << " " << t;
+          const BaseValues q = ProjectToSimplex(w, BaseValues{a, -c, 0.0, 1.0}, 0.5);
+          for (auto b : Bases) EXPECT_FALSE(q.*b < 0.0) << a << " " << c << " " << g << " " << t;
+          ++calls;
+        }
+  EXPECT_EQ(calls, 10000);
+
+  // Finite values of ordinary size still give a distribution.
+  const BaseValues r = Renormalise(BaseValues{-0.5, 3.0, 0.0, 2.0});
+  EXPECT_NEAR(r.A + r.C + r.G + r.T, 1.0, 1e-15);
+}
+
+// Both passes and the scoring on leaves holding infinities, NaNs and values
+// near the ends of the range, for a few sets of marks: each ends, and every
+// vertex value prints in the number form.
+TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
+  using LeafRule = BaseValues (*)(int);
+  const LeafRule rules[] = {
+      [](int k) { return k == 5 ? BaseValues{Inf, 0.0, 0.0, 0.0} : BaseValues{0.25, 0.25, 0.25, 0.25}; },
+      [](int k) { return k % 2 ? BaseValues{Inf, -Inf, 0.0, 1.0} : BaseValues{0.7, 0.1, 0.1, 0.1}; },
+      [](int k) { return k == 64 ? BaseValues{NaN, 0.5, 0.5, 0.0} : BaseValues{0.1, 0.2, 0.3, 0.4}; },
+      [](int k) { return k % 3 ? BaseValues{1e308, -1e308, 1e308, 0.0} : BaseValues{-1e308, 1e308, 0.0, 1e-320}; },
+      [](int k) { return BaseValues{k * 1e306, 1e-320, -k * 1.0, 0.0}; },
+      [](int) { return BaseValues{NaN, NaN, NaN, NaN}; },
+      [](int) { return BaseValues{Inf, Inf, Inf, Inf}; },
+      [](int) { return BaseValues{0.0, 0.0, 0.0, 0.0}; },
+      [](int k) { return k % 2 ? BaseValues{0.0, 0.0, 0.0, 0.0} : BaseValues{-1.0, -2.0, -3.0, -4.0}; },
+  };
+  // Slot 5 is vertex 5.1, slots 6 and 7 its leaves, slot 95 vertex 1.2.
+  const MarkTable markSets[] = {MarksOf({}), MarksOf({1, 2}), MarksOf({5, 6, 7, 95})};
+  RunParameters params;
+  for (std::size_t rule = 0; rule < std::size(rules); ++rule) {
+    const Tree tree = MakeTree(rules[rule]);
+    for (const MarkTable& marks : markSets) {
+      PassState pass;
+      EstimateScenario(params, tree, marks, pass);
+      ScenarioScore score;
+      ScoreScenario(tree, marks, pass.value, score);
+      EXPECT_TRUE(IsLogReal(FormatReal(score.scenarioPenalty))) << "rule " << rule;
+      for (int s = 0; s < SlotCount; ++s)
+        for (auto b : Bases) {
+          const long double square = static_cast<long double>(pass.value[s].*b) * pass.value[s].*b;
+          EXPECT_TRUE(IsLogReal(FormatReal(square))) << "rule " << rule << " slot " << s;
+        }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(HostileRuns, NoiseLevelsBeyondTheRange) {
+  const auto leaves = [](int k) { return LeafLine(0.1 * (k % 4), 0.2, 0.3, 0.4 - 0.1 * (k % 4)); };
+
+  // 1e999 fails to convert: the message, and the mantissa digit 1 as the level.
+  RunOutcome outcome = RunOn(InputOf("1", "1e999", leaves));
+  EXPECT_EQ(outcome.messages, std::vector<std::string>{"an error in level of randomness, sorry"});
+  EXPECT_EQ(outcome.noiseEcho, "1");
+  EXPECT_TRUE(outcome.hasScenario);
+
+  // 400 digits fail, and their value as a whole number is infinite: the level
+  // is INF, every perturbed leaf becomes NaN or infinite, no penalty can be
+  // compared, and the report ends after its heading.
+  outcome = RunOn(InputOf("1", std::string(400, '9'), leaves));
+  EXPECT_EQ(outcome.messages, std::vector<std::string>{"an error in level of randomness, sorry"});
+  if (test::ExtendedArithmeticIsFaithful()) {
+    EXPECT_EQ(outcome.noiseEcho, "INF");
+  }
+  EXPECT_FALSE(outcome.hasScenario);
+  ASSERT_FALSE(outcome.lines.empty());
+  EXPECT_EQ(outcome.lines.back(), "the best scenario:");
+
+  // A level of 1e300 swamps every leaf value; the run still ends with a report.
+  outcome = RunOn(InputOf("1", "1e300", leaves));
+  EXPECT_TRUE(outcome.messages.empty());
+  EXPECT_EQ(outcome.noiseEcho, "1E300");
+}
+
+// Leaves of every hostile kind, each with the noise off (a level of 0 or
+// below) and on (a small level and a huge one). With the noise on at a level
+// of ordinary size, every leaf is a distribution afterwards.
+TEST(HostileRuns, EveryKindOfLeafWithTheNoiseOffAndOn) {
+  struct LeafKind {
+    const char* name;
+    bool ordinarySize;  // values far from the ends of the double range
+    std::function<std::string(int)> line;
+  };
+  const LeafKind kinds[] = {
+      {"distributions", true, [](int k) { return LeafLine(0.1, 0.2 + 0.001 * k, 0.3, 0.4 - 0.001 * k); }},
+      {"unnormalised", true, [](int k) { return LeafLine(k, 2.0, 0.5 * k, 7.0); }},
+      {"negative", true, [](int k) { return LeafLine(-0.5, 1.5, k % 2 ? -0.25 : 0.0, 0.25); }},
+      {"all zero", true, [](int) { return LeafLine(0.0, 0.0, 0.0, 0.0); }},
+      {"nothing given", true, [](int) { return std::string(); }},
+      {"negative and unnormalised", true,
+       [](int k) { return k % 3 == 0 ? LeafLine(-3.0, -2.0, -1.0, -0.5) : LeafLine(4.0, 0.0, k, 1e-3); }},
+      {"range ends", false, [](int k) {
+         return k % 2 ? LeafLine(1e308, -1e308, 1e-320, 4.9e-324) : LeafLine(-1e308, 1e308, 0.0, 1.0);
+       }},
+      {"beyond the range", true, [](int k) { return k % 5 ? "A:1e999_C:-1e999_G:0.5_T:0.5" : LeafLine(0.25, 0.25, 0.25, 0.25); }},
+  };
+  for (const LeafKind& kind : kinds) {
+    for (const char* noise : {"0", "-1", "0.1", "1e300"}) {
+      SCOPED_TRACE(std::string(kind.name) + ", noise " + noise);
+      const RunOutcome outcome = RunOn(InputOf("1", noise, kind.line));
+      if (std::string(noise) != "0.1" || !kind.ordinarySize || !outcome.hasScenario) continue;
+      for (const VertexValues& vertex : outcome.vertices) {
+        if (!StartsWith(vertex.name, "6.")) continue;
+        long double sum = 0.0L;
+        for (const std::string& value : vertex.values) {
+          const double v = std::strtod(value.c_str(), nullptr);
+          EXPECT_GE(v, 0.0) << vertex.name;
+          sum += v;
+        }
+        EXPECT_NEAR(static_cast<double>(sum), 1.0, 1e-12) << vertex.name;
+      }
+    }
+  }
+}
+
+// The real program on hostile input: exit status 0, nothing on standard
+// error, and a complete log.
+TEST(HostileRuns, TheExecutableEndsNormallyOnHostileInput) {
+  ScratchDir dir;
+  std::string input = "presupposed cardinality of scenario=1" + std::string(5000, 'z') +
+                      "\nlevel of randomness=" + std::string(400, '9') + "\n";
+  for (int k = 1; k <= LeafCount; ++k)
+    input += "6." + std::to_string(k) + " A:1e308 C:-1e999 G:" + std::string(5000, '1') + " T:\x01\t\xff\r\n";
+  WriteFile(dir / "input.txt", input);
+  const auto result = test::RunExecutable(dir.path(), "DORVU_SEED=5");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.stderrText, "");
+  const std::string log = ReadFile(dir / "dorvu.log");
+  EXPECT_TRUE(StartsWith(log, "an error in cardinality of scenario, sorry\r\nan error in level of randomness, sorry\r\n"
+                              "an error in data on the leaf 1\r\nan error in data on the leaf 1\r\n"));
+  EXPECT_NE(log.find("\r\npresupposed cardinality of scenario=1\r\nnoise level=INF\r\n"), std::string::npos);
+  EXPECT_EQ(log.substr(log.size() - 20), "the best scenario:\r\n");
+}
+
+}  // namespace
+}  // namespace dorvu
