@@ -18,6 +18,15 @@ int main() {
       return 1;
     }
   }
+  if (const char* threadsText = std::getenv("DORVU_THREADS")) {
+    const std::optional<int32_t> threads = dorvu::ParseThreadCount(threadsText);
+    if (!threads) {
+      std::fprintf(stderr, "dorvu: DORVU_THREADS must be a whole number from 1 to %d, not \"%s\"\n",
+                   static_cast<int>(dorvu::MaxThreads), threadsText);
+      return 1;
+    }
+    setup.threads = *threads;
+  }
   dorvu::SetDecimalSeparator(dorvu::DecimalSeparatorFromEnvironment());
   try {
     dorvu::RunDorvu(setup);

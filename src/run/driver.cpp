@@ -4,6 +4,8 @@
 #include <chrono>
 #include <memory>
 #include <random>
+#include <sched.h>
+#include <thread>
 
 #include "input/input_reader.h"
 #include "input/leaf_noise.h"
@@ -12,6 +14,7 @@
 #include "run/run_log.h"
 #include "run/run_parameters.h"
 #include "search/enumeration.h"
+#include "search/parallel_search.h"
 #include "tree/tree.h"
 
 namespace dorvu {
@@ -51,6 +54,28 @@ std::optional<uint32_t> ParseSeed(const std::string& text) {
   return static_cast<uint32_t>(value);
 }
 
+std::optional<int32_t> ParseThreadCount(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > MaxThreads) return std::nullopt;
+  }
+  if (value < 1) return std::nullopt;
+  return value;
+}
+
+int32_t SearchThreads(int32_t requested) {
+  if (requested > 0) return requested;
+  // The hardware threads this process may run on (what `nproc` counts), so
+  // that a run confined to a few processors does not crowd them.
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+    return std::min<int32_t>(CPU_COUNT(&allowed), MaxThreads);
+  return std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, MaxThreads);
+}
+
 void RunDorvu(const RunSetup& setup) {
   auto state = std::make_unique<RunState>();
   RunState& run = *state;
@@ -74,7 +99,10 @@ void RunDorvu(const RunSetup& setup) {
     PerturbLeaves(run.tree, run.params.noiseLevel, gen);
   DeriveLinks(run.tree);
 
-  RunSearch(run.search, run.params, run.tree, run.log);
+  if (setup.plainSearch)
+    RunSearch(run.search, run.params, run.tree, run.log);
+  else
+    RunFastSearch(run.search, run.params, run.tree, run.log, SearchThreads(setup.threads));
   WriteReport(run.search, run.params, run.tree, run.log);
 }
 

@@ -11,6 +11,8 @@ struct RunSetup {
   std::string inputPath = "input.txt";
   std::string logPath = "dorvu.log";
   std::optional<uint32_t> seed;  // none: seeded from the clock
+  int32_t threads = 0;           // threads that search; 0: all hardware threads the process may use
+  bool plainSearch = false;      // the one-thread reference search (for tests and benchmarks)
 };
 
 // Runs to the end; a failed file operation throws IoError.
@@ -18,5 +20,15 @@ void RunDorvu(const RunSetup& setup);
 
 // Reads a seed from the text of DORVU_SEED: an unsigned 32-bit decimal number.
 std::optional<uint32_t> ParseSeed(const std::string& text);
+
+inline constexpr int32_t MaxThreads = 1024;
+
+// Reads a thread count from the text of DORVU_THREADS: a decimal number from
+// 1 to MaxThreads.
+std::optional<int32_t> ParseThreadCount(const std::string& text);
+
+// The threads a run searches with: `requested`, or for 0 all hardware threads
+// the process may run on.
+int32_t SearchThreads(int32_t requested);
 
 }  // namespace dorvu

@@ -1,0 +1,107 @@
+// One scenario evaluation (pass 1, pass 2 and scoring), the plain reference
+// against the fast kernel, on smooth leaves, on pure-base leaves and on the
+// shipped example's leaves (as read, without noise).
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "input/input_reader.h"
+#include "search/estimation.h"
+#include "search/fast_evaluation.h"
+#include "search/scoring.h"
+
+namespace dorvu {
+namespace {
+
+enum class Leaves { Smooth, PureBase, Example };
+
+std::unique_ptr<Tree> LeavesOf(Leaves leaves) {
+  auto tree = std::make_unique<Tree>();
+  LayOutTree(*tree);
+  if (leaves == Leaves::Example) {
+    RunLog log{"/dev/null"};
+    RunParameters params;
+    ReadInput(std::string(DORVU_EXAMPLES) + "/input.txt", log, params, *tree);
+  } else {
+    std::mt19937 gen(31);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int k = 1; k <= LeafCount; ++k) {
+      BaseValues& v = tree->TreeSequence[tree->LeafSlots[k]].value;
+      if (leaves == Leaves::PureBase) {
+        const uint32_t base = gen() % 4;
+        v = {base == 0 ? 1.0 : 0.0, base == 1 ? 1.0 : 0.0, base == 2 ? 1.0 : 0.0, base == 3 ? 1.0 : 0.0};
+      } else {
+        const double a = unit(gen) + 0.1, c = unit(gen) + 0.1, g = unit(gen) + 0.1, t = unit(gen) + 0.1;
+        v = {a / (a + c + g + t), c / (a + c + g + t), g / (a + c + g + t), t / (a + c + g + t)};
+      }
+    }
+  }
+  DeriveLinks(*tree);
+  return tree;
+}
+
+// Sixteen scenarios like those of a search: the root and 0 to 6 more marks.
+std::vector<MarkTable> Scenarios(const Tree& tree) {
+  std::mt19937 gen(57);
+  std::vector<MarkTable> scenarios(16);
+  for (MarkTable& Mark : scenarios) {
+    Mark.fill(0);
+    Mark[0] = 1;
+    for (uint32_t n = gen() % 7; n > 0; --n) {
+      int slot = 0;
+      while (slot == 0 || tree.TreeSequence[slot].kind == KindClose) slot = static_cast<int>(gen() % SlotCount);
+      Mark[slot] = 1;
+    }
+  }
+  return scenarios;
+}
+
+void SetRate(benchmark::State& state) {
+  state.counters["evaluations"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_PlainEvaluation(benchmark::State& state, Leaves leaves) {
+  const auto tree = LeavesOf(leaves);
+  const auto scenarios = Scenarios(*tree);
+  RunParameters params;
+  auto pass = std::make_unique<PassState>();
+  auto score = std::make_unique<ScenarioScore>();
+  std::size_t n = 0;
+  for (auto _ : state) {
+    const MarkTable& Mark = scenarios[n++ % scenarios.size()];
+    EstimateScenario(params, *tree, Mark, *pass);
+    ScoreScenario(*tree, Mark, pass->value, *score);
+    benchmark::DoNotOptimize(score->scenarioPenalty);
+  }
+  SetRate(state);
+}
+
+void BM_FastEvaluation(benchmark::State& state, Leaves leaves) {
+  const auto tree = LeavesOf(leaves);
+  const auto scenarios = Scenarios(*tree);
+  RunParameters params;
+  auto fast = std::make_unique<FastTree>();
+  PrepareFastTree(params, *tree, *fast);
+  auto work = std::make_unique<FastWork>();
+  auto score = std::make_unique<ScenarioScore>();
+  std::size_t n = 0;
+  for (auto _ : state) {
+    FastEvaluateScenario(*fast, scenarios[n++ % scenarios.size()], *work, *score);
+    benchmark::DoNotOptimize(score->scenarioPenalty);
+  }
+  SetRate(state);
+}
+
+BENCHMARK_CAPTURE(BM_PlainEvaluation, smooth, Leaves::Smooth)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FastEvaluation, smooth, Leaves::Smooth)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PlainEvaluation, pure_base, Leaves::PureBase)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FastEvaluation, pure_base, Leaves::PureBase)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PlainEvaluation, example, Leaves::Example)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FastEvaluation, example, Leaves::Example)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace dorvu

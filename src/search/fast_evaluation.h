@@ -1,0 +1,101 @@
+// A faster evaluation of one scenario: pass 1, pass 2 and the scoring, giving
+// bit for bit what EstimateScenario and ScoreScenario give. Every value is
+// formed by the same expressions with the same rounding points, and every
+// running sum adds its terms in the same order; what differs is the layout
+// and the order of independent work:
+// - the vertices live in flat arrays numbered in close-slot order, and the
+//   scenario's uncut edges and gradient terms are listed once from its marks
+//   instead of being tested slot by slot;
+// - the extended-precision sums are chains of dependent additions, each
+//   rounded through memory, so the kernel gives the processor several
+//   independent chains at a time: the trial sweeps of one step search are
+//   formed in batches (their trial points first, then their energies edge by
+//   edge, side by side), and the gradient's norm is summed alongside the
+//   first batch. The trials are then taken in order of step with the plain
+//   acceptance and stall bookkeeping, and those after the accepted one are
+//   dropped;
+// - the exchange sort of the distance table runs on separate arrays and
+//   skips four entries at a time where none exchanges.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "run/run_parameters.h"
+#include "search/scoring.h"
+#include "tree/tree.h"
+
+namespace dorvu {
+
+inline constexpr int InternalCount = 63;                      // internal vertices
+inline constexpr int VertexCount = InternalCount + LeafCount;  // vertices 0..62 internal, 63..126 leaves
+inline constexpr int EdgeCount = VertexCount - 1;              // one edge above every non-root vertex
+inline constexpr int MaxBatchTrials = 4;                       // trial sweeps formed together
+
+// Four values of one vertex, A, C, G, T.
+struct alignas(32) Quad {
+  double b[4];
+};
+
+using QuadTable = std::array<Quad, VertexCount>;
+
+// The fixed tree and the leaves of one run, in flat arrays. Internal vertices
+// are numbered 0 to 62 in the order of their close slots (children before
+// parents, the root last), leaves 63 to 126 in slot order.
+struct FastTree {
+  std::array<int32_t, VertexCount> slotOf{};    // vertex slot of each vertex
+  std::array<int32_t, VertexCount> parentOf{};  // parent vertex; -1 at the root
+  std::array<int32_t, InternalCount> firstChild{};   // vertex of the first child
+  std::array<int32_t, InternalCount> secondChild{};  // vertex of the second child
+  std::array<int32_t, InternalCount> openOrder{};    // internal vertices in open-slot order
+  QuadTable leafStart{};  // at leaves: the leaf values pass 1 starts from
+  QuadTable leafRoot{};   // at leaves: their roots, as pass 2's root step takes them
+  double stepFactor = 0.5;
+  double pass1Tolerance = 0.0;
+  double pass2Tolerance = 0.0;
+  int32_t stallLimit = 0;
+};
+
+// The working storage of one evaluation; one per thread.
+struct FastWork {
+  // The scenario's uncut edges, listed once from the marks.
+  std::array<int32_t, InternalCount + 1> edgeBegin{};  // edges below vertex i: edgeBegin[i] to edgeBegin[i+1]
+  std::array<int32_t, EdgeCount> edgeChild{};          // child vertex of each uncut edge, in close order
+  std::array<int32_t, InternalCount + 1> termBegin{};  // gradient terms of vertex i: termBegin[i] to termBegin[i+1]
+  std::array<int32_t, 3 * InternalCount> termVertex{}; // neighbour of each term: parent, first, second child
+  std::array<uint8_t, VertexCount> marked{};           // 0 when the vertex's mark is 0, else 1
+  // The estimate.
+  QuadTable x{};                                      // current values
+  std::array<Quad, InternalCount> gradient{};         // energy gradient
+  std::array<double, InternalCount> firstSumV{};      // pass 1: rounded sum of a vertex's values
+  std::array<double, InternalCount> firstSumG{};      // pass 1: rounded sum of its gradient
+  std::array<QuadTable, MaxBatchTrials> trial{};      // trial points of one batch; leaves hold the leaves
+  std::array<std::array<Quad, InternalCount>, MaxBatchTrials> clamped{};      // pass 2: each vertex's step clamped at zero
+  std::array<std::array<double, InternalCount>, MaxBatchTrials> clampedNorm{};  // pass 2: its Euclidean length
+  double energy = 0.0;
+  int32_t lastTrialCount = 1;  // trials the latest step search took; sizes the next batch
+};
+
+// Lays out the flat tree and takes the leaf values (and their roots) from a
+// tree whose links are derived.
+void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fast);
+
+// Pass 1 and pass 2 for the marks; leaves the values in `work.x`.
+void FastEstimateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work);
+
+// The scoring of the values left by FastEstimateScenario, as ScoreScenario.
+void FastScoreScenario(const FastTree& fast, const MarkTable& Mark, const FastWork& work,
+                       ScenarioScore& score);
+
+// Both of the above.
+void FastEvaluateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work,
+                          ScenarioScore& score);
+
+// The values of `work.x` by slot, as EstimateScenario leaves them (close
+// slots untouched).
+void CopyValuesBySlot(const FastTree& fast, const FastWork& work, ValueTable& values);
+
+// Sorts entries 1 to 189 into the order SortDistanceTable gives them.
+void FastSortDistanceTable(std::array<DistanceEntry, SlotCount>& table);
+
+}  // namespace dorvu

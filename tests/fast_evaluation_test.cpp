@@ -1,0 +1,168 @@
+// The fast evaluation kernel against the plain passes and scoring, bit for
+// bit, on many random scenarios.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "search/estimation.h"
+#include "search/fast_evaluation.h"
+#include "search/scenario_memory.h"
+#include "search/scoring.h"
+#include "test_support.h"
+
+namespace dorvu {
+namespace {
+
+using test::MakeTree;
+using test::MarksOf;
+
+enum class LeafKind { Smooth, PureBase, Unnormalised };
+
+// Random leaves of one kind, from a fixed seed.
+Tree RandomLeaves(LeafKind kind, uint32_t seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  return MakeTree([&](int) {
+    switch (kind) {
+      case LeafKind::Smooth: {
+        const double a = unit(gen) + 0.05, c = unit(gen) + 0.05, g = unit(gen) + 0.05, t = unit(gen) + 0.05;
+        const double sum = a + c + g + t;
+        return BaseValues{a / sum, c / sum, g / sum, t / sum};
+      }
+      case LeafKind::PureBase: {
+        const uint32_t base = gen() % 4;
+        return BaseValues{base == 0 ? 1.0 : 0.0, base == 1 ? 1.0 : 0.0, base == 2 ? 1.0 : 0.0, base == 3 ? 1.0 : 0.0};
+      }
+      case LeafKind::Unnormalised:
+        break;
+    }
+    return BaseValues{2.0 * unit(gen) - 0.5, 2.0 * unit(gen) - 0.5, 2.0 * unit(gen) - 0.5, 2.0 * unit(gen) - 0.5};
+  });
+}
+
+// The root and 0 to 20 further vertex slots, leaves included.
+MarkTable RandomMarks(std::mt19937& gen, const Tree& tree) {
+  MarkTable Mark = MarksOf({});
+  const uint32_t count = gen() % 21;
+  for (uint32_t n = 0; n < count; ++n) {
+    int slot = 0;
+    while (slot == 0 || tree.TreeSequence[slot].kind == KindClose) slot = static_cast<int>(gen() % SlotCount);
+    Mark[slot] = 1;
+  }
+  return Mark;
+}
+
+bool SameBits(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
+
+bool SameScores(const ScenarioScore& a, const ScenarioScore& b) {
+  bool same = SameBits(&a.scenarioPenalty, &b.scenarioPenalty, sizeof(double)) &&
+              SameBits(&a.freeDistance, &b.freeDistance, sizeof(double));
+  for (int i = 1; i < SlotCount; ++i)
+    same = same && a.DistanceTable[i].slot == b.DistanceTable[i].slot &&
+           SameBits(&a.DistanceTable[i].distance, &b.DistanceTable[i].distance, sizeof(double));
+  return same;
+}
+
+// Evaluates the marks both ways and compares every result bit for bit.
+void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTable& Mark) {
+  RunParameters params;
+  auto pass = std::make_unique<PassState>();
+  auto plainScore = std::make_unique<ScenarioScore>();
+  EstimateScenario(params, tree, Mark, *pass);
+  ScoreScenario(tree, Mark, pass->value, *plainScore);
+
+  auto work = std::make_unique<FastWork>();
+  auto fastScore = std::make_unique<ScenarioScore>();
+  FastEvaluateScenario(fast, Mark, *work, *fastScore);
+  auto values = std::make_unique<ValueTable>();
+  CopyValuesBySlot(fast, *work, *values);
+
+  const std::string marks = BuildKey(Mark);
+  for (int s = 0; s < SlotCount; ++s)
+    ASSERT_TRUE(SameBits(&pass->value[s], &(*values)[s], sizeof(BaseValues))) << "slot " << s << " marks " << marks;
+  ASSERT_TRUE(SameScores(*plainScore, *fastScore)) << "marks " << marks;
+}
+
+class FastKernelMatchesPlain : public testing::TestWithParam<LeafKind> {};
+
+TEST_P(FastKernelMatchesPlain, OnRandomMarks) {
+  for (uint32_t treeSeed = 1; treeSeed <= 3; ++treeSeed) {
+    const Tree tree = RandomLeaves(GetParam(), treeSeed);
+    RunParameters params;
+    FastTree fast;
+    PrepareFastTree(params, tree, fast);
+    std::mt19937 gen(1000 + treeSeed);
+    for (int n = 0; n < 20; ++n) ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(tree, fast, RandomMarks(gen, tree)));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Leaves, FastKernelMatchesPlain,
+                         testing::Values(LeafKind::Smooth, LeafKind::PureBase, LeafKind::Unnormalised),
+                         [](const testing::TestParamInfo<LeafKind>& info) {
+                           switch (info.param) {
+                             case LeafKind::Smooth: return "Smooth";
+                             case LeafKind::PureBase: return "PureBase";
+                             case LeafKind::Unnormalised: break;
+                           }
+                           return "Unnormalised";
+                         });
+
+TEST(FastKernel, MatchesPlainOnEdgeCases) {
+  // Identical leaves: a zero first gradient and no step in either pass.
+  const Tree same = MakeTree([](int) { return BaseValues{0.1, 0.2, 0.3, 0.4}; });
+  // Two bases in two halves: many exact ties in the distance table.
+  const Tree halves = MakeTree([](int k) { return k <= 32 ? BaseValues{1, 0, 0, 0} : BaseValues{0, 0, 1, 0}; });
+  for (const Tree* tree : {&same, &halves}) {
+    RunParameters params;
+    FastTree fast;
+    PrepareFastTree(params, *tree, fast);
+    // The root alone; a vertex whose three edges are cut (slot 5 and its
+    // leaves 6 and 7); both leaves of that vertex cut away.
+    for (const MarkTable& Mark : {MarksOf({}), MarksOf({5, 6, 7}), MarksOf({6, 7})})
+      ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, Mark));
+  }
+}
+
+TEST(FastKernel, RepeatedEvaluationsDependOnlyOnTheMarks) {
+  const Tree tree = RandomLeaves(LeafKind::PureBase, 9);
+  RunParameters params;
+  FastTree fast;
+  PrepareFastTree(params, tree, fast);
+  auto work = std::make_unique<FastWork>();
+  auto first = std::make_unique<ScenarioScore>();
+  auto again = std::make_unique<ScenarioScore>();
+  const MarkTable Mark = MarksOf({25, 40});
+  FastEvaluateScenario(fast, Mark, *work, *first);
+  FastEvaluateScenario(fast, MarksOf({3, 90, 120}), *work, *again);  // leaves traces in the work area
+  FastEvaluateScenario(fast, Mark, *work, *again);
+  EXPECT_TRUE(SameScores(*first, *again));
+}
+
+// Tables whose distances come from a few values, so that most entries tie.
+TEST(FastSort, GivesTheExchangeSortsOrderOfTies) {
+  std::mt19937 gen(77);
+  const double values[] = {0.0, 0.0, 0.25, 0.5, 1.0, 3.0, std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()};
+  for (int round = 0; round < 400; ++round) {
+    std::array<DistanceEntry, SlotCount> table{};
+    const uint32_t distinct = 1 + gen() % 8;
+    for (int i = 1; i < SlotCount; ++i) {
+      const bool empty = gen() % 3 == 0;  // as close slots: slot 0, distance 0
+      table[i] = empty ? DistanceEntry{} : DistanceEntry{i, values[gen() % distinct]};
+    }
+    auto plain = table;
+    SortDistanceTable(plain);
+    FastSortDistanceTable(table);
+    for (int i = 1; i < SlotCount; ++i) {
+      ASSERT_EQ(plain[i].slot, table[i].slot) << "round " << round << " entry " << i;
+      ASSERT_TRUE(SameBits(&plain[i].distance, &table[i].distance, sizeof(double)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dorvu

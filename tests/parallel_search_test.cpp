@@ -1,0 +1,214 @@
+// The fast search against the plain one: whole logs, stores and best lists
+// the same for every number of threads; and the DORVU_THREADS setting.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "run/driver.h"
+#include "run/io_error.h"
+#include "search/enumeration.h"
+#include "search/parallel_search.h"
+#include "test_support.h"
+
+namespace dorvu {
+namespace {
+
+using test::MakeTree;
+using test::ReadFile;
+using test::RunExecutable;
+using test::ScratchDir;
+using test::WriteFile;
+
+constexpr int32_t ThreadCounts[] = {1, 2, 3, 8};
+
+// An input file with the given parameters and leaves.
+std::string InputText(int32_t cardinality, const std::string& noise, const std::function<BaseValues(int)>& leaf) {
+  std::string text = "presupposed cardinality of scenario=" + std::to_string(cardinality) +
+                     "\nlevel of randomness=" + noise + "\n";
+  for (int k = 1; k <= LeafCount; ++k) {
+    const BaseValues v = leaf(k);
+    char line[160];
+    std::snprintf(line, sizeof line, "6.%d A:%.6f_C:%.6f_G:%.6f_T:%.6f\n", k, v.A, v.C, v.G, v.T);
+    text += line;
+  }
+  return text;
+}
+
+// Leaves of a background composition with a few subtrees shifted away.
+BaseValues Planted(int k) {
+  if (k >= 9 && k <= 16) return {0.12, 0.38, 0.37, 0.13};
+  if (k >= 41 && k <= 44) return {0.45, 0.05, 0.1, 0.4};
+  if (k >= 57) return {0.2, 0.35, 0.15, 0.3};
+  return {0.3 - 0.002 * (k % 7), 0.2, 0.2 + 0.002 * (k % 7), 0.3};
+}
+
+BaseValues PureBase(int k) {
+  const int base = k <= 16 ? 1 : (k * 7 + k / 5) % 4;
+  return {base == 0 ? 1.0 : 0.0, base == 1 ? 1.0 : 0.0, base == 2 ? 1.0 : 0.0, base == 3 ? 1.0 : 0.0};
+}
+
+// Runs the whole program on an input with the plain search, then with the
+// fast search at every thread count, and compares the logs byte for byte.
+void ExpectSameLogs(const std::string& input) {
+  ScratchDir dir;
+  WriteFile(dir / "input.txt", input);
+  RunSetup setup;
+  setup.inputPath = (dir / "input.txt").string();
+  setup.seed = 2024;
+  setup.logPath = (dir / "plain.log").string();
+  setup.plainSearch = true;
+  RunDorvu(setup);
+  const std::string plain = ReadFile(dir / "plain.log");
+  ASSERT_NE(plain.find("the best scenario:"), std::string::npos);
+  setup.plainSearch = false;
+  for (const int32_t threads : ThreadCounts) {
+    setup.threads = threads;
+    setup.logPath = (dir / "fast.log").string();
+    RunDorvu(setup);
+    EXPECT_EQ(ReadFile(dir / "fast.log"), plain) << threads << " threads";
+  }
+}
+
+TEST(FastSearchLog, ShippedExample) {
+  ExpectSameLogs(ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+}
+
+TEST(FastSearchLog, NoisyPlantedShifts) { ExpectSameLogs(InputText(4, "0.1", Planted)); }
+
+TEST(FastSearchLog, PureBaseLeavesWithoutNoise) { ExpectSameLogs(InputText(3, "0", PureBase)); }
+
+TEST(FastSearchLog, RootOnlyAndNoScenarioAtAll) {
+  ExpectSameLogs(InputText(0, "0", Planted));
+  ExpectSameLogs(InputText(-2, "0", Planted));
+}
+
+// A search run directly, on stores of 2^storeExponent keys and without leaf
+// noise.
+struct DirectSearch {
+  ScratchDir dir;
+  RunLog log{(dir / "dorvu.log").string()};
+  RunParameters params;
+  Tree tree;
+  std::unique_ptr<SearchState> state = std::make_unique<SearchState>();
+
+  DirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
+               const std::function<BaseValues(int)>& leaf)
+      : tree(MakeTree(leaf)) {
+    params.mainMemoryCapacity = 1 << storeExponent;
+    params.mainMemorySearchSteps = storeExponent;
+    params.cardinality = cardinality;
+    params.noiseLevel = noiseLevel;
+    CreateLog(log);
+    PrepareSearch(*state, params);
+  }
+  std::string Log() const { return test::LogLines(log.path); }
+  int32_t Evaluated() const { return state->memory.mainCount + state->memory.addCount; }
+};
+
+void ExpectSameSearch(const DirectSearch& plain, const DirectSearch& fast, int32_t threads) {
+  EXPECT_EQ(fast.Log(), plain.Log()) << threads << " threads";
+  EXPECT_EQ(fast.state->memory.mainCount, plain.state->memory.mainCount);
+  EXPECT_EQ(fast.state->memory.addCount, plain.state->memory.addCount);
+  EXPECT_EQ(fast.state->memory.MainMemory, plain.state->memory.MainMemory);
+  EXPECT_EQ(fast.state->memory.AddMemory, plain.state->memory.AddMemory);
+  ASSERT_EQ(fast.state->bestList.size(), plain.state->bestList.size());
+  for (std::size_t i = 0; i < plain.state->bestList.size(); ++i) {
+    EXPECT_EQ(fast.state->bestList[i].key, plain.state->bestList[i].key);
+    EXPECT_EQ(fast.state->bestList[i].penalty, plain.state->bestList[i].penalty);
+    EXPECT_EQ(fast.state->bestList[i].freeDistance, plain.state->bestList[i].freeDistance);
+    EXPECT_EQ(fast.state->bestList[i].level, plain.state->bestList[i].level);
+  }
+  EXPECT_EQ(fast.params.searchLevel, plain.params.searchLevel);
+  EXPECT_EQ(BuildKey(fast.state->Mark), BuildKey(plain.state->Mark));
+}
+
+// Runs the plain search, checks what its log must (and must not) hold, then
+// compares the fast search at every thread count with it. Returns the
+// number of keys the plain search stored.
+int32_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
+                            const std::function<BaseValues(int)>& leaf, const std::string& present,
+                            const std::string& absent) {
+  DirectSearch plain(storeExponent, cardinality, noiseLevel, leaf);
+  RunSearch(*plain.state, plain.params, plain.tree, plain.log);
+  EXPECT_NE(plain.Log().find(present), std::string::npos);
+  EXPECT_EQ(plain.Log().find(absent), std::string::npos);
+  for (const int32_t threads : ThreadCounts) {
+    DirectSearch fast(storeExponent, cardinality, noiseLevel, leaf);
+    RunFastSearch(*fast.state, fast.params, fast.tree, fast.log, threads);
+    ExpectSameSearch(plain, fast, threads);
+  }
+  return plain.Evaluated();
+}
+
+TEST(FastSearchDirect, MainStoreFull) {
+  // 4 keys per store: the main store fills, the add store takes the rest.
+  ExpectSameDirectSearch(2, 1, 0.0, Planted, "I want more main memory!", "I want more add memory!");
+}
+
+TEST(FastSearchDirect, BothStoresFullSetsAreEvaluatedAgain) {
+  // 8 keys per store: keys go unremembered and repeated sets are evaluated
+  // again, with their whole subtrees.
+  ExpectSameDirectSearch(3, 3, 0.0, PureBase, "I want more main memory!\nI want more add memory!", "sorry");
+}
+
+TEST(FastSearchDirect, QuietScenariosAmongExtendedOnes) {
+  // Penalties at most 100 x 0.2 end some branches at level 2; their siblings
+  // go on to the full cardinality.
+  const int32_t evaluated = ExpectSameDirectSearch(15, 3, 0.2, Planted, "done 5 of 6", "memory");
+  DirectSearch withoutNoise(15, 3, 0.0, Planted);
+  RunSearch(*withoutNoise.state, withoutNoise.params, withoutNoise.tree, withoutNoise.log);
+  EXPECT_LT(evaluated, withoutNoise.Evaluated());
+}
+
+TEST(FastSearchDirect, AFailedLogWriteEndsTheSearchAndItsThreads) {
+  // The log file is gone: the first progress line fails, the error leaves
+  // the search and the worker threads end with it.
+  DirectSearch search(15, 2, 0.0, Planted);
+  std::filesystem::remove(search.log.path);
+  EXPECT_THROW(RunFastSearch(*search.state, search.params, search.tree, search.log, 3), IoError);
+}
+
+TEST(ThreadSetting, ParsesAPositiveDecimalNumber) {
+  EXPECT_EQ(ParseThreadCount("1"), 1);
+  EXPECT_EQ(ParseThreadCount("16"), 16);
+  EXPECT_EQ(ParseThreadCount("0016"), 16);
+  EXPECT_EQ(ParseThreadCount("000001"), 1);
+  EXPECT_EQ(ParseThreadCount(std::to_string(MaxThreads)), MaxThreads);
+  for (const char* bad : {"", "0", "-2", "+2", "2 ", " 2", "2x", "0x2", "1025", "99999999999"})
+    EXPECT_EQ(ParseThreadCount(bad), std::nullopt) << '"' << bad << '"';
+  EXPECT_EQ(SearchThreads(3), 3);
+  EXPECT_GE(SearchThreads(0), 1);
+}
+
+TEST(ThreadSetting, UnusableValueStopsBeforeTheLogExists) {
+  for (const char* threads : {"0", "abc", "-1", "1025", ""}) {
+    ScratchDir dir;
+    WriteFile(dir / "input.txt", InputText(1, "0", Planted));
+    const auto result = RunExecutable(dir.path(), std::string("DORVU_THREADS='") + threads + "'");
+    EXPECT_EQ(result.status, 1) << threads;
+    EXPECT_EQ(result.stderrText, std::string("dorvu: DORVU_THREADS must be a whole number from 1 to 1024, not \"") +
+                                     threads + "\"\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "dorvu.log")) << threads;
+  }
+}
+
+TEST(ThreadSetting, EveryCountWritesTheSameLog) {
+  ScratchDir dir;
+  WriteFile(dir / "input.txt", InputText(2, "0.1", Planted));
+  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5 DORVU_THREADS=1").status, 0);
+  const std::string one = ReadFile(dir / "dorvu.log");
+  for (const char* threads : {"2", "7"}) {
+    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED=5 DORVU_THREADS=") + threads);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.stderrText, "");
+    EXPECT_EQ(ReadFile(dir / "dorvu.log"), one) << threads;
+  }
+  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5").status, 0);  // all hardware threads
+  EXPECT_EQ(ReadFile(dir / "dorvu.log"), one);
+}
+
+}  // namespace
+}  // namespace dorvu
