@@ -179,55 +179,55 @@ struct Speculation {
   std::unique_ptr<ScenarioScore> walkScore = std::make_unique<ScenarioScore>();
 };
 
-int32_t FindRecord(const Speculation& spec, const MarkSet& set) {
-  for (int32_t r = 0; r < static_cast<int32_t>(spec.records.size()); ++r)
-    if (spec.records[r].state != RecordState::Free && spec.records[r].set == set) return r;
+int32_t FindRecord(const Speculation& ahead, const MarkSet& set) {
+  for (int32_t r = 0; r < static_cast<int32_t>(ahead.records.size()); ++r)
+    if (ahead.records[r].state != RecordState::Free && ahead.records[r].set == set) return r;
   return -1;
 }
 
-void FreeRecord(Speculation& spec, int32_t r) {
-  if (spec.records[r].state == RecordState::Queued) --spec.queued;
-  spec.records[r].state = RecordState::Free;
-  spec.records[r].abandoned = false;
-  --spec.inUse;
+void FreeRecord(Speculation& ahead, int32_t r) {
+  if (ahead.records[r].state == RecordState::Queued) --ahead.queued;
+  ahead.records[r].state = RecordState::Free;
+  ahead.records[r].abandoned = false;
+  --ahead.inUse;
 }
 
 // The queued record that comes first (or, with `last`, last) in the walk's
 // order.
-int32_t FirstQueued(const Speculation& spec, bool last) {
+int32_t FirstQueued(const Speculation& ahead, bool last) {
   int32_t found = -1;
-  for (int32_t r = 0; r < static_cast<int32_t>(spec.records.size()); ++r) {
-    if (spec.records[r].state != RecordState::Queued) continue;
+  for (int32_t r = 0; r < static_cast<int32_t>(ahead.records.size()); ++r) {
+    if (ahead.records[r].state != RecordState::Queued) continue;
     if (found < 0) {
       found = r;
       continue;
     }
-    const WalkPath& here = spec.records[r].path;
-    const WalkPath& best = spec.records[found].path;
+    const WalkPath& here = ahead.records[r].path;
+    const WalkPath& best = ahead.records[found].path;
     if (last ? Precedes(best, here) : Precedes(here, best)) found = r;
   }
   return found;
 }
 
-int32_t FreeSlot(const Speculation& spec) {
-  for (int32_t r = 0; r < static_cast<int32_t>(spec.records.size()); ++r)
-    if (spec.records[r].state == RecordState::Free) return r;
+int32_t FreeSlot(const Speculation& ahead) {
+  for (int32_t r = 0; r < static_cast<int32_t>(ahead.records.size()); ++r)
+    if (ahead.records[r].state == RecordState::Free) return r;
   return -1;
 }
 
 // Takes a free record for a set and queues it.
-int32_t QueueRecord(Speculation& spec, const MarkSet& set, int32_t level, const WalkPath& path) {
-  const int32_t r = FreeSlot(spec);
+int32_t QueueRecord(Speculation& ahead, const MarkSet& set, int32_t level, const WalkPath& path) {
+  const int32_t r = FreeSlot(ahead);
   if (r < 0) return -1;
-  Record& record = spec.records[r];
+  Record& record = ahead.records[r];
   record.state = RecordState::Queued;
   record.abandoned = false;
   record.set = set;
   record.level = level;
   record.path = path;
-  ++spec.queued;
-  ++spec.inUse;
-  spec.workQueued.notify_one();
+  ++ahead.queued;
+  ++ahead.inUse;
+  ahead.workQueued.notify_one();
   return r;
 }
 
@@ -236,86 +236,86 @@ int32_t QueueRecord(Speculation& spec, const MarkSet& set, int32_t level, const 
 // place in the walk's order may move forward). When the records allotted to
 // guesses are taken, the guess that comes last in the walk's order yields to
 // an earlier one.
-void Offer(Speculation& spec, const MarkSet& set, int32_t level, const WalkPath& path, bool guess) {
-  if (spec.stored.contains(set)) return;
-  if (const int32_t r = FindRecord(spec, set); r >= 0) {
-    if (Precedes(path, spec.records[r].path)) spec.records[r].path = path;
+void Offer(Speculation& ahead, const MarkSet& set, int32_t level, const WalkPath& path, bool guess) {
+  if (ahead.stored.contains(set)) return;
+  if (const int32_t r = FindRecord(ahead, set); r >= 0) {
+    if (Precedes(path, ahead.records[r].path)) ahead.records[r].path = path;
     return;
   }
-  if (guess && spec.inUse >= spec.speculationLimit) {
-    const int32_t latest = FirstQueued(spec, true);
-    if (latest < 0 || !Precedes(path, spec.records[latest].path)) return;
-    FreeRecord(spec, latest);
+  if (guess && ahead.inUse >= ahead.speculationLimit) {
+    const int32_t latest = FirstQueued(ahead, true);
+    if (latest < 0 || !Precedes(path, ahead.records[latest].path)) return;
+    FreeRecord(ahead, latest);
   }
-  QueueRecord(spec, set, level, path);
+  QueueRecord(ahead, set, level, path);
 }
 
 // Queues the scenarios that extend an evaluated one, in candidate order.
-void OfferExtensions(Speculation& spec, const MarkSet& set, int32_t level, const WalkPath& path,
+void OfferExtensions(Speculation& ahead, const MarkSet& set, int32_t level, const WalkPath& path,
                      const ScenarioResult& result, bool guess) {
-  if (!IsExtended(spec.rule, level, result.penalty)) return;
+  if (!IsExtended(ahead.rule, level, result.penalty)) return;
   for (int32_t k = 1; k <= result.candidateCount; ++k)
-    Offer(spec, WithSlot(set, result.candidates[k]), level + 1, Deeper(path, k), guess);
+    Offer(ahead, WithSlot(set, result.candidates[k]), level + 1, Deeper(path, k), guess);
 }
 
 // Frees the records of places the walk has passed; a running one is freed
 // when its worker is done, unless the walk asks for it again.
-void FreePassed(Speculation& spec, const WalkPath& walkAt) {
-  for (int32_t r = 0; r < static_cast<int32_t>(spec.records.size()); ++r) {
-    Record& record = spec.records[r];
+void FreePassed(Speculation& ahead, const WalkPath& walkAt) {
+  for (int32_t r = 0; r < static_cast<int32_t>(ahead.records.size()); ++r) {
+    Record& record = ahead.records[r];
     if (record.state == RecordState::Free || !Precedes(record.path, walkAt)) continue;
     if (record.state == RecordState::Running)
       record.abandoned = true;
     else
-      FreeRecord(spec, r);
+      FreeRecord(ahead, r);
   }
 }
 
-void WorkerLoop(Speculation& spec) {
+void WorkerLoop(Speculation& ahead) {
   auto work = std::make_unique<FastWork>();
   auto score = std::make_unique<ScenarioScore>();
-  std::unique_lock lock(spec.mutex);
+  std::unique_lock lock(ahead.mutex);
   for (;;) {
-    spec.workQueued.wait(lock, [&] { return spec.ending || spec.queued > 0; });
-    if (spec.ending) return;
-    const int32_t r = FirstQueued(spec, false);
-    Record& record = spec.records[r];
+    ahead.workQueued.wait(lock, [&] { return ahead.ending || ahead.queued > 0; });
+    if (ahead.ending) return;
+    const int32_t r = FirstQueued(ahead, false);
+    Record& record = ahead.records[r];
     record.state = RecordState::Running;
-    --spec.queued;
+    --ahead.queued;
     const MarkSet set = record.set;
     const int32_t level = record.level;
     lock.unlock();
-    const ScenarioResult result = EvaluateScenario(spec.fast, MarksOfSet(set), spec.rule.limits[level], *work, *score);
+    const ScenarioResult result = EvaluateScenario(ahead.fast, MarksOfSet(set), ahead.rule.limits[level], *work, *score);
     lock.lock();
     if (record.abandoned) {
-      FreeRecord(spec, r);
+      FreeRecord(ahead, r);
       continue;
     }
     record.result = result;
     record.state = RecordState::Done;
-    if (spec.awaited == r) spec.resultReady.notify_one();
-    OfferExtensions(spec, set, level, record.path, result, true);
+    if (ahead.awaited == r) ahead.resultReady.notify_one();
+    OfferExtensions(ahead, set, level, record.path, result, true);
   }
 }
 
 // The guard of the worker threads: they end with it, also when the walk
 // ends by an error.
 struct SpeculativeEvaluator {
-  std::unique_ptr<Speculation> spec;
+  std::unique_ptr<Speculation> ahead;
 
   SpeculativeEvaluator(const FastTree& fast, const SearchRule& rule, int32_t threads)
-      : spec(std::make_unique<Speculation>(fast, rule)) {
+      : ahead(std::make_unique<Speculation>(fast, rule)) {
     // Enough guesses to keep every worker busy a few scenarios ahead (the
     // records are searched one by one, so not too many), plus room for the
     // walk's own requests (its scenario and, for each level of its path, one
     // row of candidates) and for abandoned records still running.
-    spec->speculationLimit = std::min(32 + 16 * threads, 256);
+    ahead->speculationLimit = std::min(32 + 16 * threads, 256);
     int32_t walkRows = 0;
     for (const int32_t limit : rule.limits) walkRows += limit;
-    spec->records.resize(static_cast<std::size_t>(spec->speculationLimit + walkRows + threads + 1));
-    spec->workers.reserve(static_cast<std::size_t>(threads));
+    ahead->records.resize(static_cast<std::size_t>(ahead->speculationLimit + walkRows + threads + 1));
+    ahead->workers.reserve(static_cast<std::size_t>(threads));
     try {
-      for (int32_t t = 0; t < threads; ++t) spec->workers.emplace_back(WorkerLoop, std::ref(*spec));
+      for (int32_t t = 0; t < threads; ++t) ahead->workers.emplace_back(WorkerLoop, std::ref(*ahead));
     } catch (const std::system_error&) {
       // The system gives no more threads: search with those started.
     }
@@ -324,49 +324,49 @@ struct SpeculativeEvaluator {
   SpeculativeEvaluator& operator=(const SpeculativeEvaluator&) = delete;
   ~SpeculativeEvaluator() {
     {
-      std::lock_guard lock(spec->mutex);
-      spec->ending = true;
+      std::lock_guard lock(ahead->mutex);
+      ahead->ending = true;
     }
-    spec->workQueued.notify_all();
-    for (std::thread& worker : spec->workers) worker.join();
+    ahead->workQueued.notify_all();
+    for (std::thread& worker : ahead->workers) worker.join();
   }
 
   // The walk's memory is read by the workers (through `stored`) under the
   // same lock.
   template <typename Action>
   void WithMemory(Action action) {
-    std::lock_guard lock(spec->mutex);
+    std::lock_guard lock(ahead->mutex);
     action();
   }
 
   // Called under WithMemory's lock when RememberKey has stored the key.
-  void Remembered(const MarkTable& Mark) { spec->stored.insert(SetOfMarks(Mark)); }
+  void Remembered(const MarkTable& Mark) { ahead->stored.insert(SetOfMarks(Mark)); }
 
   ScenarioResult Result(const MarkTable& Mark, int32_t level, const WalkPath& path) {
     const MarkSet set = SetOfMarks(Mark);
-    std::unique_lock lock(spec->mutex);
-    int32_t r = FindRecord(*spec, set);
+    std::unique_lock lock(ahead->mutex);
+    int32_t r = FindRecord(*ahead, set);
     if (r >= 0) {
-      spec->records[r].path = path;
-      spec->records[r].abandoned = false;
+      ahead->records[r].path = path;
+      ahead->records[r].abandoned = false;
     }
-    FreePassed(*spec, path);
-    if (r < 0) r = QueueRecord(*spec, set, level, path);
+    FreePassed(*ahead, path);
+    if (r < 0) r = QueueRecord(*ahead, set, level, path);
     ScenarioResult result;
     if (r < 0) {
       // No free record (not expected with the records set aside for the
       // walk): evaluate here.
       lock.unlock();
-      result = EvaluateScenario(spec->fast, Mark, spec->rule.limits[level], *spec->walkWork, *spec->walkScore);
+      result = EvaluateScenario(ahead->fast, Mark, ahead->rule.limits[level], *ahead->walkWork, *ahead->walkScore);
       lock.lock();
     } else {
-      spec->awaited = r;
-      spec->resultReady.wait(lock, [&] { return spec->records[r].state == RecordState::Done; });
-      spec->awaited = -1;
-      result = spec->records[r].result;
-      FreeRecord(*spec, r);
+      ahead->awaited = r;
+      ahead->resultReady.wait(lock, [&] { return ahead->records[r].state == RecordState::Done; });
+      ahead->awaited = -1;
+      result = ahead->records[r].result;
+      FreeRecord(*ahead, r);
     }
-    OfferExtensions(*spec, set, level, path, result, false);
+    OfferExtensions(*ahead, set, level, path, result, false);
     return result;
   }
 };
@@ -450,7 +450,7 @@ void RunFastSearch(SearchState& state, RunParameters& params, const Tree& tree, 
     Walk(state, params, log, evaluator);
   } else {
     SpeculativeEvaluator evaluator(*fast, rule, threads);
-    if (!evaluator.spec->workers.empty()) {
+    if (!evaluator.ahead->workers.empty()) {
       Walk(state, params, log, evaluator);
       return;
     }
