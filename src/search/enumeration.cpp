@@ -16,16 +16,6 @@ void FillCandidateRow(SearchState& state, int32_t level) {
   }
 }
 
-// Takes away the mark added at the level below and moves on to its next
-// candidate.
-void StepBack(SearchState& state, RunParameters& params) {
-  const int32_t level = --params.searchLevel;
-  if (level < 0) return;
-  EnumerationLevel& entry = state.EnumerationStack[level];
-  state.Mark[state.CandidateTable[level][entry.choice]] = 0;
-  ++entry.choice;
-}
-
 // Evaluates the scenario now marked unless it was reached before; returns
 // true when it is to be extended.
 bool EvaluateMarkedScenario(SearchState& state, RunParameters& params, const Tree& tree,
@@ -45,6 +35,14 @@ bool EvaluateMarkedScenario(SearchState& state, RunParameters& params, const Tre
 }
 
 }  // namespace
+
+void StepBack(SearchState& state, RunParameters& params) {
+  const int32_t level = --params.searchLevel;
+  if (level < 0) return;
+  EnumerationLevel& entry = state.EnumerationStack[level];
+  state.Mark[state.CandidateTable[level][entry.choice]] = 0;
+  ++entry.choice;
+}
 
 void PrepareSearch(SearchState& state, const RunParameters& params) {
   state.Mark.fill(0);

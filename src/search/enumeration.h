@@ -37,6 +37,10 @@ struct SearchState {
 // Marks the root, sets the level limits, the stores and the best list.
 void PrepareSearch(SearchState& state, const RunParameters& params);
 
+// Takes away the mark added at the level below and moves on to its next
+// candidate.
+void StepBack(SearchState& state, RunParameters& params);
+
 // Walks the scenarios to the end; the result is the best list.
 void RunSearch(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log);
 

@@ -374,14 +374,6 @@ struct SpeculativeEvaluator {
 // ---------------------------------------------------------------------------
 // The walk, step for step as RunSearch.
 
-void StepBack(SearchState& state, RunParameters& params) {
-  const int32_t level = --params.searchLevel;
-  if (level < 0) return;
-  EnumerationLevel& entry = state.EnumerationStack[level];
-  state.Mark[state.CandidateTable[level][entry.choice]] = 0;
-  ++entry.choice;
-}
-
 // Evaluates the scenario now marked unless it was reached before; returns
 // true when it is to be extended.
 template <typename Evaluator>
