@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "search/estimation.h"
+#include "search/twice_rounded.h"
 
 namespace dorvu {
 
@@ -25,15 +26,6 @@ inline double AddEdgeEnergy(double running, const Quad& child, const Quad& paren
     sum += d * d;
   }
   return static_cast<double>(sum);
-}
-
-// Energy of the uncut edges of a point, in close order.
-double PointEnergy(const FastWork& work, const QuadTable& x) {
-  double energy = 0.0;
-  for (int i = 0; i < InternalCount; ++i)
-    for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e)
-      energy = AddEdgeEnergy(energy, x[work.edgeChild[e]], x[i]);
-  return energy;
 }
 
 // Takes the marks once: which vertices are marked, the uncut edges below each
@@ -61,22 +53,16 @@ void ListEdges(const FastTree& fast, const MarkTable& Mark, FastWork& work) {
   work.termBegin[InternalCount] = terms;
 }
 
-// The energy gradient at every internal vertex; returns false when every
-// component is zero.
-bool ComputeGradient(FastWork& work) {
-  bool nonZero = false;
-  for (int i = 0; i < InternalCount; ++i) {
-    const Quad& xi = work.x[i];
-    Quad& g = work.gradient[i];
-    g = Quad{{0.0, 0.0, 0.0, 0.0}};
-    for (int t = work.termBegin[i]; t < work.termBegin[i + 1]; ++t) {
-      const Quad& xn = work.x[work.termVertex[t]];
-      // Each term is added into the stored component and rounded there.
-      for (int b = 0; b < 4; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
-    }
-    for (int b = 0; b < 4; ++b) nonZero |= g.b[b] != 0.0;
+// The energy gradient at one internal vertex.
+inline void VertexGradient(FastWork& work, int i) {
+  const Quad& xi = work.x[i];
+  Quad& g = work.gradient[i];
+  g = Quad{{0.0, 0.0, 0.0, 0.0}};
+  for (int t = work.termBegin[i]; t < work.termBegin[i + 1]; ++t) {
+    const Quad& xn = work.x[work.termVertex[t]];
+    // Each term is added into the stored component and rounded there.
+    for (int b = 0; b < 4; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
   }
-  return nonZero;
 }
 
 // Adds one vertex's absolute gradient components to the running L1 norm, in
@@ -84,13 +70,6 @@ bool ComputeGradient(FastWork& work) {
 inline double AddVertexNorm(double norm, const Quad& g) {
   return static_cast<double>(Extended(norm) + std::fabs(g.b[0]) + std::fabs(g.b[1]) + std::fabs(g.b[2]) +
                              std::fabs(g.b[3]));
-}
-
-// The L1 norm of the gradient, vertices in open order.
-double GradientNorm(const FastTree& fast, const FastWork& work) {
-  double norm = 0.0;
-  for (int n = 0; n < InternalCount; ++n) norm = AddVertexNorm(norm, work.gradient[fast.openOrder[n]]);
-  return norm;
 }
 
 // Copies trial point `k` into the internal vertices.
@@ -127,14 +106,19 @@ inline void ProjectVertex(const Quad& v, const Quad& g, double t, double sumV, d
   w = Quad{{projected.A, projected.C, projected.G, projected.T}};
 }
 
+// Pass 2: the Euclidean length of a clamped step, in extended precision.
+inline double ExtendedLength(const Quad& y) {
+  return static_cast<double>(std::sqrt(Extended(y.b[0]) * y.b[0] + Extended(y.b[1]) * y.b[1] +
+                                       Extended(y.b[2]) * y.b[2] + Extended(y.b[3]) * y.b[3]));
+}
+
 // Pass 2, first half: the step clamped at zero, y, and its Euclidean length.
 inline void ClampedStep(const Quad& x, const Quad& g, double step, Quad& y, double& norm) {
   for (int b = 0; b < 4; ++b) {
     y.b[b] = static_cast<double>(Extended(x.b[b]) - Extended(step) * g.b[b]);
     if (y.b[b] < 0.0) y.b[b] = 0.0;
   }
-  norm = static_cast<double>(std::sqrt(Extended(y.b[0]) * y.b[0] + Extended(y.b[1]) * y.b[1] +
-                                       Extended(y.b[2]) * y.b[2] + Extended(y.b[3]) * y.b[3]));
+  norm = ExtendedLength(y);
 }
 
 // Pass 2, second half: y scaled to unit length; an all-zero y keeps the
@@ -159,69 +143,170 @@ enum class Coordinates { Simplex, Root };
     ProjectVertex(work.x[i], work.gradient[i], step, work.firstSumV[i], work.firstSumG[i], trial[i]);
 }
 
-// The clamped steps of every internal vertex and their lengths (pass 2).
-[[gnu::noinline]] void ClampedSteps(FastWork& work, double step, std::array<Quad, InternalCount>& clamped,
-                                    std::array<double, InternalCount>& norms) {
-  for (int i = 0; i < InternalCount; ++i) ClampedStep(work.x[i], work.gradient[i], step, clamped[i], norms[i]);
+// The trial values of every internal vertex at one step (pass 2).
+[[gnu::noinline]] void RootTrialValues(FastWork& work, double step, QuadTable& trial) {
+  for (int i = 0; i < InternalCount; ++i) {
+    Quad y;
+    double norm;
+    ClampedStep(work.x[i], work.gradient[i], step, y, norm);
+    ScaleToUnit(work.x[i], y, norm, trial[i]);
+  }
 }
 
-// Finishes K trial sweeps vertex by vertex in close order: in pass 2 the
-// vertex's trial values (the divisions), then its uncut child edges into each
-// trial's energy. Each energy is one chain of extended additions rounded once
-// per edge; the K chains and the divisions are independent and overlap. When
-// asked, the gradient's norm is summed alongside (in open order), a further
-// independent chain. The sums live behind pointers, so that the compiler
-// reloads the values of every edge rather than holding them in (and spilling)
-// the few extended registers.
-template <Coordinates C, int K>
-[[gnu::noinline]] void FinishSweeps(const FastTree& fast, FastWork& work, double* energies, double* gradNorm) {
-  for (int k = 0; k < K; ++k) energies[k] = 0.0;
-  double norm = 0.0;
+// The same with the vector units: the step and the division are formed in
+// double arithmetic where that gives the extended result (twice_rounded.h),
+// the length in extended precision as always. The steps and lengths of all
+// vertices come first and the divisions after, so that each loop runs
+// independent short chains side by side.
+[[gnu::target("avx2,fma"), gnu::noinline]] void RootTrialValuesVector(FastWork& work, double step,
+                                                                      QuadTable& trial) {
+  namespace tr = twice_rounded;
+  const __m256d t = _mm256_set1_pd(step);
+  const __m256d zero = _mm256_setzero_pd();
   for (int i = 0; i < InternalCount; ++i) {
-    if constexpr (C == Coordinates::Root)
-      for (int k = 0; k < K; ++k)
-        ScaleToUnit(work.x[i], work.clamped[k][i], work.clampedNorm[k][i], work.trial[k][i]);
+    const Quad& x = work.x[i];
+    const __m256d g = _mm256_load_pd(work.gradient[i].b);
+    const __m256d tg = _mm256_mul_pd(t, g);
+    // t is a power of two, so t*g is exact unless it fell below the normal range.
+    const bool tgExact = _mm256_movemask_pd(_mm256_and_pd(
+                             _mm256_cmp_pd(tr::Abs(tg), _mm256_set1_pd(0x1p-1000), _CMP_LT_OQ),
+                             _mm256_cmp_pd(g, zero, _CMP_NEQ_UQ))) == 0;
+    __m256d difference;
+    Quad& y = work.clamped[i];
+    if (tgExact && tr::Difference(_mm256_load_pd(x.b), tg, difference)) {
+      // Negative components become 0.0 (a -0.0 stays, as it is not below 0).
+      _mm256_store_pd(y.b, _mm256_blendv_pd(difference, zero, _mm256_cmp_pd(difference, zero, _CMP_LT_OQ)));
+    } else {
+      for (int b = 0; b < 4; ++b) {
+        y.b[b] = static_cast<double>(Extended(x.b[b]) - Extended(step) * work.gradient[i].b[b]);
+        if (y.b[b] < 0.0) y.b[b] = 0.0;
+      }
+    }
+  }
+  // The lengths, four vertices at a time, one per lane (the padding vertex
+  // 63 holds zeros).
+  for (int i = 0; i < InternalCount + 1; i += 4) {
+    const __m256d r0 = _mm256_load_pd(work.clamped[i].b);
+    const __m256d r1 = _mm256_load_pd(work.clamped[i + 1].b);
+    const __m256d r2 = _mm256_load_pd(work.clamped[i + 2].b);
+    const __m256d r3 = _mm256_load_pd(work.clamped[i + 3].b);
+    const __m256d low01 = _mm256_unpacklo_pd(r0, r1);
+    const __m256d high01 = _mm256_unpackhi_pd(r0, r1);
+    const __m256d low23 = _mm256_unpacklo_pd(r2, r3);
+    const __m256d high23 = _mm256_unpackhi_pd(r2, r3);
+    const __m256d y[4] = {_mm256_permute2f128_pd(low01, low23, 0x20), _mm256_permute2f128_pd(high01, high23, 0x20),
+                          _mm256_permute2f128_pd(low01, low23, 0x31), _mm256_permute2f128_pd(high01, high23, 0x31)};
+    __m256d lengths;
+    const int vouched = tr::Length(y, lengths);
+    _mm256_storeu_pd(&work.clampedNorm[i], lengths);
+    if (vouched == 0xF) continue;
+    for (int j = 0; j < 4; ++j)
+      if ((vouched & (1 << j)) == 0) work.clampedNorm[i + j] = ExtendedLength(work.clamped[i + j]);
+  }
+  for (int i = 0; i < InternalCount; ++i) {
+    const double norm = work.clampedNorm[i];
+    __m256d quotient;
+    if (norm >= 0x1p-1000 && norm <= 0x1p1000 &&
+        tr::Quotient(_mm256_load_pd(work.clamped[i].b), _mm256_set1_pd(norm), quotient))
+      _mm256_store_pd(trial[i].b, quotient);
+    else
+      ScaleToUnit(work.x[i], work.clamped[i], norm, trial[i]);
+  }
+}
+
+// How energies are formed: exactly, or in double arithmetic as estimates
+// within EstimateSlack of the exact ones.
+enum class Energies { Exact, Estimate };
+
+// Adds the four squares of one edge to four running sums in double
+// arithmetic, one per base.
+inline void AddEdgeEstimate(double (&sums)[4], const Quad& child, const Quad& parent) {
+  for (int b = 0; b < 4; ++b) {
+    const double d = child.b[b] - parent.b[b];
+    sums[b] += d * d;
+  }
+}
+
+// The energies of K points, edge by edge in close order. An exact energy is
+// one chain of extended additions rounded once per edge; the K chains are
+// independent and overlap. The sums live behind pointers, so that the
+// compiler reloads the values of every edge rather than holding them in (and
+// spilling) the few extended registers.
+template <Energies E, int K>
+[[gnu::noinline]] void PointEnergies(const FastWork& work, const QuadTable* const* points, double* energies) {
+  double sums[K][4] = {};
+  for (int k = 0; k < K; ++k) energies[k] = 0.0;
+  for (int i = 0; i < InternalCount; ++i) {
     for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
       const int c = work.edgeChild[e];
-      for (int k = 0; k < K; ++k) energies[k] = AddEdgeEnergy(energies[k], work.trial[k][c], work.trial[k][i]);
+      for (int k = 0; k < K; ++k) {
+        if constexpr (E == Energies::Exact)
+          energies[k] = AddEdgeEnergy(energies[k], (*points[k])[c], (*points[k])[i]);
+        else
+          AddEdgeEstimate(sums[k], (*points[k])[c], (*points[k])[i]);
+      }
     }
-    if (gradNorm != nullptr) norm = AddVertexNorm(norm, work.gradient[fast.openOrder[i]]);
   }
-  if (gradNorm != nullptr) *gradNorm = norm;
+  if constexpr (E == Energies::Estimate)
+    for (int k = 0; k < K; ++k) energies[k] = (sums[k][0] + sums[k][1]) + (sums[k][2] + sums[k][3]);
 }
 
-// K trial sweeps at the given steps into their energies (and the gradient's
-// norm when asked).
-template <Coordinates C, int K>
-void SweepBatch(const FastTree& fast, FastWork& work, const double* steps, double* energies, double* gradNorm) {
-  for (int k = 0; k < K; ++k) {
+template <Energies E>
+void EnergiesOf(const FastWork& work, int count, const QuadTable* const* points, double* energies) {
+  switch (count) {
+    case 1: PointEnergies<E, 1>(work, points, energies); break;
+    case 2: PointEnergies<E, 2>(work, points, energies); break;
+    case 3: PointEnergies<E, 3>(work, points, energies); break;
+    case 4: PointEnergies<E, 4>(work, points, energies); break;
+    default: PointEnergies<E, MaxBatchTrials + 1>(work, points, energies); break;
+  }
+}
+
+// The trial points of one batch, at the given steps.
+template <Coordinates C>
+void TrialPoints(FastWork& work, int count, const double* steps) {
+  for (int k = 0; k < count; ++k) {
     if constexpr (C == Coordinates::Simplex)
       SimplexTrialValues(work, steps[k], work.trial[k]);
+    else if (work.vectorUnits)
+      RootTrialValuesVector(work, steps[k], work.trial[k]);
     else
-      ClampedSteps(work, steps[k], work.clamped[k], work.clampedNorm[k]);
-  }
-  FinishSweeps<C, K>(fast, work, energies, gradNorm);
-}
-
-template <Coordinates C>
-void SweepTrials(const FastTree& fast, FastWork& work, int count, const double* steps, double* energies,
-                 double* gradNorm) {
-  switch (count) {
-    case 1: SweepBatch<C, 1>(fast, work, steps, energies, gradNorm); break;
-    case 2: SweepBatch<C, 2>(fast, work, steps, energies, gradNorm); break;
-    case 3: SweepBatch<C, 3>(fast, work, steps, energies, gradNorm); break;
-    default: SweepBatch<C, 4>(fast, work, steps, energies, gradNorm); break;
+      RootTrialValues(work, steps[k], work.trial[k]);
   }
 }
 
-// Pass 1's sums of each vertex's values and gradient, fixed for an iteration.
-void PrepareProjectionSums(FastWork& work) {
-  for (int i = 0; i < InternalCount; ++i) {
-    const Quad& v = work.x[i];
-    const Quad& g = work.gradient[i];
-    work.firstSumV[i] = static_cast<double>(Extended(v.b[0]) + v.b[1] + v.b[2] + v.b[3]);
-    work.firstSumG[i] = static_cast<double>(Extended(g.b[0]) + g.b[1] + g.b[2] + g.b[3]);
-  }
+// A bound on the distance between an energy estimate and the exact energy of
+// the same point. Both are sums of at most 4 * 126 non-negative squares;
+// against the real sum the estimate is off by at most about 133 units in the
+// last place (double) relative, the exact energy by about 127 (one rounding
+// to double per edge). 2^-44 relative is twice their sum; the absolute part
+// covers results in the subnormal range. An estimate that is infinite or not
+// a number gets an unusable slack, and so decides nothing.
+inline double EstimateSlack(double estimate) { return estimate * 0x1p-44 + 0x1p-1000; }
+
+void SetExactEnergy(FastWork& work, double energy) {
+  work.energy = energy;
+  work.energyKnown = true;
+  work.energyEstimate = energy;
+  work.energySlack = 0.0;
+}
+
+// The current point's energy as an estimate only (at the start of a pass).
+void EstimateEnergy(FastWork& work) {
+  const QuadTable* point = &work.x;
+  EnergiesOf<Energies::Estimate>(work, 1, &point, &work.energyEstimate);
+  work.energySlack = EstimateSlack(work.energyEstimate);
+  work.energyKnown = false;
+}
+
+// The exact energy of the current point, formed if only its estimate is
+// known.
+void MakeEnergyExact(FastWork& work) {
+  if (work.energyKnown) return;
+  double energy;
+  const QuadTable* point = &work.x;
+  EnergiesOf<Energies::Exact>(work, 1, &point, &energy);
+  SetExactEnergy(work, energy);
 }
 
 // How many trials to form in the next batch. Step searches mostly take 3 or
@@ -233,18 +318,22 @@ int BatchSize(int lastTrialCount, int batchesDone) {
   return batchesDone == 1 ? 2 : MaxBatchTrials;
 }
 
-struct StepOutcome {
-  bool stalled = false;
-  double gradNorm = 0.0;  // the L1 norm of the gradient the search stepped along
-};
+// The steps of the next `count` trials, each the factor times the one before.
+void NextSteps(const FastTree& fast, double& step, int count, double* steps) {
+  for (int k = 0; k < count; ++k) {
+    step = static_cast<double>(Extended(fast.stepFactor) * step);
+    steps[k] = step;
+  }
+}
 
-// One step search. Its trials are formed in batches; they are then taken in
-// order of step exactly as one at a time: the stall count, the stall limit,
-// and the first trial whose energy is below the current one. The gradient's
-// norm is summed during the first batch.
+// One step search with exact energies throughout, as the plain pass takes
+// it: the stall count, the stall limit, and the first trial whose energy is
+// below the current one. Its trials are formed in batches and taken in order
+// of step. Returns true when the search stalled.
 template <Coordinates C>
-StepOutcome StepSearch(const FastTree& fast, FastWork& work) {
-  StepOutcome outcome;
+bool ExactStepSearch(const FastTree& fast, FastWork& work) {
+  MakeEnergyExact(work);
+  bool stalled = false;
   double step = 2.0;
   double trialEnergy = static_cast<double>(Extended(work.energy) + 1.0L);
   double prevTrialEnergy = 0.0;
@@ -253,21 +342,19 @@ StepOutcome StepSearch(const FastTree& fast, FastWork& work) {
   int batches = 0;
   int accepted = -1;  // trial point that ends the search; -1: none, the point stays
   while (accepted < 0 && trialEnergy >= work.energy) {
-    const int count = BatchSize(work.lastTrialCount, batches);
+    const int count = BatchSize(work.lastTrialCount, batches++);
     double steps[MaxBatchTrials];
     double energies[MaxBatchTrials];
-    for (int k = 0; k < count; ++k) {
-      step = static_cast<double>(Extended(fast.stepFactor) * step);
-      steps[k] = step;
-    }
-    SweepTrials<C>(fast, work, count, steps, energies, batches == 0 ? &outcome.gradNorm : nullptr);
-    ++batches;
+    NextSteps(fast, step, count, steps);
+    TrialPoints<C>(work, count, steps);
+    const QuadTable* points[MaxBatchTrials] = {&work.trial[0], &work.trial[1], &work.trial[2], &work.trial[3]};
+    EnergiesOf<Energies::Exact>(work, count, points, energies);
     for (int k = 0; k < count; ++k) {
       trialEnergy = energies[k];
       ++taken;
       stallCount = trialEnergy == prevTrialEnergy ? stallCount + 1 : 0;
       if (stallCount > fast.stallLimit) {
-        outcome.stalled = true;
+        stalled = true;
         accepted = k;
         break;
       }
@@ -278,28 +365,180 @@ StepOutcome StepSearch(const FastTree& fast, FastWork& work) {
       }
     }
   }
-  // No trial at all (an energy that is not a number): the point stays.
-  if (batches == 0) outcome.gradNorm = GradientNorm(fast, work);
   if (accepted >= 0) AcceptTrial(work, accepted);
-  work.energy = trialEnergy;
+  SetExactEnergy(work, trialEnergy);
   work.lastTrialCount = taken;
-  return outcome;
+  return stalled;
+}
+
+// One step search, with the outcome of ExactStepSearch, deciding on energy
+// estimates where they settle the comparisons: a trial whose estimate lies
+// clearly above the current energy fails, one clearly below it is accepted,
+// and one whose estimate is clearly apart from the previous trial's resets
+// the stall count. The first trial that the estimates do not settle turns
+// its batch's energies (and the current point's, if only estimated) exact,
+// and the search goes on with exact energies from there. The accepted point
+// keeps only its estimate when the estimates settled it. Returns true when
+// the search stalled.
+template <Coordinates C>
+bool StepSearch(const FastTree& fast, FastWork& work) {
+  if (work.energyKnown && std::isnan(work.energy)) return ExactStepSearch<C>(fast, work);
+  double step = 2.0;
+  // The previous trial: at first the exact 0 that the first trial's energy
+  // is compared with.
+  double prevEstimate = 0.0;
+  double prevSlack = 0.0;
+  double prevExact = 0.0;  // NaN where only the estimate is known
+  int32_t stallCount = 0;
+  bool exact = false;  // energies are formed exactly from here on
+  int taken = 0;
+  for (int batches = 0;; ++batches) {
+    const int count = BatchSize(work.lastTrialCount, batches);
+    double steps[MaxBatchTrials];
+    double energies[MaxBatchTrials + 1];
+    NextSteps(fast, step, count, steps);
+    TrialPoints<C>(work, count, steps);
+    // The batch's trial points, then the current point.
+    const QuadTable* points[MaxBatchTrials + 1] = {&work.trial[0], &work.trial[1], &work.trial[2], &work.trial[3]};
+    points[count] = &work.x;
+    if (exact)
+      EnergiesOf<Energies::Exact>(work, count, points, energies);
+    else
+      EnergiesOf<Energies::Estimate>(work, count, points, energies);
+    for (int k = 0; k < count; ++k) {
+      ++taken;
+      if (!exact) {
+        const double estimate = energies[k];
+        const double slack = EstimateSlack(estimate);
+        const bool above = estimate - slack > work.energyEstimate + work.energySlack;
+        const bool below = estimate + slack < work.energyEstimate - work.energySlack;
+        const bool apart = std::fabs(estimate - prevEstimate) > slack + prevSlack;
+        if (apart && below) {
+          AcceptTrial(work, k);
+          work.energyKnown = false;
+          work.energyEstimate = estimate;
+          work.energySlack = slack;
+          work.lastTrialCount = taken;
+          return false;
+        }
+        if (apart && above) {
+          prevEstimate = estimate;
+          prevSlack = slack;
+          prevExact = std::numeric_limits<double>::quiet_NaN();
+          continue;
+        }
+        // Not settled. The previous trial's exact energy is needed unless
+        // the two are apart; from an earlier batch it is gone.
+        if (!apart && k == 0 && std::isnan(prevExact)) return ExactStepSearch<C>(fast, work);
+        const int chains = work.energyKnown ? count : count + 1;
+        EnergiesOf<Energies::Exact>(work, chains, points, energies);
+        if (!work.energyKnown) SetExactEnergy(work, energies[count]);
+        if (std::isnan(work.energy)) return ExactStepSearch<C>(fast, work);
+        if (!apart && k > 0) prevExact = energies[k - 1];
+        exact = true;
+      }
+      const double trialEnergy = energies[k];
+      stallCount = trialEnergy == prevExact ? stallCount + 1 : 0;
+      const bool stalled = stallCount > fast.stallLimit;
+      if (stalled || !(trialEnergy >= work.energy)) {
+        AcceptTrial(work, k);
+        SetExactEnergy(work, trialEnergy);
+        work.lastTrialCount = taken;
+        return stalled;
+      }
+      prevExact = trialEnergy;
+    }
+  }
+}
+
+// The gradient at vertex i with the vector units, where they give the
+// extended result: the first term is twice a difference, and each further
+// term adds twice a difference that is exact in double arithmetic, so that
+// every step is one twice-rounded sum or difference of doubles. Returns false
+// (and writes nothing) where it cannot vouch for that.
+[[gnu::target("avx2,fma")]] inline bool VertexGradientVector(FastWork& work, int i) {
+  namespace tr = twice_rounded;
+  const __m256d xi = _mm256_load_pd(work.x[i].b);
+  __m256d g = _mm256_setzero_pd();
+  int t = work.termBegin[i];
+  const int end = work.termBegin[i + 1];
+  if (t < end) {
+    __m256d d;
+    if (!tr::Difference(xi, _mm256_load_pd(work.x[work.termVertex[t]].b), d)) return false;
+    g = _mm256_add_pd(d, d);
+    for (++t; t < end; ++t) {
+      if (!tr::ExactDifference(xi, _mm256_load_pd(work.x[work.termVertex[t]].b), d)) return false;
+      if (!tr::Difference(g, _mm256_sub_pd(_mm256_setzero_pd(), _mm256_add_pd(d, d)), g)) return false;
+    }
+  }
+  _mm256_store_pd(work.gradient[i].b, g);
+  return true;
+}
+
+// The gradient at a vertex, the x87 way and with the vector units.
+struct X87Gradient {
+  void operator()(FastWork& work, int i) const { VertexGradient(work, i); }
+};
+struct VectorGradient {
+  [[gnu::target("avx2,fma")]] void operator()(FastWork& work, int i) const {
+    if (!VertexGradientVector(work, i)) VertexGradient(work, i);
+  }
+};
+
+// The start of an iteration, vertices in open order: the gradient at every
+// internal vertex, its L1 norm, and in pass 1 the sums of each vertex's
+// values and gradient that its projections start from. Returns false when
+// every gradient component is zero.
+template <Coordinates C, class GradientAt>
+[[gnu::always_inline]] inline bool StartIterationWith(const FastTree& fast, FastWork& work, double& gradNorm,
+                                                      GradientAt gradientAt) {
+  double norm = 0.0;
+  bool nonZero = false;
+  for (int n = 0; n < InternalCount; ++n) {
+    const int i = fast.openOrder[n];
+    gradientAt(work, i);
+    const Quad& g = work.gradient[i];
+    nonZero |= g.b[0] != 0.0 || g.b[1] != 0.0 || g.b[2] != 0.0 || g.b[3] != 0.0;
+    norm = AddVertexNorm(norm, g);
+    if constexpr (C == Coordinates::Simplex) {
+      const Quad& v = work.x[i];
+      work.firstSumV[i] = static_cast<double>(Extended(v.b[0]) + v.b[1] + v.b[2] + v.b[3]);
+      work.firstSumG[i] = static_cast<double>(Extended(g.b[0]) + g.b[1] + g.b[2] + g.b[3]);
+    }
+  }
+  gradNorm = norm;
+  return nonZero;
+}
+
+template <Coordinates C>
+[[gnu::noinline]] bool StartIterationX87(const FastTree& fast, FastWork& work, double& gradNorm) {
+  return StartIterationWith<C>(fast, work, gradNorm, X87Gradient{});
+}
+
+template <Coordinates C>
+[[gnu::target("avx2,fma"), gnu::noinline]] bool StartIterationVector(const FastTree& fast, FastWork& work,
+                                                                     double& gradNorm) {
+  return StartIterationWith<C>(fast, work, gradNorm, VectorGradient{});
+}
+
+template <Coordinates C>
+bool StartIteration(const FastTree& fast, FastWork& work, double& gradNorm) {
+  return work.vectorUnits ? StartIterationVector<C>(fast, work, gradNorm) : StartIterationX87<C>(fast, work, gradNorm);
 }
 
 // Gradient steps until the gradient's L1 norm falls to the tolerance,
 // vanishes, or a step search stalls. A norm of exactly 0 is a gradient of
 // zeros only (the norm sums absolute values and rounds to nearest), so that
-// test needs no sum.
+// test needs no sum. The start's energy is formed with the first gradient.
 template <Coordinates C>
 void Descend(const FastTree& fast, FastWork& work, double tolerance) {
   FillTrialLeaves(work);
   double gradNorm = 10.0;
   while (gradNorm > tolerance) {
-    if (!ComputeGradient(work)) return;
-    if constexpr (C == Coordinates::Simplex) PrepareProjectionSums(work);
-    const StepOutcome outcome = StepSearch<C>(fast, work);
-    if (outcome.stalled) return;
-    gradNorm = outcome.gradNorm;
+    double norm = 0.0;
+    if (!StartIteration<C>(fast, work, norm)) return;
+    if (StepSearch<C>(fast, work)) return;
+    gradNorm = norm;
   }
 }
 
@@ -355,6 +594,8 @@ double AddEdgePenalty(double penalty, const Quad& v, const Quad& u) {
 
 }  // namespace
 
+bool VectorUnitsAvailable() { return CpuHasVectorUnits(); }
+
 void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fast) {
   std::array<int32_t, SlotCount> vertexOf{};  // vertex of each vertex slot
   int internal = 0;
@@ -396,10 +637,10 @@ void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fa
 void FastEstimateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work) {
   ListEdges(fast, Mark, work);
   BuildStart(fast, work);
-  work.energy = PointEnergy(work, work.x);
+  EstimateEnergy(work);
   Descend<Coordinates::Simplex>(fast, work, fast.pass1Tolerance);
   TakeRoots(fast, work);
-  work.energy = PointEnergy(work, work.x);
+  EstimateEnergy(work);
   Descend<Coordinates::Root>(fast, work, fast.pass2Tolerance);
 }
 

@@ -56,6 +56,10 @@ struct FastTree {
   int32_t stallLimit = 0;
 };
 
+// Whether the processor has the vector units (AVX2 and FMA) that the kernel
+// uses where they give the extended-precision result.
+bool VectorUnitsAvailable();
+
 // The working storage of one evaluation; one per thread.
 struct FastWork {
   // The scenario's uncut edges, listed once from the marks.
@@ -70,9 +74,13 @@ struct FastWork {
   std::array<double, InternalCount> firstSumV{};      // pass 1: rounded sum of a vertex's values
   std::array<double, InternalCount> firstSumG{};      // pass 1: rounded sum of its gradient
   std::array<QuadTable, MaxBatchTrials> trial{};      // trial points of one batch; leaves hold the leaves
-  std::array<std::array<Quad, InternalCount>, MaxBatchTrials> clamped{};      // pass 2: each vertex's step clamped at zero
-  std::array<std::array<double, InternalCount>, MaxBatchTrials> clampedNorm{};  // pass 2: its Euclidean length
-  double energy = 0.0;
+  std::array<Quad, InternalCount + 1> clamped{};       // pass 2: each vertex's step clamped at zero; one padding vertex
+  std::array<double, InternalCount + 1> clampedNorm{}; // pass 2: its Euclidean length
+  double energy = 0.0;          // exact energy of the current values, when known
+  bool energyKnown = true;      // false while only its estimate is known
+  double energyEstimate = 0.0;  // estimate of that energy (the exact one when known)
+  double energySlack = 0.0;     // bound on the estimate's distance from the exact energy
+  bool vectorUnits = VectorUnitsAvailable();  // form what it can with AVX2 and FMA
   int32_t lastTrialCount = 1;  // trials the latest step search took; sizes the next batch
 };
 
