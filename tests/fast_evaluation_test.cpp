@@ -75,16 +75,20 @@ void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTabl
   EstimateScenario(params, tree, Mark, *pass);
   ScoreScenario(tree, Mark, pass->value, *plainScore);
 
-  auto work = std::make_unique<FastWork>();
-  auto fastScore = std::make_unique<ScenarioScore>();
-  FastEvaluateScenario(fast, Mark, *work, *fastScore);
-  auto values = std::make_unique<ValueTable>();
-  CopyValuesBySlot(fast, *work, *values);
+  // With the vector units where the processor has them, and without.
+  for (const bool vectorUnits : {VectorUnitsAvailable(), false}) {
+    auto work = std::make_unique<FastWork>();
+    work->vectorUnits = vectorUnits;
+    auto fastScore = std::make_unique<ScenarioScore>();
+    FastEvaluateScenario(fast, Mark, *work, *fastScore);
+    auto values = std::make_unique<ValueTable>();
+    CopyValuesBySlot(fast, *work, *values);
 
-  const std::string marks = BuildKey(Mark);
-  for (int s = 0; s < SlotCount; ++s)
-    ASSERT_TRUE(SameBits(&pass->value[s], &(*values)[s], sizeof(BaseValues))) << "slot " << s << " marks " << marks;
-  ASSERT_TRUE(SameScores(*plainScore, *fastScore)) << "marks " << marks;
+    const std::string marks = BuildKey(Mark) + (vectorUnits ? " (vector units)" : " (x87 only)");
+    for (int s = 0; s < SlotCount; ++s)
+      ASSERT_TRUE(SameBits(&pass->value[s], &(*values)[s], sizeof(BaseValues))) << "slot " << s << " marks " << marks;
+    ASSERT_TRUE(SameScores(*plainScore, *fastScore)) << "marks " << marks;
+  }
 }
 
 class FastKernelMatchesPlain : public testing::TestWithParam<LeafKind> {};

@@ -371,83 +371,100 @@ bool ExactStepSearch(const FastTree& fast, FastWork& work) {
   return stalled;
 }
 
+// What the step search knows of a trial's energy (or of the current
+// point's): an estimate and a slack that bounds its distance from the exact
+// energy; a slack of 0 when the estimate is the exact energy.
+struct KnownEnergy {
+  double estimate = 0.0;
+  double slack = 0.0;
+  bool exact() const { return slack == 0.0; }
+};
+
 // One step search, with the outcome of ExactStepSearch, deciding on energy
 // estimates where they settle the comparisons: a trial whose estimate lies
 // clearly above the current energy fails, one clearly below it is accepted,
-// and one whose estimate is clearly apart from the previous trial's resets
-// the stall count. The first trial that the estimates do not settle turns
-// its batch's energies (and the current point's, if only estimated) exact,
-// and the search goes on with exact energies from there. The accepted point
-// keeps only its estimate when the estimates settled it. Returns true when
-// the search stalled.
+// and one whose estimate is clearly apart from the previous trial's does not
+// equal it, which resets the stall count. Where the estimates do not settle
+// a comparison, the exact energies it needs are formed, together in one pass
+// (in a long search, which is heading for a stall, the rest of the batch's
+// too), and the comparison is made on them. The accepted point keeps an
+// estimate of its energy when that is all the search needed. Returns true
+// when the search stalled.
 template <Coordinates C>
 bool StepSearch(const FastTree& fast, FastWork& work) {
   if (work.energyKnown && std::isnan(work.energy)) return ExactStepSearch<C>(fast, work);
+  KnownEnergy current{work.energyKnown ? work.energy : work.energyEstimate,
+                      work.energyKnown ? 0.0 : work.energySlack};
+  KnownEnergy prev;  // the exact 0 that the first trial is compared with
+  int prevIndex = -1;  // index of the previous trial in this batch; -1: none or gone
   double step = 2.0;
-  // The previous trial: at first the exact 0 that the first trial's energy
-  // is compared with.
-  double prevEstimate = 0.0;
-  double prevSlack = 0.0;
-  double prevExact = 0.0;  // NaN where only the estimate is known
   int32_t stallCount = 0;
-  bool exact = false;  // energies are formed exactly from here on
   int taken = 0;
   for (int batches = 0;; ++batches) {
     const int count = BatchSize(work.lastTrialCount, batches);
     double steps[MaxBatchTrials];
-    double energies[MaxBatchTrials + 1];
+    double estimates[MaxBatchTrials];
     NextSteps(fast, step, count, steps);
     TrialPoints<C>(work, count, steps);
-    // The batch's trial points, then the current point.
-    const QuadTable* points[MaxBatchTrials + 1] = {&work.trial[0], &work.trial[1], &work.trial[2], &work.trial[3]};
-    points[count] = &work.x;
-    if (exact)
-      EnergiesOf<Energies::Exact>(work, count, points, energies);
-    else
-      EnergiesOf<Energies::Estimate>(work, count, points, energies);
+    const QuadTable* trialPoints[MaxBatchTrials] = {&work.trial[0], &work.trial[1], &work.trial[2],
+                                                    &work.trial[3]};
+    EnergiesOf<Energies::Estimate>(work, count, trialPoints, estimates);
+    KnownEnergy trials[MaxBatchTrials];
+    for (int k = 0; k < count; ++k) trials[k] = {estimates[k], EstimateSlack(estimates[k])};
     for (int k = 0; k < count; ++k) {
       ++taken;
-      if (!exact) {
-        const double estimate = energies[k];
-        const double slack = EstimateSlack(estimate);
-        const bool above = estimate - slack > work.energyEstimate + work.energySlack;
-        const bool below = estimate + slack < work.energyEstimate - work.energySlack;
-        const bool apart = std::fabs(estimate - prevEstimate) > slack + prevSlack;
-        if (apart && below) {
-          AcceptTrial(work, k);
-          work.energyKnown = false;
-          work.energyEstimate = estimate;
-          work.energySlack = slack;
-          work.lastTrialCount = taken;
-          return false;
+      KnownEnergy& trial = trials[k];
+      bool apart = std::fabs(trial.estimate - prev.estimate) > trial.slack + prev.slack;
+      bool above = trial.estimate - trial.slack > current.estimate + current.slack;
+      bool below = trial.estimate + trial.slack < current.estimate - current.slack;
+      if (!apart || !(above || below)) {
+        // Form the exact energies needed: this trial's, the previous one's
+        // unless apart, the current point's unless the comparison is settled.
+        const bool needPrev = !apart && !prev.exact();
+        if (needPrev && prevIndex < 0) return ExactStepSearch<C>(fast, work);
+        const QuadTable* points[MaxBatchTrials + 1];
+        KnownEnergy* targets[MaxBatchTrials + 1];
+        int chains = 0;
+        const auto add = [&](const QuadTable* point, KnownEnergy* target) {
+          points[chains] = point;
+          targets[chains++] = target;
+        };
+        if (needPrev) add(&work.trial[prevIndex], &prev);
+        for (int j = k; j < (batches >= 2 ? count : k + 1); ++j)
+          if (!trials[j].exact()) add(&work.trial[j], &trials[j]);
+        if (!(above || below) && !current.exact()) add(&work.x, &current);
+        double exact[MaxBatchTrials + 1];
+        if (chains > 0) EnergiesOf<Energies::Exact>(work, chains, points, exact);
+        for (int j = 0; j < chains; ++j) *targets[j] = {exact[j], 0.0};
+        if (current.exact() && std::isnan(current.estimate)) {
+          // No trial at all is taken from a point whose energy is not a number.
+          SetExactEnergy(work, current.estimate);
+          return ExactStepSearch<C>(fast, work);
         }
-        if (apart && above) {
-          prevEstimate = estimate;
-          prevSlack = slack;
-          prevExact = std::numeric_limits<double>::quiet_NaN();
-          continue;
+        apart = apart || trial.estimate != prev.estimate;
+        if (trial.exact() && current.exact()) {
+          above = trial.estimate >= current.estimate;
+          below = !above;
         }
-        // Not settled. The previous trial's exact energy is needed unless
-        // the two are apart; from an earlier batch it is gone.
-        if (!apart && k == 0 && std::isnan(prevExact)) return ExactStepSearch<C>(fast, work);
-        const int chains = work.energyKnown ? count : count + 1;
-        EnergiesOf<Energies::Exact>(work, chains, points, energies);
-        if (!work.energyKnown) SetExactEnergy(work, energies[count]);
-        if (std::isnan(work.energy)) return ExactStepSearch<C>(fast, work);
-        if (!apart && k > 0) prevExact = energies[k - 1];
-        exact = true;
       }
-      const double trialEnergy = energies[k];
-      stallCount = trialEnergy == prevExact ? stallCount + 1 : 0;
+      stallCount = apart ? 0 : stallCount + 1;
       const bool stalled = stallCount > fast.stallLimit;
-      if (stalled || !(trialEnergy >= work.energy)) {
+      if (stalled || below) {
         AcceptTrial(work, k);
-        SetExactEnergy(work, trialEnergy);
+        if (trial.exact()) {
+          SetExactEnergy(work, trial.estimate);
+        } else {
+          work.energyKnown = false;
+          work.energyEstimate = trial.estimate;
+          work.energySlack = trial.slack;
+        }
         work.lastTrialCount = taken;
         return stalled;
       }
-      prevExact = trialEnergy;
+      prev = trial;
+      prevIndex = k;
     }
+    prevIndex = -1;
   }
 }
 
@@ -485,60 +502,79 @@ struct VectorGradient {
   }
 };
 
-// The start of an iteration, vertices in open order: the gradient at every
-// internal vertex, its L1 norm, and in pass 1 the sums of each vertex's
-// values and gradient that its projections start from. Returns false when
-// every gradient component is zero.
+// The start of an iteration: the gradient at every internal vertex, an
+// estimate of its L1 norm (double sums, one per base), and in pass 1 the sums
+// of each vertex's values and gradient that its projections start from.
+// Returns false when every gradient component is zero.
 template <Coordinates C, class GradientAt>
-[[gnu::always_inline]] inline bool StartIterationWith(const FastTree& fast, FastWork& work, double& gradNorm,
+[[gnu::always_inline]] inline bool StartIterationWith(FastWork& work, double& normEstimate,
                                                       GradientAt gradientAt) {
-  double norm = 0.0;
-  bool nonZero = false;
-  for (int n = 0; n < InternalCount; ++n) {
-    const int i = fast.openOrder[n];
+  double norms[4] = {};
+  for (int i = 0; i < InternalCount; ++i) {
     gradientAt(work, i);
     const Quad& g = work.gradient[i];
-    nonZero |= g.b[0] != 0.0 || g.b[1] != 0.0 || g.b[2] != 0.0 || g.b[3] != 0.0;
-    norm = AddVertexNorm(norm, g);
+    for (int b = 0; b < 4; ++b) norms[b] += std::fabs(g.b[b]);
     if constexpr (C == Coordinates::Simplex) {
       const Quad& v = work.x[i];
       work.firstSumV[i] = static_cast<double>(Extended(v.b[0]) + v.b[1] + v.b[2] + v.b[3]);
       work.firstSumG[i] = static_cast<double>(Extended(g.b[0]) + g.b[1] + g.b[2] + g.b[3]);
     }
   }
-  gradNorm = norm;
-  return nonZero;
+  normEstimate = (norms[0] + norms[1]) + (norms[2] + norms[3]);
+  // Absolute values sum to 0 only when every one is 0 (they round to
+  // nearest, and a sum of non-negative numbers is no smaller than each).
+  return normEstimate != 0.0;
 }
 
 template <Coordinates C>
-[[gnu::noinline]] bool StartIterationX87(const FastTree& fast, FastWork& work, double& gradNorm) {
-  return StartIterationWith<C>(fast, work, gradNorm, X87Gradient{});
+[[gnu::noinline]] bool StartIterationX87(FastWork& work, double& normEstimate) {
+  return StartIterationWith<C>(work, normEstimate, X87Gradient{});
 }
 
 template <Coordinates C>
-[[gnu::target("avx2,fma"), gnu::noinline]] bool StartIterationVector(const FastTree& fast, FastWork& work,
-                                                                     double& gradNorm) {
-  return StartIterationWith<C>(fast, work, gradNorm, VectorGradient{});
+[[gnu::target("avx2,fma"), gnu::noinline]] bool StartIterationVector(FastWork& work, double& normEstimate) {
+  return StartIterationWith<C>(work, normEstimate, VectorGradient{});
 }
 
 template <Coordinates C>
-bool StartIteration(const FastTree& fast, FastWork& work, double& gradNorm) {
-  return work.vectorUnits ? StartIterationVector<C>(fast, work, gradNorm) : StartIterationX87<C>(fast, work, gradNorm);
+bool StartIteration(FastWork& work, double& normEstimate) {
+  return work.vectorUnits ? StartIterationVector<C>(work, normEstimate) : StartIterationX87<C>(work, normEstimate);
+}
+
+// The gradient's L1 norm as the passes form it: vertices in open order, each
+// vertex's four absolute values added in extended precision and rounded once.
+[[gnu::noinline]] double ExactGradientNorm(const FastTree& fast, const FastWork& work) {
+  double norm = 0.0;
+  for (int n = 0; n < InternalCount; ++n) norm = AddVertexNorm(norm, work.gradient[fast.openOrder[n]]);
+  return norm;
+}
+
+// Whether the gradient's L1 norm exceeds the tolerance. The estimate and the
+// exact norm are both within about 320 units in the last place (relative) of
+// the real sum of at most 252 absolute values; 2^-43 relative is more than
+// twice that. Only an estimate that close to the tolerance needs the exact
+// norm.
+bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, double tolerance) {
+  const double slack = estimate * 0x1p-43 + 0x1p-1000;
+  if (estimate - slack > tolerance) return true;
+  if (estimate + slack <= tolerance) return false;
+  return ExactGradientNorm(fast, work) > tolerance;
 }
 
 // Gradient steps until the gradient's L1 norm falls to the tolerance,
-// vanishes, or a step search stalls. A norm of exactly 0 is a gradient of
-// zeros only (the norm sums absolute values and rounds to nearest), so that
-// test needs no sum. The start's energy is formed with the first gradient.
+// vanishes, or a step search stalls. The norm is measured at the start of
+// each iteration, and the iteration in which it first falls to the
+// tolerance still takes its step.
 template <Coordinates C>
 void Descend(const FastTree& fast, FastWork& work, double tolerance) {
   FillTrialLeaves(work);
-  double gradNorm = 10.0;
-  while (gradNorm > tolerance) {
-    double norm = 0.0;
-    if (!StartIteration<C>(fast, work, norm)) return;
+  if (!(10.0 > tolerance)) return;  // the norm's start value
+  for (;;) {
+    double normEstimate = 0.0;
+    if (!StartIteration<C>(work, normEstimate)) return;
+    const bool more = NormAbove(fast, work, normEstimate, tolerance);
     if (StepSearch<C>(fast, work)) return;
-    gradNorm = norm;
+    if (!more) return;
   }
 }
 
