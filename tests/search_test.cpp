@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "report/report.h"
@@ -87,6 +88,35 @@ TEST(ScenarioMemory, FullStoresSayTheyWantMoreMemory) {
             "I want more main memory!\nI want more main memory!\nI want more main memory!\n"
             "I want more main memory!\nI want more main memory!\nI want more add memory!\n");
   EXPECT_FALSE(LookUpKey(memory, ",0,50,", params, file.log));
+}
+
+TEST(ScenarioMemory, ManyRandomKeysStaySortedAndAreFound) {
+  LogFile file;
+  const RunParameters params;  // full-size stores
+  ScenarioMemory memory;
+  PrepareMemory(memory, params.mainMemoryCapacity);
+  std::mt19937 gen(4242);
+  std::set<std::string> held;
+  for (int n = 0; n < 3000; ++n) {
+    MarkTable Mark = test::MarksOf({});
+    for (uint32_t m = gen() % 6; m > 0; --m) Mark[1 + gen() % (SlotCount - 1)] = 1;
+    const std::string key = BuildKey(Mark);
+    ASSERT_EQ(LookUpKey(memory, key, params, file.log), held.contains(key)) << key;
+    if (held.contains(key)) continue;
+    RememberKey(memory, key, params, file.log);
+    held.insert(key);
+  }
+  for (int i = 2; i <= memory.addCount; ++i)
+    ASSERT_EQ(CompareKeys(memory.AddMemory[i - 1], memory.AddMemory[i], file.log), 1) << i;
+  for (int i = 2; i <= memory.mainCount; ++i)
+    ASSERT_EQ(CompareKeys(memory.MainMemory[i - 1], memory.MainMemory[i], file.log), 1) << i;
+  EXPECT_EQ(static_cast<std::size_t>(memory.mainCount + memory.addCount), held.size());
+  for (const std::string& key : held) EXPECT_TRUE(LookUpKey(memory, key, params, file.log)) << key;
+  EXPECT_EQ(file.Text(), "");
+  // Parts of ten digits and more still go through the general conversion:
+  // 2^31 fails, is logged and keeps the digits that fit, 214748364.
+  EXPECT_EQ(CompareKeys(",0,2147483647,", ",0,2147483648,", file.log), -1);
+  EXPECT_EQ(file.Text(), "an error, sorry\n");
 }
 
 BaseValues Shifted(int k) {

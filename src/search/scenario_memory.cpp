@@ -1,5 +1,7 @@
 #include "search/scenario_memory.h"
 
+#include <algorithm>
+
 #include "input/convert.h"
 
 namespace dorvu {
@@ -7,11 +9,21 @@ namespace dorvu {
 namespace {
 
 // Reads the number that starts at 0-based `position` up to the next comma;
-// leaves `position` on that comma (or at the end).
+// leaves `position` on that comma (or at the end). Parts of up to nine
+// decimal digits, all that keys built from marks hold, are read directly;
+// anything else goes through the general conversion, which logs a part that
+// is not a decimal integer.
 int32_t NextKeyNumber(const std::string& key, std::size_t& position, const RunLog& log) {
-  std::size_t end = key.find(',', position);
-  if (end == std::string::npos) end = key.size();
   int32_t number = 0;
+  std::size_t end = position;
+  while (end < key.size() && end - position < 9 && key[end] >= '0' && key[end] <= '9')
+    number = number * 10 + (key[end++] - '0');
+  if (end > position && (end == key.size() || key[end] == ',')) {
+    position = end;
+    return number;
+  }
+  end = key.find(',', position);
+  if (end == std::string::npos) end = key.size();
   if (ConvertInteger(std::string_view(key).substr(position, end - position), number) != 0)
     WriteLogLine(log, "an error, sorry");
   position = end;
@@ -98,11 +110,17 @@ void RememberKey(ScenarioMemory& memory, const std::string& key, const RunParame
     WriteLogLine(log, "I want more add memory!");
     return;
   }
-  int32_t p = ++memory.addCount;
-  while (p > 1 && CompareKeys(memory.AddMemory[p - 1], key, log) == -1) {
-    memory.AddMemory[p] = std::move(memory.AddMemory[p - 1]);
-    --p;
-  }
+  // The key goes after every held key that does not come after it. The
+  // held keys are in ascending order, so that place is found by halving, and
+  // the keys after it move up one position.
+  const auto first = memory.AddMemory.begin() + 1;
+  const auto last = first + memory.addCount;
+  const auto place = std::upper_bound(first, last, key, [&](const std::string& k, const std::string& held) {
+    return CompareKeys(held, k, log) == -1;
+  });
+  std::move_backward(place, last, last + 1);
+  ++memory.addCount;
+  const auto p = place - memory.AddMemory.begin();
   memory.AddMemory[p] = key;
 }
 
