@@ -54,12 +54,11 @@ void ListEdges(const FastTree& fast, const MarkTable& Mark, FastWork& work) {
 }
 
 // The energy gradient at one internal vertex.
-inline void VertexGradient(FastWork& work, int i) {
-  const Quad& xi = work.x[i];
-  Quad& g = work.gradient[i];
+inline void VertexGradient(const FastWork& work, const QuadTable& x, int i, Quad& g) {
+  const Quad& xi = x[i];
   g = Quad{{0.0, 0.0, 0.0, 0.0}};
   for (int t = work.termBegin[i]; t < work.termBegin[i + 1]; ++t) {
-    const Quad& xn = work.x[work.termVertex[t]];
+    const Quad& xn = x[work.termVertex[t]];
     // Each term is added into the stored component and rounded there.
     for (int b = 0; b < 4; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
   }
@@ -214,6 +213,41 @@ enum class Coordinates { Simplex, Root };
   }
 }
 
+// The gradient at vertex i with the vector units, where they give the
+// extended result: the first term is twice a difference, and each further
+// term adds twice a difference that is exact in double arithmetic, so that
+// every step is one twice-rounded sum or difference of doubles. Returns false
+// (and writes nothing) where it cannot vouch for that.
+[[gnu::target("avx2,fma")]] inline bool VertexGradientVector(const FastWork& work, const QuadTable& x, int i,
+                                                            Quad& out) {
+  namespace tr = twice_rounded;
+  const __m256d xi = _mm256_load_pd(x[i].b);
+  __m256d g = _mm256_setzero_pd();
+  int t = work.termBegin[i];
+  const int end = work.termBegin[i + 1];
+  if (t < end) {
+    __m256d d;
+    if (!tr::Difference(xi, _mm256_load_pd(x[work.termVertex[t]].b), d)) return false;
+    g = _mm256_add_pd(d, d);
+    for (++t; t < end; ++t) {
+      if (!tr::ExactDifference(xi, _mm256_load_pd(x[work.termVertex[t]].b), d)) return false;
+      if (!tr::Difference(g, _mm256_sub_pd(_mm256_setzero_pd(), _mm256_add_pd(d, d)), g)) return false;
+    }
+  }
+  _mm256_store_pd(out.b, g);
+  return true;
+}
+
+// The gradient at a vertex, the x87 way and with the vector units.
+struct X87Gradient {
+  void operator()(const FastWork& work, const QuadTable& x, int i, Quad& g) const { VertexGradient(work, x, i, g); }
+};
+struct VectorGradient {
+  [[gnu::target("avx2,fma")]] void operator()(const FastWork& work, const QuadTable& x, int i, Quad& g) const {
+    if (!VertexGradientVector(work, x, i, g)) VertexGradient(work, x, i, g);
+  }
+};
+
 // How energies are formed: exactly, or in double arithmetic as estimates
 // within EstimateSlack of the exact ones.
 enum class Energies { Exact, Estimate };
@@ -249,6 +283,57 @@ template <Energies E, int K>
   }
   if constexpr (E == Energies::Estimate)
     for (int k = 0; k < K; ++k) energies[k] = (sums[k][0] + sums[k][1]) + (sums[k][2] + sums[k][3]);
+}
+
+// Exact energies of K points as PointEnergies gives them, with the gradient
+// at `gradientPoint` formed vertex by vertex alongside: independent work that
+// runs in the shadow of the energies' latency.
+template <int K, class GradientAt>
+[[gnu::always_inline]] inline void ExactEnergiesAndGradientWith(FastWork& work, const QuadTable* const* points,
+                                                                double* energies, const QuadTable& gradientPoint,
+                                                                GradientAt gradientAt) {
+  for (int k = 0; k < K; ++k) energies[k] = 0.0;
+  for (int i = 0; i < InternalCount; ++i) {
+    for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
+      const int c = work.edgeChild[e];
+      for (int k = 0; k < K; ++k) energies[k] = AddEdgeEnergy(energies[k], (*points[k])[c], (*points[k])[i]);
+    }
+    gradientAt(work, gradientPoint, i, work.nextGradient[i]);
+  }
+}
+
+template <int K>
+[[gnu::noinline]] void ExactEnergiesAndGradientX87(FastWork& work, const QuadTable* const* points,
+                                                   double* energies, const QuadTable& gradientPoint) {
+  ExactEnergiesAndGradientWith<K>(work, points, energies, gradientPoint, X87Gradient{});
+}
+
+template <int K>
+[[gnu::target("avx2,fma"), gnu::noinline]] void ExactEnergiesAndGradientVector(FastWork& work,
+                                                                              const QuadTable* const* points,
+                                                                              double* energies,
+                                                                              const QuadTable& gradientPoint) {
+  ExactEnergiesAndGradientWith<K>(work, points, energies, gradientPoint, VectorGradient{});
+}
+
+template <int K>
+void ExactEnergiesAndGradient(FastWork& work, const QuadTable* const* points, double* energies,
+                              const QuadTable& gradientPoint) {
+  if (work.vectorUnits)
+    ExactEnergiesAndGradientVector<K>(work, points, energies, gradientPoint);
+  else
+    ExactEnergiesAndGradientX87<K>(work, points, energies, gradientPoint);
+}
+
+// Exact energies of up to three points (`count`), with the gradient at
+// `gradientPoint` into work.nextGradient.
+void ExactEnergiesWithGradient(FastWork& work, int count, const QuadTable* const* points, double* energies,
+                               const QuadTable& gradientPoint) {
+  switch (count) {
+    case 1: ExactEnergiesAndGradient<1>(work, points, energies, gradientPoint); break;
+    case 2: ExactEnergiesAndGradient<2>(work, points, energies, gradientPoint); break;
+    default: ExactEnergiesAndGradient<3>(work, points, energies, gradientPoint); break;
+  }
 }
 
 template <Energies E>
@@ -400,10 +485,12 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
   double step = 2.0;
   int32_t stallCount = 0;
   int taken = 0;
+  int nextGradientOf = -1;  // trial of this batch whose gradient is in work.nextGradient
   for (int batches = 0;; ++batches) {
     const int count = BatchSize(work.lastTrialCount, batches);
     double steps[MaxBatchTrials];
     double estimates[MaxBatchTrials];
+    nextGradientOf = -1;
     NextSteps(fast, step, count, steps);
     TrialPoints<C>(work, count, steps);
     const QuadTable* trialPoints[MaxBatchTrials] = {&work.trial[0], &work.trial[1], &work.trial[2],
@@ -434,7 +521,14 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
           if (!trials[j].exact()) add(&work.trial[j], &trials[j]);
         if (!(above || below) && !current.exact()) add(&work.x, &current);
         double exact[MaxBatchTrials + 1];
-        if (chains > 0) EnergiesOf<Energies::Exact>(work, chains, points, exact);
+        // While trial k may still be accepted, the gradient at its point is
+        // formed alongside, for the next iteration.
+        const bool gradientAhead = !above && chains <= 3 && trials[k].exact() == false;
+        if (gradientAhead)
+          ExactEnergiesWithGradient(work, chains, points, exact, work.trial[k]);
+        else if (chains > 0)
+          EnergiesOf<Energies::Exact>(work, chains, points, exact);
+        nextGradientOf = gradientAhead ? k : -1;
         for (int j = 0; j < chains; ++j) *targets[j] = {exact[j], 0.0};
         if (current.exact() && std::isnan(current.estimate)) {
           // No trial at all is taken from a point whose energy is not a number.
@@ -451,6 +545,10 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       const bool stalled = stallCount > fast.stallLimit;
       if (stalled || below) {
         AcceptTrial(work, k);
+        if (nextGradientOf == k) {
+          std::swap(work.gradient, work.nextGradient);
+          work.gradientReady = true;
+        }
         if (trial.exact()) {
           SetExactEnergy(work, trial.estimate);
         } else {
@@ -468,41 +566,8 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
   }
 }
 
-// The gradient at vertex i with the vector units, where they give the
-// extended result: the first term is twice a difference, and each further
-// term adds twice a difference that is exact in double arithmetic, so that
-// every step is one twice-rounded sum or difference of doubles. Returns false
-// (and writes nothing) where it cannot vouch for that.
-[[gnu::target("avx2,fma")]] inline bool VertexGradientVector(FastWork& work, int i) {
-  namespace tr = twice_rounded;
-  const __m256d xi = _mm256_load_pd(work.x[i].b);
-  __m256d g = _mm256_setzero_pd();
-  int t = work.termBegin[i];
-  const int end = work.termBegin[i + 1];
-  if (t < end) {
-    __m256d d;
-    if (!tr::Difference(xi, _mm256_load_pd(work.x[work.termVertex[t]].b), d)) return false;
-    g = _mm256_add_pd(d, d);
-    for (++t; t < end; ++t) {
-      if (!tr::ExactDifference(xi, _mm256_load_pd(work.x[work.termVertex[t]].b), d)) return false;
-      if (!tr::Difference(g, _mm256_sub_pd(_mm256_setzero_pd(), _mm256_add_pd(d, d)), g)) return false;
-    }
-  }
-  _mm256_store_pd(work.gradient[i].b, g);
-  return true;
-}
-
-// The gradient at a vertex, the x87 way and with the vector units.
-struct X87Gradient {
-  void operator()(FastWork& work, int i) const { VertexGradient(work, i); }
-};
-struct VectorGradient {
-  [[gnu::target("avx2,fma")]] void operator()(FastWork& work, int i) const {
-    if (!VertexGradientVector(work, i)) VertexGradient(work, i);
-  }
-};
-
-// The start of an iteration: the gradient at every internal vertex, an
+// The start of an iteration: the gradient at every internal vertex (unless
+// the step search formed it already), an
 // estimate of its L1 norm (double sums, one per base), and in pass 1 the sums
 // of each vertex's values and gradient that its projections start from.
 // Returns false when every gradient component is zero.
@@ -510,8 +575,10 @@ template <Coordinates C, class GradientAt>
 [[gnu::always_inline]] inline bool StartIterationWith(FastWork& work, double& normEstimate,
                                                       GradientAt gradientAt) {
   double norms[4] = {};
+  const bool formGradient = !work.gradientReady;
+  work.gradientReady = false;
   for (int i = 0; i < InternalCount; ++i) {
-    gradientAt(work, i);
+    if (formGradient) gradientAt(work, work.x, i, work.gradient[i]);
     const Quad& g = work.gradient[i];
     for (int b = 0; b < 4; ++b) norms[b] += std::fabs(g.b[b]);
     if constexpr (C == Coordinates::Simplex) {
@@ -568,6 +635,7 @@ bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, doub
 template <Coordinates C>
 void Descend(const FastTree& fast, FastWork& work, double tolerance) {
   FillTrialLeaves(work);
+  work.gradientReady = false;
   if (!(10.0 > tolerance)) return;  // the norm's start value
   for (;;) {
     double normEstimate = 0.0;
