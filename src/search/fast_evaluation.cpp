@@ -325,14 +325,17 @@ void ExactEnergiesAndGradient(FastWork& work, const QuadTable* const* points, do
     ExactEnergiesAndGradientX87<K>(work, points, energies, gradientPoint);
 }
 
-// Exact energies of up to three points (`count`), with the gradient at
+// Exact energies of 1 to 6 points (`count`), with the gradient at
 // `gradientPoint` into work.nextGradient.
 void ExactEnergiesWithGradient(FastWork& work, int count, const QuadTable* const* points, double* energies,
                                const QuadTable& gradientPoint) {
   switch (count) {
     case 1: ExactEnergiesAndGradient<1>(work, points, energies, gradientPoint); break;
     case 2: ExactEnergiesAndGradient<2>(work, points, energies, gradientPoint); break;
-    default: ExactEnergiesAndGradient<3>(work, points, energies, gradientPoint); break;
+    case 3: ExactEnergiesAndGradient<3>(work, points, energies, gradientPoint); break;
+    case 4: ExactEnergiesAndGradient<4>(work, points, energies, gradientPoint); break;
+    case 5: ExactEnergiesAndGradient<5>(work, points, energies, gradientPoint); break;
+    default: ExactEnergiesAndGradient<6>(work, points, energies, gradientPoint); break;
   }
 }
 
@@ -343,7 +346,8 @@ void EnergiesOf(const FastWork& work, int count, const QuadTable* const* points,
     case 2: PointEnergies<E, 2>(work, points, energies); break;
     case 3: PointEnergies<E, 3>(work, points, energies); break;
     case 4: PointEnergies<E, 4>(work, points, energies); break;
-    default: PointEnergies<E, MaxBatchTrials + 1>(work, points, energies); break;
+    case 5: PointEnergies<E, 5>(work, points, energies); break;
+    default: PointEnergies<E, MaxBatchTrials + 2>(work, points, energies); break;
   }
 }
 
@@ -486,6 +490,7 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
   int32_t stallCount = 0;
   int taken = 0;
   int nextGradientOf = -1;  // trial of this batch whose gradient is in work.nextGradient
+  bool exactFromHere = false;  // later batches form exact energies straight away
   for (int batches = 0;; ++batches) {
     const int count = BatchSize(work.lastTrialCount, batches);
     double steps[MaxBatchTrials];
@@ -495,9 +500,14 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
     TrialPoints<C>(work, count, steps);
     const QuadTable* trialPoints[MaxBatchTrials] = {&work.trial[0], &work.trial[1], &work.trial[2],
                                                     &work.trial[3]};
-    EnergiesOf<Energies::Estimate>(work, count, trialPoints, estimates);
     KnownEnergy trials[MaxBatchTrials];
-    for (int k = 0; k < count; ++k) trials[k] = {estimates[k], EstimateSlack(estimates[k])};
+    if (exactFromHere) {
+      EnergiesOf<Energies::Exact>(work, count, trialPoints, estimates);
+      for (int k = 0; k < count; ++k) trials[k] = {estimates[k], 0.0};
+    } else {
+      EnergiesOf<Energies::Estimate>(work, count, trialPoints, estimates);
+      for (int k = 0; k < count; ++k) trials[k] = {estimates[k], EstimateSlack(estimates[k])};
+    }
     for (int k = 0; k < count; ++k) {
       ++taken;
       KnownEnergy& trial = trials[k];
@@ -505,25 +515,29 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       bool above = trial.estimate - trial.slack > current.estimate + current.slack;
       bool below = trial.estimate + trial.slack < current.estimate - current.slack;
       if (!apart || !(above || below)) {
-        // Form the exact energies needed: this trial's, the previous one's
-        // unless apart, the current point's unless the comparison is settled.
+        // Form the exact energies: the previous trial's if they are not
+        // apart, this trial's and the rest of the batch's, the current
+        // point's. The search goes on with exact energies: once the
+        // estimates fail to settle a trial, the following ones (smaller
+        // steps, nearer the current point) mostly fail too.
         const bool needPrev = !apart && !prev.exact();
         if (needPrev && prevIndex < 0) return ExactStepSearch<C>(fast, work);
-        const QuadTable* points[MaxBatchTrials + 1];
-        KnownEnergy* targets[MaxBatchTrials + 1];
+        const QuadTable* points[MaxBatchTrials + 2];
+        KnownEnergy* targets[MaxBatchTrials + 2];
         int chains = 0;
         const auto add = [&](const QuadTable* point, KnownEnergy* target) {
           points[chains] = point;
           targets[chains++] = target;
         };
         if (needPrev) add(&work.trial[prevIndex], &prev);
-        for (int j = k; j < (batches >= 2 ? count : k + 1); ++j)
+        for (int j = k; j < count; ++j)
           if (!trials[j].exact()) add(&work.trial[j], &trials[j]);
-        if (!(above || below) && !current.exact()) add(&work.x, &current);
-        double exact[MaxBatchTrials + 1];
+        if (!current.exact()) add(&work.x, &current);
+        exactFromHere = true;
+        double exact[MaxBatchTrials + 2];
         // While trial k may still be accepted, the gradient at its point is
         // formed alongside, for the next iteration.
-        const bool gradientAhead = !above && chains <= 3 && trials[k].exact() == false;
+        const bool gradientAhead = !above && !trials[k].exact();
         if (gradientAhead)
           ExactEnergiesWithGradient(work, chains, points, exact, work.trial[k]);
         else if (chains > 0)
