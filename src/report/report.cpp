@@ -1,9 +1,11 @@
 #include "report/report.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "input/convert.h"
 #include "run/number_format.h"
+#include "search/fast_evaluation.h"
 
 namespace dorvu {
 
@@ -50,7 +52,15 @@ void DecodeKey(const std::string& key, MarkTable& Mark, RunParameters& params, c
   }
 }
 
-void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log) {
+void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log,
+                 Estimation estimation) {
+  std::unique_ptr<FastTree> fast;
+  std::unique_ptr<FastWork> work;
+  if (estimation == Estimation::FastKernel) {
+    fast = std::make_unique<FastTree>();
+    PrepareFastTree(params, tree, *fast);
+    work = std::make_unique<FastWork>();
+  }
   WriteLogLine(log, "the best scenario:");
   const int32_t count = std::min<int32_t>(params.reportCount, static_cast<int32_t>(state.bestList.size()));
   for (int32_t i = 0; i < count; ++i) {
@@ -61,7 +71,12 @@ void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, co
     DecodeKey(entry.key, state.Mark, params, log);
     WriteMarkedVertices(state.Mark, tree, log);
     WriteLogLine(log, "its penalty=" + FormatReal(entry.penalty));
-    EstimateScenario(params, tree, state.Mark, state.pass);
+    if (fast) {
+      FastEstimateScenario(*fast, state.Mark, *work);
+      CopyValuesBySlot(*fast, *work, state.pass.value);
+    } else {
+      EstimateScenario(params, tree, state.Mark, state.pass);
+    }
     WriteDistributions(state.pass, tree, log);
   }
 }

@@ -9,7 +9,12 @@
 
 namespace dorvu {
 
-void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log);
+// How the report estimates its scenarios: with the plain passes, or with the
+// fast kernel, which gives the same values bit for bit.
+enum class Estimation { Plain, FastKernel };
+
+void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log,
+                 Estimation estimation = Estimation::Plain);
 
 // Sets the marks from a key; logs "an error, sorry" for a part that is not a
 // slot number.

@@ -103,7 +103,8 @@ void RunDorvu(const RunSetup& setup) {
     RunSearch(run.search, run.params, run.tree, run.log);
   else
     RunFastSearch(run.search, run.params, run.tree, run.log, SearchThreads(setup.threads));
-  WriteReport(run.search, run.params, run.tree, run.log);
+  WriteReport(run.search, run.params, run.tree, run.log,
+              setup.plainSearch ? Estimation::Plain : Estimation::FastKernel);
 }
 
 }  // namespace dorvu
