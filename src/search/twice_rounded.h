@@ -5,13 +5,14 @@
 // Rounding twice differs from rounding the exact result once only when the
 // first rounding lands exactly halfway between two doubles. Each routine
 // below forms the once-rounded double result together with its exact error,
-// and vouches for a lane only when that error is clearly short of half a
-// unit in the last place (by 2^-10 of a unit, much more than the 2^-12 that
-// the first rounding can move a value): there both roundings give the same
-// double. It also declines results that are powers of two (the spacing of
-// doubles changes there), results below 2^-1000 that could have lost bits to
-// underflow, and anything infinite or not a number. The caller forms the
-// lanes it is not vouched for the x87 way.
+// and vouches for a lane only where the two roundings provably agree: the
+// error is zero; the exact result has at most 64 significant bits, so that
+// the first rounding changes nothing; or the error stays clearly short of
+// half a unit in the last place (by 2^-10 of a unit, more than the first
+// rounding can move a value). It declines results that are powers of two
+// (the spacing of doubles changes there), results so small or large that
+// bits could be lost to underflow or overflow, and anything infinite or not
+// a number. The caller forms the lanes it is not vouched for the x87 way.
 //
 // Only functions that carry the same target attribute may call these, and
 // only after CpuHasVectorUnits() said yes.
@@ -38,41 +39,38 @@ namespace twice_rounded {
   return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a);
 }
 
-// Lanes where a double `result` whose exact error is `error` is also the
-// twice-rounded result; `scale` is what the error is measured against (1 for
-// a sum, the divisor for a quotient, whose error is the remainder).
-[[gnu::target("avx2,fma")]] inline __m256d VouchedLanes(__m256d result, __m256d error, __m256d scale) {
-  const __m256d zero = _mm256_setzero_pd();
-  const __m256d power = PowerOfTwoPart(result);
-  const __m256d normal = _mm256_cmp_pd(power, _mm256_set1_pd(0x1p-1000), _CMP_GE_OQ);
-  // An exact result (a zero error) needs no margin; a remainder of zero
-  // proves an exact quotient only where nothing can have underflowed.
-  const __m256d exact = _mm256_and_pd(_mm256_cmp_pd(error, zero, _CMP_EQ_OQ),
-                                      _mm256_or_pd(normal, _mm256_cmp_pd(result, zero, _CMP_EQ_OQ)));
-  // Just under half a unit in the last place, less 2^-10 of a unit; the
-  // products' own rounding is far inside that margin.
-  const __m256d limit = _mm256_mul_pd(_mm256_mul_pd(power, scale), _mm256_set1_pd(0x1p-53 - 0x1p-62));
-  const __m256d clear = _mm256_and_pd(_mm256_cmp_pd(Abs(error), limit, _CMP_LT_OQ),
-                                      _mm256_cmp_pd(limit, _mm256_set1_pd(0x1p-960), _CMP_GE_OQ));
-  const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(Abs(result), power, _CMP_NEQ_OQ), normal);
-  return _mm256_or_pd(exact, _mm256_and_pd(clear, inside));
+// 2^63 divided by the power of two of s, built from the exponent field
+// (biased 2046 + 63 less that of the power); valid for |s| from 2^-900 to
+// 2^900. An error times it counts units of the 64-bit mantissa of s: half a
+// unit in the last place of s is 1024 of them.
+[[gnu::target("avx2,fma")]] inline __m256d ExtendedUnitScale(__m256d power) {
+  return _mm256_castsi256_pd(_mm256_sub_epi64(_mm256_set1_epi64x(static_cast<long long>(0x83D0000000000000ULL)),
+                                              _mm256_castpd_si256(power)));
 }
 
-// Lanes where the exact result s + error has at most 64 significant bits,
-// so that the first rounding changes nothing and the second is the once-
-// rounded s: the error is a multiple of 2^-63 times the power of two of s.
-// (Exact ties between two doubles are common in sums of nearby magnitudes.)
-[[gnu::target("avx2,fma")]] inline __m256d FitsExtended(__m256d s, __m256d error) {
-  const __m256i power = _mm256_castpd_si256(PowerOfTwoPart(s));
-  // 2^63 / power, built from the exponent field (biased 2046 + 63 less that
-  // of the power); valid for s from 2^-900 to 2^900.
-  const __m256d scale = _mm256_castsi256_pd(_mm256_sub_epi64(_mm256_set1_epi64x(static_cast<long long>(0x83D0000000000000ULL)), power));
-  const __m256d units = _mm256_mul_pd(error, scale);
-  const __m256d whole = _mm256_cmp_pd(_mm256_round_pd(units, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC), units,
-                                      _CMP_EQ_OQ);
-  const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(Abs(s), _mm256_set1_pd(0x1p-900), _CMP_GE_OQ),
-                                        _mm256_cmp_pd(Abs(s), _mm256_set1_pd(0x1p900), _CMP_LT_OQ));
-  return _mm256_and_pd(whole, inRange);
+// Lanes where |s| lies from 2^-900 to 2^900 and is not a power of two: there
+// the doubles and the 64-bit values around s are evenly spaced.
+[[gnu::target("avx2,fma")]] inline __m256d OrdinaryLanes(__m256d s, __m256d power) {
+  return _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(power, _mm256_set1_pd(0x1p-900), _CMP_GE_OQ),
+                                     _mm256_cmp_pd(power, _mm256_set1_pd(0x1p900), _CMP_LT_OQ)),
+                       _mm256_cmp_pd(Abs(s), power, _CMP_NEQ_OQ));
+}
+
+// Lanes where the double s, the nearest to s + error (the exact result), is
+// also what rounding s + error first to 64 bits and then to double gives:
+// the error is zero; or, where s is ordinary, the exact result has at most
+// 64 significant bits (the first rounding changes nothing; exact ties
+// between two doubles are common in sums of nearby magnitudes), or the error
+// stays under 1023 of the 1024 units that make half a unit in the last
+// place (the first rounding moves the value by half a unit at most).
+[[gnu::target("avx2,fma")]] inline __m256d VouchedSum(__m256d s, __m256d error) {
+  const __m256d power = PowerOfTwoPart(s);
+  const __m256d units = _mm256_mul_pd(error, ExtendedUnitScale(power));
+  const __m256d whole =
+      _mm256_cmp_pd(_mm256_round_pd(units, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC), units, _CMP_EQ_OQ);
+  const __m256d clear = _mm256_cmp_pd(Abs(units), _mm256_set1_pd(1023.0), _CMP_LT_OQ);
+  return _mm256_or_pd(_mm256_cmp_pd(error, _mm256_setzero_pd(), _CMP_EQ_OQ),
+                      _mm256_and_pd(OrdinaryLanes(s, power), _mm256_or_pd(whole, clear)));
 }
 
 // Two-difference: s + error is exactly a - b.
@@ -89,8 +87,7 @@ namespace twice_rounded {
 [[gnu::target("avx2,fma")]] inline bool Difference(__m256d a, __m256d b, __m256d& result) {
   __m256d error;
   result = TwoDifference(a, b, error);
-  const __m256d vouched = _mm256_or_pd(VouchedLanes(result, error, _mm256_set1_pd(1.0)), FitsExtended(result, error));
-  return _mm256_movemask_pd(vouched) == 0xF;
+  return _mm256_movemask_pd(VouchedSum(result, error)) == 0xF;
 }
 
 // a - b, when it returns true: the difference is a double, so the extended
@@ -105,9 +102,21 @@ namespace twice_rounded {
 // normal double.
 [[gnu::target("avx2,fma")]] inline bool Quotient(__m256d y, __m256d n, __m256d& result) {
   const __m256d q = _mm256_div_pd(y, n);
-  const __m256d remainder = _mm256_fnmadd_pd(q, n, y);  // y - q*n, exact
+  const __m256d remainder = _mm256_fnmadd_pd(q, n, y);  // y - q*n, exact where q is not subnormal
   result = q;
-  return _mm256_movemask_pd(VouchedLanes(q, remainder, n)) == 0xF;
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d power = PowerOfTwoPart(q);
+  const __m256d normal = _mm256_cmp_pd(power, _mm256_set1_pd(0x1p-1000), _CMP_GE_OQ);
+  // The quotient is q + remainder / n: exact with no remainder, and clear of
+  // the halfway points while the remainder stays under n times half a unit
+  // of q, less 2^-10 of a unit (the products round far inside that margin;
+  // one that underflows gives 0, and so vouches for nothing).
+  const __m256d exact = _mm256_and_pd(_mm256_cmp_pd(remainder, zero, _CMP_EQ_OQ),
+                                      _mm256_or_pd(normal, _mm256_cmp_pd(q, zero, _CMP_EQ_OQ)));
+  const __m256d limit = _mm256_mul_pd(_mm256_mul_pd(power, n), _mm256_set1_pd(0x1p-53 - 0x1p-62));
+  const __m256d clear = _mm256_and_pd(_mm256_cmp_pd(Abs(remainder), limit, _CMP_LT_OQ),
+                                      _mm256_and_pd(normal, _mm256_cmp_pd(Abs(q), power, _CMP_NEQ_OQ)));
+  return _mm256_movemask_pd(_mm256_or_pd(exact, clear)) == 0xF;
 }
 
 // The Euclidean lengths of four vectors, one per lane: lane j of y[b] is
