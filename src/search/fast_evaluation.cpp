@@ -213,41 +213,6 @@ enum class Coordinates { Simplex, Root };
   }
 }
 
-// The gradient at vertex i with the vector units, where they give the
-// extended result: the first term is twice a difference, and each further
-// term adds twice a difference that is exact in double arithmetic, so that
-// every step is one twice-rounded sum or difference of doubles. Returns false
-// (and writes nothing) where it cannot vouch for that.
-[[gnu::target("avx2,fma")]] inline bool VertexGradientVector(const FastWork& work, const QuadTable& x, int i,
-                                                            Quad& out) {
-  namespace tr = twice_rounded;
-  const __m256d xi = _mm256_load_pd(x[i].b);
-  __m256d g = _mm256_setzero_pd();
-  int t = work.termBegin[i];
-  const int end = work.termBegin[i + 1];
-  if (t < end) {
-    __m256d d;
-    if (!tr::Difference(xi, _mm256_load_pd(x[work.termVertex[t]].b), d)) return false;
-    g = _mm256_add_pd(d, d);
-    for (++t; t < end; ++t) {
-      if (!tr::ExactDifference(xi, _mm256_load_pd(x[work.termVertex[t]].b), d)) return false;
-      if (!tr::Difference(g, _mm256_sub_pd(_mm256_setzero_pd(), _mm256_add_pd(d, d)), g)) return false;
-    }
-  }
-  _mm256_store_pd(out.b, g);
-  return true;
-}
-
-// The gradient at a vertex, the x87 way and with the vector units.
-struct X87Gradient {
-  void operator()(const FastWork& work, const QuadTable& x, int i, Quad& g) const { VertexGradient(work, x, i, g); }
-};
-struct VectorGradient {
-  [[gnu::target("avx2,fma")]] void operator()(const FastWork& work, const QuadTable& x, int i, Quad& g) const {
-    if (!VertexGradientVector(work, x, i, g)) VertexGradient(work, x, i, g);
-  }
-};
-
 // How energies are formed: exactly, or in double arithmetic as estimates
 // within EstimateSlack of the exact ones.
 enum class Energies { Exact, Estimate };
@@ -286,43 +251,20 @@ template <Energies E, int K>
 }
 
 // Exact energies of K points as PointEnergies gives them, with the gradient
-// at `gradientPoint` formed vertex by vertex alongside: independent work that
-// runs in the shadow of the energies' latency.
-template <int K, class GradientAt>
-[[gnu::always_inline]] inline void ExactEnergiesAndGradientWith(FastWork& work, const QuadTable* const* points,
-                                                                double* energies, const QuadTable& gradientPoint,
-                                                                GradientAt gradientAt) {
+// at `gradientPoint` formed vertex by vertex alongside (into
+// work.nextGradient): independent work that runs in the shadow of the
+// energies' latency.
+template <int K>
+[[gnu::noinline]] void ExactEnergiesAndGradient(FastWork& work, const QuadTable* const* points, double* energies,
+                                                const QuadTable& gradientPoint) {
   for (int k = 0; k < K; ++k) energies[k] = 0.0;
   for (int i = 0; i < InternalCount; ++i) {
     for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
       const int c = work.edgeChild[e];
       for (int k = 0; k < K; ++k) energies[k] = AddEdgeEnergy(energies[k], (*points[k])[c], (*points[k])[i]);
     }
-    gradientAt(work, gradientPoint, i, work.nextGradient[i]);
+    VertexGradient(work, gradientPoint, i, work.nextGradient[i]);
   }
-}
-
-template <int K>
-[[gnu::noinline]] void ExactEnergiesAndGradientX87(FastWork& work, const QuadTable* const* points,
-                                                   double* energies, const QuadTable& gradientPoint) {
-  ExactEnergiesAndGradientWith<K>(work, points, energies, gradientPoint, X87Gradient{});
-}
-
-template <int K>
-[[gnu::target("avx2,fma"), gnu::noinline]] void ExactEnergiesAndGradientVector(FastWork& work,
-                                                                              const QuadTable* const* points,
-                                                                              double* energies,
-                                                                              const QuadTable& gradientPoint) {
-  ExactEnergiesAndGradientWith<K>(work, points, energies, gradientPoint, VectorGradient{});
-}
-
-template <int K>
-void ExactEnergiesAndGradient(FastWork& work, const QuadTable* const* points, double* energies,
-                              const QuadTable& gradientPoint) {
-  if (work.vectorUnits)
-    ExactEnergiesAndGradientVector<K>(work, points, energies, gradientPoint);
-  else
-    ExactEnergiesAndGradientX87<K>(work, points, energies, gradientPoint);
 }
 
 // Exact energies of 1 to 6 points (`count`), with the gradient at
@@ -581,18 +523,17 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
 }
 
 // The start of an iteration: the gradient at every internal vertex (unless
-// the step search formed it already), an
-// estimate of its L1 norm (double sums, one per base), and in pass 1 the sums
-// of each vertex's values and gradient that its projections start from.
-// Returns false when every gradient component is zero.
-template <Coordinates C, class GradientAt>
-[[gnu::always_inline]] inline bool StartIterationWith(FastWork& work, double& normEstimate,
-                                                      GradientAt gradientAt) {
+// the step search formed it already), an estimate of its L1 norm (double
+// sums, one per base), and in pass 1 the sums of each vertex's values and
+// gradient that its projections start from. Returns false when every
+// gradient component is zero.
+template <Coordinates C>
+[[gnu::noinline]] bool StartIteration(FastWork& work, double& normEstimate) {
   double norms[4] = {};
   const bool formGradient = !work.gradientReady;
   work.gradientReady = false;
   for (int i = 0; i < InternalCount; ++i) {
-    if (formGradient) gradientAt(work, work.x, i, work.gradient[i]);
+    if (formGradient) VertexGradient(work, work.x, i, work.gradient[i]);
     const Quad& g = work.gradient[i];
     for (int b = 0; b < 4; ++b) norms[b] += std::fabs(g.b[b]);
     if constexpr (C == Coordinates::Simplex) {
@@ -605,21 +546,6 @@ template <Coordinates C, class GradientAt>
   // Absolute values sum to 0 only when every one is 0 (they round to
   // nearest, and a sum of non-negative numbers is no smaller than each).
   return normEstimate != 0.0;
-}
-
-template <Coordinates C>
-[[gnu::noinline]] bool StartIterationX87(FastWork& work, double& normEstimate) {
-  return StartIterationWith<C>(work, normEstimate, X87Gradient{});
-}
-
-template <Coordinates C>
-[[gnu::target("avx2,fma"), gnu::noinline]] bool StartIterationVector(FastWork& work, double& normEstimate) {
-  return StartIterationWith<C>(work, normEstimate, VectorGradient{});
-}
-
-template <Coordinates C>
-bool StartIteration(FastWork& work, double& normEstimate) {
-  return work.vectorUnits ? StartIterationVector<C>(work, normEstimate) : StartIterationX87<C>(work, normEstimate);
 }
 
 // The gradient's L1 norm as the passes form it: vertices in open order, each

@@ -90,14 +90,6 @@ namespace twice_rounded {
   return _mm256_movemask_pd(VouchedSum(result, error)) == 0xF;
 }
 
-// a - b, when it returns true: the difference is a double, so the extended
-// difference is that double too.
-[[gnu::target("avx2,fma")]] inline bool ExactDifference(__m256d a, __m256d b, __m256d& result) {
-  __m256d error;
-  result = TwoDifference(a, b, error);
-  return _mm256_movemask_pd(_mm256_cmp_pd(error, _mm256_setzero_pd(), _CMP_EQ_OQ)) == 0xF;
-}
-
 // y / n as double(long double(y) / n), when it returns true; n is a positive
 // normal double.
 [[gnu::target("avx2,fma")]] inline bool Quotient(__m256d y, __m256d n, __m256d& result) {
