@@ -71,7 +71,7 @@ inline double AddVertexNorm(double norm, const Quad& g) {
                              std::fabs(g.b[3]));
 }
 
-// Copies trial point `k` into the internal vertices.
+// Copies the trial point in buffer `k` into the internal vertices.
 void AcceptTrial(FastWork& work, int k) {
   for (int i = 0; i < InternalCount; ++i) work.x[i] = work.trial[k][i];
 }
@@ -293,16 +293,17 @@ void EnergiesOf(const FastWork& work, int count, const QuadTable* const* points,
   }
 }
 
-// The trial points of one batch, at the given steps.
+// The trial points of one batch, at the given steps, into the given buffers.
 template <Coordinates C>
-void TrialPoints(FastWork& work, int count, const double* steps) {
+void TrialPoints(FastWork& work, int count, const double* steps, const int* buffers) {
   for (int k = 0; k < count; ++k) {
+    QuadTable& trial = work.trial[buffers[k]];
     if constexpr (C == Coordinates::Simplex)
-      SimplexTrialValues(work, steps[k], work.trial[k]);
+      SimplexTrialValues(work, steps[k], trial);
     else if (work.vectorUnits)
-      RootTrialValuesVector(work, steps[k], work.trial[k]);
+      RootTrialValuesVector(work, steps[k], trial);
     else
-      RootTrialValues(work, steps[k], work.trial[k]);
+      RootTrialValues(work, steps[k], trial);
   }
 }
 
@@ -357,51 +358,6 @@ void NextSteps(const FastTree& fast, double& step, int count, double* steps) {
   }
 }
 
-// One step search with exact energies throughout, as the plain pass takes
-// it: the stall count, the stall limit, and the first trial whose energy is
-// below the current one. Its trials are formed in batches and taken in order
-// of step. Returns true when the search stalled.
-template <Coordinates C>
-bool ExactStepSearch(const FastTree& fast, FastWork& work) {
-  MakeEnergyExact(work);
-  bool stalled = false;
-  double step = 2.0;
-  double trialEnergy = static_cast<double>(Extended(work.energy) + 1.0L);
-  double prevTrialEnergy = 0.0;
-  int32_t stallCount = 0;
-  int taken = 0;
-  int batches = 0;
-  int accepted = -1;  // trial point that ends the search; -1: none, the point stays
-  while (accepted < 0 && trialEnergy >= work.energy) {
-    const int count = BatchSize(work.lastTrialCount, batches++);
-    double steps[MaxBatchTrials];
-    double energies[MaxBatchTrials];
-    NextSteps(fast, step, count, steps);
-    TrialPoints<C>(work, count, steps);
-    const QuadTable* points[MaxBatchTrials] = {&work.trial[0], &work.trial[1], &work.trial[2], &work.trial[3]};
-    EnergiesOf<Energies::Exact>(work, count, points, energies);
-    for (int k = 0; k < count; ++k) {
-      trialEnergy = energies[k];
-      ++taken;
-      stallCount = trialEnergy == prevTrialEnergy ? stallCount + 1 : 0;
-      if (stallCount > fast.stallLimit) {
-        stalled = true;
-        accepted = k;
-        break;
-      }
-      prevTrialEnergy = trialEnergy;
-      if (!(trialEnergy >= work.energy)) {
-        accepted = k;
-        break;
-      }
-    }
-  }
-  if (accepted >= 0) AcceptTrial(work, accepted);
-  SetExactEnergy(work, trialEnergy);
-  work.lastTrialCount = taken;
-  return stalled;
-}
-
 // What the step search knows of a trial's energy (or of the current
 // point's): an estimate and a slack that bounds its distance from the exact
 // energy; a slack of 0 when the estimate is the exact energy.
@@ -411,45 +367,58 @@ struct KnownEnergy {
   bool exact() const { return slack == 0.0; }
 };
 
-// One step search, with the outcome of ExactStepSearch, deciding on energy
+// One step search, with the outcome of the plain one, deciding on energy
 // estimates where they settle the comparisons: a trial whose estimate lies
 // clearly above the current energy fails, one clearly below it is accepted,
 // and one whose estimate is clearly apart from the previous trial's does not
-// equal it, which resets the stall count. Where the estimates do not settle
-// a comparison, the exact energies it needs are formed, together in one pass
-// (in a long search, which is heading for a stall, the rest of the batch's
-// too), and the comparison is made on them. The accepted point keeps an
-// estimate of its energy when that is all the search needed. Returns true
-// when the search stalled.
+// equal it, which resets the stall count. The first trial that the estimates
+// do not settle has its exact energy formed, with the previous trial's (if
+// the two are not apart), the current point's, and the rest of its batch's
+// in the same pass; the search goes on with exact energies from there, as
+// the trials that follow (smaller steps, nearer the current point) mostly
+// stay unsettled too. The accepted point keeps an estimate of its energy
+// when that is all the search needed. Trials fill a ring of buffers, so that
+// the previous trial's point is still at hand at the start of a batch.
+// Returns true when the search stalled.
 template <Coordinates C>
 bool StepSearch(const FastTree& fast, FastWork& work) {
-  if (work.energyKnown && std::isnan(work.energy)) return ExactStepSearch<C>(fast, work);
+  const int lastTrialCount = work.lastTrialCount;
+  work.lastTrialCount = 0;
+  // From a point whose energy is not a number no trial is taken at all (the
+  // first loop test fails); the energy stays as it is.
+  if (!work.energyKnown && std::isnan(work.energyEstimate)) MakeEnergyExact(work);
+  if (work.energyKnown && std::isnan(work.energy)) return false;
   KnownEnergy current{work.energyKnown ? work.energy : work.energyEstimate,
                       work.energyKnown ? 0.0 : work.energySlack};
-  KnownEnergy prev;  // the exact 0 that the first trial is compared with
-  int prevIndex = -1;  // index of the previous trial in this batch; -1: none or gone
+  KnownEnergy prev;     // the exact 0 that the first trial is compared with
+  int prevBuffer = -1;  // buffer of the previous trial's point
   double step = 2.0;
   int32_t stallCount = 0;
   int taken = 0;
-  int nextGradientOf = -1;  // trial of this batch whose gradient is in work.nextGradient
-  bool exactFromHere = false;  // later batches form exact energies straight away
+  int nextBuffer = 0;
+  bool exactFromHere = false;  // batches form exact energies straight away
   for (int batches = 0;; ++batches) {
-    const int count = BatchSize(work.lastTrialCount, batches);
+    const int count = BatchSize(lastTrialCount, batches);
     double steps[MaxBatchTrials];
-    double estimates[MaxBatchTrials];
-    nextGradientOf = -1;
+    int buffers[MaxBatchTrials];
+    const QuadTable* points[MaxBatchTrials + 2];
+    for (int k = 0; k < count; ++k) {
+      buffers[k] = nextBuffer;
+      points[k] = &work.trial[nextBuffer];
+      nextBuffer = (nextBuffer + 1) % TrialBuffers;
+    }
     NextSteps(fast, step, count, steps);
-    TrialPoints<C>(work, count, steps);
-    const QuadTable* trialPoints[MaxBatchTrials] = {&work.trial[0], &work.trial[1], &work.trial[2],
-                                                    &work.trial[3]};
+    TrialPoints<C>(work, count, steps, buffers);
+    double energies[MaxBatchTrials + 2];
     KnownEnergy trials[MaxBatchTrials];
     if (exactFromHere) {
-      EnergiesOf<Energies::Exact>(work, count, trialPoints, estimates);
-      for (int k = 0; k < count; ++k) trials[k] = {estimates[k], 0.0};
+      EnergiesOf<Energies::Exact>(work, count, points, energies);
+      for (int k = 0; k < count; ++k) trials[k] = {energies[k], 0.0};
     } else {
-      EnergiesOf<Energies::Estimate>(work, count, trialPoints, estimates);
-      for (int k = 0; k < count; ++k) trials[k] = {estimates[k], EstimateSlack(estimates[k])};
+      EnergiesOf<Energies::Estimate>(work, count, points, energies);
+      for (int k = 0; k < count; ++k) trials[k] = {energies[k], EstimateSlack(energies[k])};
     }
+    int gradientAheadOf = -1;  // trial whose gradient is in work.nextGradient
     for (int k = 0; k < count; ++k) {
       ++taken;
       KnownEnergy& trial = trials[k];
@@ -457,51 +426,39 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       bool above = trial.estimate - trial.slack > current.estimate + current.slack;
       bool below = trial.estimate + trial.slack < current.estimate - current.slack;
       if (!apart || !(above || below)) {
-        // Form the exact energies: the previous trial's if they are not
-        // apart, this trial's and the rest of the batch's, the current
-        // point's. The search goes on with exact energies: once the
-        // estimates fail to settle a trial, the following ones (smaller
-        // steps, nearer the current point) mostly fail too.
-        const bool needPrev = !apart && !prev.exact();
-        if (needPrev && prevIndex < 0) return ExactStepSearch<C>(fast, work);
-        const QuadTable* points[MaxBatchTrials + 2];
+        const QuadTable* chainPoints[MaxBatchTrials + 2];
         KnownEnergy* targets[MaxBatchTrials + 2];
         int chains = 0;
         const auto add = [&](const QuadTable* point, KnownEnergy* target) {
-          points[chains] = point;
+          if (target->exact()) return;
+          chainPoints[chains] = point;
           targets[chains++] = target;
         };
-        if (needPrev) add(&work.trial[prevIndex], &prev);
-        for (int j = k; j < count; ++j)
-          if (!trials[j].exact()) add(&work.trial[j], &trials[j]);
-        if (!current.exact()) add(&work.x, &current);
+        if (!apart && prevBuffer >= 0) add(&work.trial[prevBuffer], &prev);
+        for (int j = k; j < count; ++j) add(points[j], &trials[j]);
+        add(&work.x, &current);
         exactFromHere = true;
-        double exact[MaxBatchTrials + 2];
         // While trial k may still be accepted, the gradient at its point is
         // formed alongside, for the next iteration.
-        const bool gradientAhead = !above && !trials[k].exact();
-        if (gradientAhead)
-          ExactEnergiesWithGradient(work, chains, points, exact, work.trial[k]);
-        else if (chains > 0)
-          EnergiesOf<Energies::Exact>(work, chains, points, exact);
-        nextGradientOf = gradientAhead ? k : -1;
+        double exact[MaxBatchTrials + 2];
+        if (!above && !trial.exact()) {
+          ExactEnergiesWithGradient(work, chains, chainPoints, exact, *points[k]);
+          gradientAheadOf = k;
+        } else if (chains > 0) {
+          EnergiesOf<Energies::Exact>(work, chains, chainPoints, exact);
+        }
         for (int j = 0; j < chains; ++j) *targets[j] = {exact[j], 0.0};
-        if (current.exact() && std::isnan(current.estimate)) {
-          // No trial at all is taken from a point whose energy is not a number.
-          SetExactEnergy(work, current.estimate);
-          return ExactStepSearch<C>(fast, work);
-        }
-        apart = apart || trial.estimate != prev.estimate;
-        if (trial.exact() && current.exact()) {
-          above = trial.estimate >= current.estimate;
-          below = !above;
-        }
+        if (!work.energyKnown) SetExactEnergy(work, current.estimate);
+        if (std::isnan(work.energy)) return false;  // no trial is taken, as above
+        apart = trial.estimate != prev.estimate;
+        above = trial.estimate >= current.estimate;
+        below = !above;
       }
       stallCount = apart ? 0 : stallCount + 1;
       const bool stalled = stallCount > fast.stallLimit;
       if (stalled || below) {
-        AcceptTrial(work, k);
-        if (nextGradientOf == k) {
+        AcceptTrial(work, buffers[k]);
+        if (gradientAheadOf == k) {
           std::swap(work.gradient, work.nextGradient);
           work.gradientReady = true;
         }
@@ -516,9 +473,8 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
         return stalled;
       }
       prev = trial;
-      prevIndex = k;
+      prevBuffer = buffers[k];
     }
-    prevIndex = -1;
   }
 }
 

@@ -31,6 +31,7 @@ inline constexpr int InternalCount = 63;                      // internal vertic
 inline constexpr int VertexCount = InternalCount + LeafCount;  // vertices 0..62 internal, 63..126 leaves
 inline constexpr int EdgeCount = VertexCount - 1;              // one edge above every non-root vertex
 inline constexpr int MaxBatchTrials = 4;                       // trial sweeps formed together
+inline constexpr int TrialBuffers = MaxBatchTrials + 1;        // a batch's trial points and the one before
 
 // Four values of one vertex, A, C, G, T.
 struct alignas(32) Quad {
@@ -75,7 +76,7 @@ struct FastWork {
   bool gradientReady = false;                         // `gradient` is already that of the current values
   std::array<double, InternalCount> firstSumV{};      // pass 1: rounded sum of a vertex's values
   std::array<double, InternalCount> firstSumG{};      // pass 1: rounded sum of its gradient
-  std::array<QuadTable, MaxBatchTrials> trial{};      // trial points of one batch; leaves hold the leaves
+  std::array<QuadTable, TrialBuffers> trial{};        // trial points, a ring of buffers; leaves hold the leaves
   std::array<Quad, InternalCount + 1> clamped{};       // pass 2: each vertex's step clamped at zero; one padding vertex
   std::array<double, InternalCount + 1> clampedNorm{}; // pass 2: its Euclidean length
   double energy = 0.0;          // exact energy of the current values, when known
