@@ -1,19 +1,23 @@
 // A faster evaluation of one scenario: pass 1, pass 2 and the scoring, giving
-// bit for bit what EstimateScenario and ScoreScenario give. Every value is
-// formed by the same expressions with the same rounding points, and every
-// running sum adds its terms in the same order; what differs is the layout
-// and the order of independent work:
+// bit for bit what EstimateScenario and ScoreScenario give. Every stored value
+// is the one the plain passes store, and every decision (accept, stall, stop)
+// is the one they take; what differs is how the work is laid out and how much
+// of it is needed to know the outcome:
 // - the vertices live in flat arrays numbered in close-slot order, and the
 //   scenario's uncut edges and gradient terms are listed once from its marks
 //   instead of being tested slot by slot;
-// - the extended-precision sums are chains of dependent additions, each
-//   rounded through memory, so the kernel gives the processor several
-//   independent chains at a time: the trial sweeps of one step search are
-//   formed in batches (their trial points first, then their energies edge by
-//   edge, side by side), and the gradient's norm is summed alongside the
-//   first batch. The trials are then taken in order of step with the plain
-//   acceptance and stall bookkeeping, and those after the accepted one are
-//   dropped;
+// - the trial sweeps of one step search are formed in batches of up to four
+//   and then taken in order of step with the plain acceptance and stall
+//   bookkeeping; trials after the accepted one are dropped;
+// - a decision needs only to know on which side of a threshold an energy or
+//   the gradient's norm lies. The kernel estimates them in double arithmetic,
+//   with a bound on the distance to the exact value (a sum of extended
+//   additions rounded once per edge); only where the estimate comes too close
+//   to call is the exact chain formed, together with the others needed then;
+// - where the processor has AVX2 and FMA, pass 2's trial values are formed
+//   in double arithmetic on four lanes and kept only where they provably
+//   equal the extended-precision result (twice_rounded.h); the rest, and
+//   everything on other processors, is formed in extended precision;
 // - the exchange sort of the distance table runs on separate arrays and
 //   skips four entries at a time where none exchanges.
 #pragma once
