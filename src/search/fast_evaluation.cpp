@@ -250,37 +250,6 @@ template <Energies E, int K>
     for (int k = 0; k < K; ++k) energies[k] = (sums[k][0] + sums[k][1]) + (sums[k][2] + sums[k][3]);
 }
 
-// Exact energies of K points as PointEnergies gives them, with the gradient
-// at `gradientPoint` formed vertex by vertex alongside (into
-// work.nextGradient): independent work that runs in the shadow of the
-// energies' latency.
-template <int K>
-[[gnu::noinline]] void ExactEnergiesAndGradient(FastWork& work, const QuadTable* const* points, double* energies,
-                                                const QuadTable& gradientPoint) {
-  for (int k = 0; k < K; ++k) energies[k] = 0.0;
-  for (int i = 0; i < InternalCount; ++i) {
-    for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
-      const int c = work.edgeChild[e];
-      for (int k = 0; k < K; ++k) energies[k] = AddEdgeEnergy(energies[k], (*points[k])[c], (*points[k])[i]);
-    }
-    VertexGradient(work, gradientPoint, i, work.nextGradient[i]);
-  }
-}
-
-// Exact energies of 1 to 6 points (`count`), with the gradient at
-// `gradientPoint` into work.nextGradient.
-void ExactEnergiesWithGradient(FastWork& work, int count, const QuadTable* const* points, double* energies,
-                               const QuadTable& gradientPoint) {
-  switch (count) {
-    case 1: ExactEnergiesAndGradient<1>(work, points, energies, gradientPoint); break;
-    case 2: ExactEnergiesAndGradient<2>(work, points, energies, gradientPoint); break;
-    case 3: ExactEnergiesAndGradient<3>(work, points, energies, gradientPoint); break;
-    case 4: ExactEnergiesAndGradient<4>(work, points, energies, gradientPoint); break;
-    case 5: ExactEnergiesAndGradient<5>(work, points, energies, gradientPoint); break;
-    default: ExactEnergiesAndGradient<6>(work, points, energies, gradientPoint); break;
-  }
-}
-
 template <Energies E>
 void EnergiesOf(const FastWork& work, int count, const QuadTable* const* points, double* energies) {
   switch (count) {
@@ -418,7 +387,6 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       EnergiesOf<Energies::Estimate>(work, count, points, energies);
       for (int k = 0; k < count; ++k) trials[k] = {energies[k], EstimateSlack(energies[k])};
     }
-    int gradientAheadOf = -1;  // trial whose gradient is in work.nextGradient
     for (int k = 0; k < count; ++k) {
       ++taken;
       KnownEnergy& trial = trials[k];
@@ -438,15 +406,8 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
         for (int j = k; j < count; ++j) add(points[j], &trials[j]);
         add(&work.x, &current);
         exactFromHere = true;
-        // While trial k may still be accepted, the gradient at its point is
-        // formed alongside, for the next iteration.
         double exact[MaxBatchTrials + 2];
-        if (!above && !trial.exact()) {
-          ExactEnergiesWithGradient(work, chains, chainPoints, exact, *points[k]);
-          gradientAheadOf = k;
-        } else if (chains > 0) {
-          EnergiesOf<Energies::Exact>(work, chains, chainPoints, exact);
-        }
+        if (chains > 0) EnergiesOf<Energies::Exact>(work, chains, chainPoints, exact);
         for (int j = 0; j < chains; ++j) *targets[j] = {exact[j], 0.0};
         if (!work.energyKnown) SetExactEnergy(work, current.estimate);
         if (std::isnan(work.energy)) return false;  // no trial is taken, as above
@@ -458,10 +419,6 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       const bool stalled = stallCount > fast.stallLimit;
       if (stalled || below) {
         AcceptTrial(work, buffers[k]);
-        if (gradientAheadOf == k) {
-          std::swap(work.gradient, work.nextGradient);
-          work.gradientReady = true;
-        }
         if (trial.exact()) {
           SetExactEnergy(work, trial.estimate);
         } else {
@@ -478,18 +435,15 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
   }
 }
 
-// The start of an iteration: the gradient at every internal vertex (unless
-// the step search formed it already), an estimate of its L1 norm (double
-// sums, one per base), and in pass 1 the sums of each vertex's values and
-// gradient that its projections start from. Returns false when every
-// gradient component is zero.
+// The start of an iteration: the gradient at every internal vertex, an
+// estimate of its L1 norm (double sums, one per base), and in pass 1 the sums
+// of each vertex's values and gradient that its projections start from.
+// Returns false when every gradient component is zero.
 template <Coordinates C>
 [[gnu::noinline]] bool StartIteration(FastWork& work, double& normEstimate) {
   double norms[4] = {};
-  const bool formGradient = !work.gradientReady;
-  work.gradientReady = false;
   for (int i = 0; i < InternalCount; ++i) {
-    if (formGradient) VertexGradient(work, work.x, i, work.gradient[i]);
+    VertexGradient(work, work.x, i, work.gradient[i]);
     const Quad& g = work.gradient[i];
     for (int b = 0; b < 4; ++b) norms[b] += std::fabs(g.b[b]);
     if constexpr (C == Coordinates::Simplex) {
@@ -531,7 +485,6 @@ bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, doub
 template <Coordinates C>
 void Descend(const FastTree& fast, FastWork& work, double tolerance) {
   FillTrialLeaves(work);
-  work.gradientReady = false;
   if (!(10.0 > tolerance)) return;  // the norm's start value
   for (;;) {
     double normEstimate = 0.0;

@@ -76,8 +76,6 @@ struct FastWork {
   // The estimate.
   QuadTable x{};                                      // current values
   std::array<Quad, InternalCount> gradient{};         // energy gradient
-  std::array<Quad, InternalCount> nextGradient{};     // the gradient at a trial point that may be accepted
-  bool gradientReady = false;                         // `gradient` is already that of the current values
   std::array<double, InternalCount> firstSumV{};      // pass 1: rounded sum of a vertex's values
   std::array<double, InternalCount> firstSumG{};      // pass 1: rounded sum of its gradient
   std::array<QuadTable, TrialBuffers> trial{};        // trial points, a ring of buffers; leaves hold the leaves
