@@ -443,7 +443,8 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
         for (int j = 0; j < chains; ++j) *targets[j] = {exact[j], 0.0};
         if (!work.energyKnown) SetExactEnergy(work, current.estimate);
         if (std::isnan(work.energy)) return false;  // no trial is taken, as above
-        apart = trial.estimate != prev.estimate;
+        // Estimates apart stay apart; otherwise both energies are exact now.
+        apart = apart || trial.estimate != prev.estimate;
         above = trial.estimate >= current.estimate;
         below = !above;
       }
