@@ -580,7 +580,17 @@ double AddEdgePenalty(double penalty, const Quad& v, const Quad& u) {
 
 }  // namespace
 
-bool VectorUnitsAvailable() { return CpuHasVectorUnits(); }
+bool VectorUnitsAvailable() {
+  // The shortcuts stand in for the 80-bit format; where long double
+  // arithmetic is something else (an emulator that computes it in double
+  // precision), the extended route alone gives what the plain passes give.
+  static const bool available = [] {
+    volatile Extended one = 1.0L;
+    volatile Extended epsilon = std::numeric_limits<Extended>::epsilon();
+    return std::numeric_limits<Extended>::digits == 64 && one + epsilon != one && CpuHasVectorUnits();
+  }();
+  return available;
+}
 
 void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fast) {
   std::array<int32_t, SlotCount> vertexOf{};  // vertex of each vertex slot
