@@ -131,6 +131,34 @@ TEST(FastKernel, MatchesPlainOnEdgeCases) {
   }
 }
 
+TEST(FastKernel, MatchesPlainOnExtremeLeaves) {
+  // Squares that overflow a double (but not the extended format), squares
+  // that vanish below the double range, a leaf that is not a number, and
+  // values spread over many orders of magnitude: the energies' estimates are
+  // infinite, zero or far off there, and the exact route must decide.
+  std::mt19937 gen(77);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto scaled = [&](double scale) {
+    return MakeTree([&](int) { return BaseValues{scale * unit(gen), scale * unit(gen), scale * unit(gen), scale * unit(gen)}; });
+  };
+  const Tree huge = scaled(1e200);
+  const Tree tiny = scaled(1e-170);
+  const Tree notANumber = MakeTree([&](int k) {
+    return BaseValues{0.25, k == 7 ? std::numeric_limits<double>::quiet_NaN() : 0.25 * unit(gen), 0.25, 0.25};
+  });
+  const Tree spread = MakeTree([&](int k) {
+    const double scale = std::ldexp(1.0, static_cast<int>(gen() % 200) - 100);
+    return BaseValues{scale * unit(gen), unit(gen), k % 3 == 0 ? 0.0 : unit(gen), scale};
+  });
+  for (const Tree* tree : {&huge, &tiny, &notANumber, &spread}) {
+    RunParameters params;
+    FastTree fast;
+    PrepareFastTree(params, *tree, fast);
+    for (const MarkTable& Mark : {MarksOf({}), MarksOf({5, 40}), MarksOf({2, 3, 64, 100, 131})})
+      ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, Mark));
+  }
+}
+
 TEST(FastKernel, RepeatedEvaluationsDependOnlyOnTheMarks) {
   const Tree tree = RandomLeaves(LeafKind::PureBase, 9);
   RunParameters params;
