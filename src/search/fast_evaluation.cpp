@@ -499,11 +499,11 @@ template <Coordinates C>
   return norm;
 }
 
-// Whether the gradient's L1 norm exceeds the tolerance. The estimate and the
-// exact norm are both within about 320 units in the last place (relative) of
-// the real sum of at most 252 absolute values; 2^-43 relative is more than
-// twice that. Only an estimate that close to the tolerance needs the exact
-// norm.
+// Whether the gradient's L1 norm exceeds the tolerance. Against the real sum
+// of the (at most 252) absolute values, the estimate is off by at most about
+// 66 units in the last place (relative), the exact norm by about 64 (one
+// rounding to double per vertex); 2^-43 relative is several times their sum.
+// Only an estimate that close to the tolerance needs the exact norm.
 bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, double tolerance) {
   const double slack = estimate * 0x1p-43 + 0x1p-1000;
   if (estimate - slack > tolerance) return true;
