@@ -111,16 +111,15 @@ inline double ExtendedLength(const Quad& y) {
                                        Extended(y.b[2]) * y.b[2] + Extended(y.b[3]) * y.b[3]));
 }
 
-// Pass 2, first half: the step clamped at zero, y, and its Euclidean length.
-inline void ClampedStep(const Quad& x, const Quad& g, double step, Quad& y, double& norm) {
+// Pass 2: the step x - step*g, each component clamped at zero.
+inline void ClampStep(const Quad& x, const Quad& g, double step, Quad& y) {
   for (int b = 0; b < 4; ++b) {
     y.b[b] = static_cast<double>(Extended(x.b[b]) - Extended(step) * g.b[b]);
     if (y.b[b] < 0.0) y.b[b] = 0.0;
   }
-  norm = ExtendedLength(y);
 }
 
-// Pass 2, second half: y scaled to unit length; an all-zero y keeps the
+// Pass 2: y scaled to unit length; an all-zero y keeps the
 // current value.
 inline void ScaleToUnit(const Quad& x, const Quad& y, double norm, Quad& w) {
   if (norm == 0.0) {
@@ -146,9 +145,8 @@ enum class Coordinates { Simplex, Root };
 [[gnu::noinline]] void RootTrialValues(FastWork& work, double step, QuadTable& trial) {
   for (int i = 0; i < InternalCount; ++i) {
     Quad y;
-    double norm;
-    ClampedStep(work.x[i], work.gradient[i], step, y, norm);
-    ScaleToUnit(work.x[i], y, norm, trial[i]);
+    ClampStep(work.x[i], work.gradient[i], step, y);
+    ScaleToUnit(work.x[i], y, ExtendedLength(y), trial[i]);
   }
 }
 
@@ -176,10 +174,7 @@ enum class Coordinates { Simplex, Root };
       // Negative components become 0.0 (a -0.0 stays, as it is not below 0).
       _mm256_store_pd(y.b, _mm256_blendv_pd(difference, zero, _mm256_cmp_pd(difference, zero, _CMP_LT_OQ)));
     } else {
-      for (int b = 0; b < 4; ++b) {
-        y.b[b] = static_cast<double>(Extended(x.b[b]) - Extended(step) * work.gradient[i].b[b]);
-        if (y.b[b] < 0.0) y.b[b] = 0.0;
-      }
+      ClampStep(x, work.gradient[i], step, y);
     }
   }
   // The lengths, four vertices at a time, one per lane (the padding vertex
@@ -696,13 +691,7 @@ void FastScoreScenario(const FastTree& fast, const MarkTable& Mark, const FastWo
   }
   score.scenarioPenalty = penalty;
   FastSortDistanceTable(table);
-  score.freeDistance = 1000.0;
-  for (int i = 1; i < SlotCount; ++i) {
-    if (table[i].slot > 0 && Mark[table[i].slot] == 0) {
-      score.freeDistance = table[i].distance;
-      break;
-    }
-  }
+  score.freeDistance = FreeDistance(table, Mark);
 }
 
 void FastEvaluateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work,

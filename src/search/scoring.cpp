@@ -27,6 +27,12 @@ double AddEdgePenalty(double penalty, const BaseValues& v, const BaseValues& u) 
 
 }  // namespace
 
+double FreeDistance(const std::array<DistanceEntry, SlotCount>& table, const MarkTable& Mark) {
+  for (int i = 1; i < SlotCount; ++i)
+    if (table[i].slot > 0 && Mark[table[i].slot] == 0) return table[i].distance;
+  return 1000.0;
+}
+
 void SortDistanceTable(std::array<DistanceEntry, SlotCount>& table) {
   for (int i = 1; i < SlotCount - 1; ++i)
     for (int j = i + 1; j < SlotCount; ++j)
@@ -47,13 +53,7 @@ void ScoreScenario(const Tree& tree, const MarkTable& Mark, const ValueTable& x,
     if (Mark[c2] == 0) score.scenarioPenalty = AddEdgePenalty(score.scenarioPenalty, x[c2], x[s]);
   }
   SortDistanceTable(table);
-  score.freeDistance = 1000.0;
-  for (int i = 1; i < SlotCount; ++i) {
-    if (table[i].slot > 0 && Mark[table[i].slot] == 0) {
-      score.freeDistance = table[i].distance;
-      break;
-    }
-  }
+  score.freeDistance = FreeDistance(table, Mark);
 }
 
 bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty) {

@@ -41,6 +41,10 @@ void ScoreScenario(const Tree& tree, const MarkTable& Mark, const ValueTable& x,
 // order of equal distances is part of the result.
 void SortDistanceTable(std::array<DistanceEntry, SlotCount>& table);
 
+// The distance of the first entry of a sorted table that names an unmarked
+// vertex; 1000.0 when there is none.
+double FreeDistance(const std::array<DistanceEntry, SlotCount>& table, const MarkTable& Mark);
+
 // True when the scenario is offered to the best list rather than extended.
 bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty);
 
