@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "input/input_reader.h"
-#include "search/estimation.h"
-#include "search/fast_evaluation.h"
-#include "search/scoring.h"
+#include "search/evaluator.h"
 
 namespace dorvu {
 namespace {
@@ -23,8 +21,7 @@ std::unique_ptr<Tree> LeavesOf(Leaves leaves) {
   LayOutTree(*tree);
   if (leaves == Leaves::Example) {
     RunLog log{"/dev/null"};
-    RunParameters params;
-    ReadInput(std::string(DORVU_EXAMPLES) + "/input.txt", log, params, *tree);
+    ReadInput(std::string(DORVU_EXAMPLES) + "/input.txt", log, *tree);
   } else {
     std::mt19937 gen(31);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -44,17 +41,18 @@ std::unique_ptr<Tree> LeavesOf(Leaves leaves) {
 }
 
 // Sixteen scenarios like those of a search: the root and 0 to 6 more marks.
-std::vector<MarkTable> Scenarios(const Tree& tree) {
+std::vector<ScenarioKey> Scenarios(const Tree& tree) {
   std::mt19937 gen(57);
-  std::vector<MarkTable> scenarios(16);
-  for (MarkTable& Mark : scenarios) {
-    Mark.fill(0);
+  std::vector<ScenarioKey> scenarios(16);
+  for (ScenarioKey& key : scenarios) {
+    MarkTable Mark{};
     Mark[0] = 1;
     for (uint32_t n = gen() % 7; n > 0; --n) {
       int slot = 0;
       while (slot == 0 || tree.TreeSequence[slot].kind == KindClose) slot = static_cast<int>(gen() % SlotCount);
       Mark[slot] = 1;
     }
+    key = KeyOfMarks(Mark);
   }
   return scenarios;
 }
@@ -64,37 +62,22 @@ void SetRate(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_PlainEvaluation(benchmark::State& state, Leaves leaves) {
+// One evaluation of a scenario, as the walk asks for it.
+void BM_Evaluation(benchmark::State& state, Leaves leaves, EvaluatorKind kind) {
   const auto tree = LeavesOf(leaves);
   const auto scenarios = Scenarios(*tree);
-  RunParameters params;
-  auto pass = std::make_unique<PassState>();
-  auto score = std::make_unique<ScenarioScore>();
+  const RunParameters params;
+  const auto evaluator = MakeEvaluator(kind, params, *tree, 1);
   std::size_t n = 0;
   for (auto _ : state) {
-    const MarkTable& Mark = scenarios[n++ % scenarios.size()];
-    EstimateScenario(params, *tree, Mark, *pass);
-    ScoreScenario(*tree, Mark, pass->value, *score);
-    benchmark::DoNotOptimize(score->scenarioPenalty);
+    const ScenarioOutcome outcome = evaluator->Evaluate(scenarios[n++ % scenarios.size()], WalkPath{});
+    benchmark::DoNotOptimize(outcome.penalty);
   }
   SetRate(state);
 }
 
-void BM_FastEvaluation(benchmark::State& state, Leaves leaves) {
-  const auto tree = LeavesOf(leaves);
-  const auto scenarios = Scenarios(*tree);
-  RunParameters params;
-  auto fast = std::make_unique<FastTree>();
-  PrepareFastTree(params, *tree, *fast);
-  auto work = std::make_unique<FastWork>();
-  auto score = std::make_unique<ScenarioScore>();
-  std::size_t n = 0;
-  for (auto _ : state) {
-    FastEvaluateScenario(*fast, scenarios[n++ % scenarios.size()], *work, *score);
-    benchmark::DoNotOptimize(score->scenarioPenalty);
-  }
-  SetRate(state);
-}
+void BM_PlainEvaluation(benchmark::State& state, Leaves leaves) { BM_Evaluation(state, leaves, EvaluatorKind::Plain); }
+void BM_FastEvaluation(benchmark::State& state, Leaves leaves) { BM_Evaluation(state, leaves, EvaluatorKind::Fast); }
 
 BENCHMARK_CAPTURE(BM_PlainEvaluation, smooth, Leaves::Smooth)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_FastEvaluation, smooth, Leaves::Smooth)->Unit(benchmark::kMicrosecond);

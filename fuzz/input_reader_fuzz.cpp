@@ -11,9 +11,8 @@
 #include "fuzz_support.h"
 #include "input/convert.h"
 #include "input/input_reader.h"
-#include "run/io_error.h"
-#include "run/run_log.h"
-#include "run/run_parameters.h"
+#include "log/io_error.h"
+#include "log/run_log.h"
 #include "tree/tree.h"
 
 namespace {
@@ -147,12 +146,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   dorvu::fuzz::WriteWholeFile(inputPath, bytes);
   dorvu::RunLog log;
   log.path = (dir / "dorvu.log").string();
-  dorvu::RunParameters params;
   dorvu::Tree tree;
   try {
     dorvu::CreateLog(log);
     dorvu::LayOutTree(tree);
-    dorvu::ReadInput(inputPath, log, params, tree);
+    dorvu::ReadInput(inputPath, log, tree);
   } catch (const dorvu::IoError& error) {
     Fail("file error on a readable file: " + error.message);
   }

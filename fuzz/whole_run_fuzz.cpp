@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "run/driver.h"
-#include "run/io_error.h"
+#include "log/io_error.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "run/driver.h"
-#include "run/io_error.h"
-#include "run/number_format.h"
+#include "log/io_error.h"
+#include "log/number_format.h"
 
 int main() {
   dorvu::RunSetup setup;

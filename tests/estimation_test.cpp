@@ -6,7 +6,6 @@
 
 #include "search/estimation.h"
 #include "search/scoring.h"
-#include "extended_precision.h"
 #include "test_support.h"
 
 namespace dorvu {
@@ -17,7 +16,7 @@ using test::MarksOf;
 
 BaseValues PureBase(int k) {
   BaseValues v;
-  v.*Bases[(k * 7 + k / 5) % 4] = 1.0;
+  v.b[(k * 7 + k / 5) % 4] = 1.0;
   return v;
 }
 
@@ -35,10 +34,9 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
   startOnly.pass1Tolerance = 100.0;  // below the first norm of 10: no iteration runs
   PassState pass;
   EstimationPass1(startOnly, tree, marks, pass);
-  using Extended = long double;
-  for (auto b : Bases) {
-    EXPECT_EQ(pass.value[5].*b, static_cast<double>((Extended(Smooth(1).*b) + Smooth(2).*b) * 0.5L));
-    EXPECT_EQ(pass.value[4].*b, pass.value[5].*b);
+    for (int b = 0; b < BaseCount; ++b) {
+    EXPECT_EQ(pass.value[5].b[b], static_cast<double>((Extended(Smooth(1).b[b]) + Smooth(2).b[b]) * 0.5L));
+    EXPECT_EQ(pass.value[4].b[b], pass.value[5].b[b]);
   }
   // The energy of the start: the uncut edges in close-slot order, each edge's
   // four squares summed in extended precision and rounded once.
@@ -49,7 +47,7 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
     for (int c : {tree.FirstChildSlot[o], tree.SecondChildSlot[o]}) {
       if (marks[c] != 0) continue;
       Extended sum = energy;
-      for (auto b : Bases) sum += (Extended(pass.value[c].*b) - pass.value[o].*b) * (Extended(pass.value[c].*b) - pass.value[o].*b);
+      for (int b = 0; b < BaseCount; ++b) sum += (Extended(pass.value[c].b[b]) - pass.value[o].b[b]) * (Extended(pass.value[c].b[b]) - pass.value[o].b[b]);
       energy = static_cast<double>(sum);
     }
   }
@@ -66,8 +64,8 @@ TEST(EstimationPass1, IdenticalLeavesGiveZeroGradientAndNoStep) {
   EXPECT_EQ(pass.gradNorm, 0.0);
   for (int s = 0; s < SlotCount; ++s) {
     if (tree.TreeSequence[s].kind == KindClose) continue;
-    for (auto b : Bases)
-      EXPECT_EQ(pass.value[s].*b, static_cast<double>(std::sqrt(static_cast<long double>(same.*b))));
+    for (int b = 0; b < BaseCount; ++b)
+      EXPECT_EQ(pass.value[s].b[b], static_cast<double>(std::sqrt(static_cast<long double>(same.b[b]))));
   }
 }
 
@@ -77,10 +75,10 @@ TEST(EstimationPasses, IsolatedVertexStaysUniform) {
   const MarkTable marks = MarksOf({5, 6, 7});
   PassState pass;
   EstimationPass1(RunParameters{}, tree, marks, pass);
-  EXPECT_EQ(pass.value[5].A, 0.25);
-  EXPECT_EQ(pass.value[5].T, 0.25);
+  EXPECT_EQ(pass.value[5].b[0], 0.25);
+  EXPECT_EQ(pass.value[5].b[3], 0.25);
   EstimationPass2(RunParameters{}, tree, marks, pass);
-  for (auto b : Bases) EXPECT_EQ(pass.value[5].*b, 0.5);
+  for (int b = 0; b < BaseCount; ++b) EXPECT_EQ(pass.value[5].b[b], 0.5);
 }
 
 TEST(EstimationPasses, AnAllZeroClampedStepKeepsTheVertexAndTheSweepGoesOn) {
@@ -92,16 +90,16 @@ TEST(EstimationPasses, AnAllZeroClampedStepKeepsTheVertexAndTheSweepGoesOn) {
   EstimateScenario(RunParameters{}, tree, marks, pass);
   const long double half = std::sqrt(0.5L);
   const BaseValues c1 = pass.value[6], c2 = pass.value[7];
-  for (auto b : Bases) {
-    const long double expected = (c1.*b + c2.*b) * half;
-    EXPECT_NEAR(pass.value[5].*b, static_cast<double>(expected), 1e-15);
+  for (int b = 0; b < BaseCount; ++b) {
+    const long double expected = (c1.b[b] + c2.b[b]) * half;
+    EXPECT_NEAR(pass.value[5].b[b], static_cast<double>(expected), 1e-15);
   }
   // Every internal vertex leaves pass 2 as a unit vector with no negative part.
   for (int s = 0; s < SlotCount; ++s) {
     if (tree.TreeSequence[s].kind != KindOpen) continue;
     const BaseValues& v = pass.value[s];
-    EXPECT_NEAR(v.A * v.A + v.C * v.C + v.G * v.G + v.T * v.T, 1.0, 1e-12) << tree.VertexNames[s];
-    for (auto b : Bases) EXPECT_GE(v.*b, 0.0);
+    EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12) << tree.VertexNames[s];
+    for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
   }
 }
 
@@ -133,8 +131,8 @@ TEST(EstimationPasses, DistributionsAndUnitVectorsOnRandomLeaves) {
   for (int trial = 0; trial < 10; ++trial) {
     const Tree tree = MakeTree([&](int) {
       BaseValues v{u(gen), u(gen), u(gen), u(gen)};
-      const double sum = v.A + v.C + v.G + v.T;
-      for (auto b : Bases) v.*b /= sum;
+      const double sum = v.b[0] + v.b[1] + v.b[2] + v.b[3];
+      for (int b = 0; b < BaseCount; ++b) v.b[b] /= sum;
       return v;
     });
     MarkTable marks = MarksOf({});
@@ -147,43 +145,43 @@ TEST(EstimationPasses, DistributionsAndUnitVectorsOnRandomLeaves) {
     for (int s = 0; s < SlotCount; ++s) {
       if (tree.TreeSequence[s].kind != KindOpen) continue;
       const BaseValues& v = pass.value[s];
-      EXPECT_NEAR(v.A + v.C + v.G + v.T, 1.0, 1e-12);
-      for (auto b : Bases) EXPECT_GE(v.*b, 0.0);
+      EXPECT_NEAR(v.b[0] + v.b[1] + v.b[2] + v.b[3], 1.0, 1e-12);
+      for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
     }
     EstimationPass2(RunParameters{}, tree, marks, pass);
     for (int s = 0; s < SlotCount; ++s) {
       if (tree.TreeSequence[s].kind == KindClose) continue;
       const BaseValues& v = pass.value[s];
-      EXPECT_NEAR(v.A * v.A + v.C * v.C + v.G * v.G + v.T * v.T, 1.0, 1e-12);
+      EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12);
     }
   }
 }
 
 TEST(ProjectToSimplex, DropsNegativeComponentsAndKeepsZeros) {
   BaseValues w = ProjectToSimplex({0.25, 0.25, 0.25, 0.25}, {0, 0, 0, 0}, 1.0);
-  EXPECT_EQ(w.A, 0.25);
+  EXPECT_EQ(w.b[0], 0.25);
   // v - t*g = (1.2, 0.1, -0.2, -0.1): C, G, T drop in turn, A is left at 1.
   w = ProjectToSimplex({0.7, 0.1, 0.1, 0.1}, {-0.5, 0.0, 0.3, 0.2}, 1.0);
-  EXPECT_EQ(w.A, 1.0);
-  EXPECT_EQ(w.C, 0.0);
-  EXPECT_EQ(w.G, 0.0);
-  EXPECT_EQ(w.T, 0.0);
+  EXPECT_EQ(w.b[0], 1.0);
+  EXPECT_EQ(w.b[1], 0.0);
+  EXPECT_EQ(w.b[2], 0.0);
+  EXPECT_EQ(w.b[3], 0.0);
   // A value that lands exactly on 0 after the shift stays active (and is 0).
   w = ProjectToSimplex({0.5, 0.5, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}, 1.0);
-  EXPECT_EQ(w.A, 0.5);
-  EXPECT_EQ(w.G, 0.0);
+  EXPECT_EQ(w.b[0], 0.5);
+  EXPECT_EQ(w.b[2], 0.0);
 
   std::mt19937 gen(3);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
   for (int i = 0; i < 2000; ++i) {
     const BaseValues v{std::fabs(u(gen)), std::fabs(u(gen)), std::fabs(u(gen)), std::fabs(u(gen))};
     w = ProjectToSimplex(v, {u(gen), u(gen), u(gen), u(gen)}, 0.5);
-    for (auto b : Bases) EXPECT_GE(w.*b, 0.0);
-    EXPECT_NEAR(w.A + w.C + w.G + w.T, 1.0, 1e-14);
+    for (int b = 0; b < BaseCount; ++b) EXPECT_GE(w.b[b], 0.0);
+    EXPECT_NEAR(w.b[0] + w.b[1] + w.b[2] + w.b[3], 1.0, 1e-14);
   }
 }
 
-TEST(ScoreScenario, DistancesPenaltyAndFreeDistance) {
+TEST(ScoreScenario, DistancesAndPenalty) {
   const Tree tree = MakeTree(Smooth);
   const MarkTable marks = MarksOf({1, 6});
   PassState pass;
@@ -206,21 +204,25 @@ TEST(ScoreScenario, DistancesPenaltyAndFreeDistance) {
     const BaseValues& v = pass.value[e.slot];
     const BaseValues& u = pass.value[tree.ParentSlot[e.slot]];
     long double d = 0.0L;
-    for (auto b : Bases) d += (static_cast<long double>(v.*b) - u.*b) * (static_cast<long double>(v.*b) - u.*b);
+    for (int b = 0; b < BaseCount; ++b) d += (static_cast<long double>(v.b[b]) - u.b[b]) * (static_cast<long double>(v.b[b]) - u.b[b]);
     EXPECT_EQ(e.distance, static_cast<double>(d));
     if (marks[e.slot] != 0) continue;
-    for (auto b : Bases)
-      penalty += std::sqrt(std::fabs(static_cast<long double>(v.*b) * v.*b - static_cast<long double>(u.*b) * u.*b));
+    for (int b = 0; b < BaseCount; ++b)
+      penalty += std::sqrt(std::fabs(static_cast<long double>(v.b[b]) * v.b[b] - static_cast<long double>(u.b[b]) * u.b[b]));
   }
   EXPECT_EQ(filled, 126);
   EXPECT_NEAR(score.scenarioPenalty, static_cast<double>(penalty), 1e-12);
-  // The free distance is the greatest distance of an unmarked vertex.
-  double greatest = 0.0;
-  for (int i = 1; i < SlotCount; ++i) {
+  // The candidates: the unmarked vertices of greatest distance, in the
+  // table's order.
+  const ScenarioOutcome outcome = OutcomeOf(score, marks, 6);
+  EXPECT_EQ(outcome.penalty, score.scenarioPenalty);
+  ASSERT_EQ(outcome.candidateCount, 6);
+  for (int k = 0, i = 1; k < 6; ++i) {
     const int s = score.DistanceTable[i].slot;
-    if (s > 0 && marks[s] == 0) greatest = std::max(greatest, score.DistanceTable[i].distance);
+    if (s > 0 && marks[s] == 0) {
+      EXPECT_EQ(outcome.candidates[k++], s);
+    }
   }
-  EXPECT_EQ(score.freeDistance, greatest);
 }
 
 TEST(ScoreScenario, ExchangeSortOrdersEqualDistancesItsOwnWay) {
@@ -238,39 +240,31 @@ TEST(ScoreScenario, ExchangeSortOrdersEqualDistancesItsOwnWay) {
 }
 
 TEST(BestList, OrderTiesAndRepeatedKeys) {
+  using test::KeyOf;
   BestList list(1);
-  ScenarioScore score;
-  score.scenarioPenalty = 1000.0;
-  OfferToBestList(list, ",0,", score, 0);
-  EXPECT_TRUE(list[0].key.empty());  // 1000 never beats the initial entry
+  OfferToBestList(list, KeyOf({}), 1000.0, 0);
+  EXPECT_EQ(list[0].key.count, 0);  // 1000 never beats the initial entry
 
-  score.scenarioPenalty = 5.0;
-  score.freeDistance = 0.5;
-  OfferToBestList(list, ",0,5,", score, 1);
-  EXPECT_EQ(list[0].key, ",0,5,");
-  EXPECT_EQ(list[0].freeDistance, 0.5);
-  OfferToBestList(list, ",0,9,", score, 1);  // equal penalty and level: the first stays
-  EXPECT_EQ(list[0].key, ",0,5,");
-  OfferToBestList(list, ",0,", score, 0);  // equal penalty, fewer marks
-  EXPECT_EQ(list[0].key, ",0,");
+  OfferToBestList(list, KeyOf({5}), 5.0, 1);
+  EXPECT_EQ(list[0].key, KeyOf({5}));
+  OfferToBestList(list, KeyOf({9}), 5.0, 1);  // equal penalty and level: the first stays
+  EXPECT_EQ(list[0].key, KeyOf({5}));
+  OfferToBestList(list, KeyOf({}), 5.0, 0);  // equal penalty, fewer marks
+  EXPECT_EQ(list[0].key, KeyOf({}));
 
   BestList three(3);
   const double penalties[] = {4.0, 2.0, 3.0, 1.0};
-  for (int i = 0; i < 4; ++i) {
-    score.scenarioPenalty = penalties[i];
-    OfferToBestList(three, ",0," + std::to_string(i + 1) + ",", score, 2);
-  }
-  EXPECT_EQ(three[0].key, ",0,4,");
-  EXPECT_EQ(three[1].key, ",0,2,");
-  EXPECT_EQ(three[2].key, ",0,3,");
-  score.scenarioPenalty = 2.0;
-  OfferToBestList(three, ",0,2,", score, 2);  // its key is met before any place
-  EXPECT_EQ(three[1].key, ",0,2,");
-  EXPECT_EQ(three[2].key, ",0,3,");
+  for (int i = 0; i < 4; ++i) OfferToBestList(three, KeyOf({i + 1}), penalties[i], 2);
+  EXPECT_EQ(three[0].key, KeyOf({4}));
+  EXPECT_EQ(three[1].key, KeyOf({2}));
+  EXPECT_EQ(three[2].key, KeyOf({3}));
+  OfferToBestList(three, KeyOf({2}), 2.0, 2);  // its key is met before any place
+  EXPECT_EQ(three[1].key, KeyOf({2}));
+  EXPECT_EQ(three[2].key, KeyOf({3}));
 }
 
 TEST(TerminalTest, ComparesOneHundredTimesTheNoiseInExtendedPrecision) {
-  if (!test::ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
+  if (!ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
   // 100 x 0.06 is exactly 5.99999999999999977796 in extended precision; in
   // double precision it would round to 6.
   EXPECT_FALSE(ReachesNoiseFloor(0.06, 6.0));

@@ -17,10 +17,9 @@
 #include "input/input_reader.h"
 #include "input/leaf_noise.h"
 #include "run/driver.h"
-#include "run/number_format.h"
+#include "log/number_format.h"
 #include "search/estimation.h"
 #include "search/scoring.h"
-#include "extended_precision.h"
 #include "test_support.h"
 
 namespace dorvu {
@@ -261,15 +260,15 @@ TEST(HostileNumbers, LongDigitStrings) {
 TEST(HostileNumbers, LeafValuesBeyondTheRangeAreReportedAndKeepTheirValue) {
   BaseValues values{0.1, 0.2, 0.3, 0.4};
   EXPECT_EQ(ReadLeafLine("A:1e999 C:-1e999 G:" + std::string(400, '9') + " T:1e-320", values), 3);
-  EXPECT_EQ(values.A, 0.1);
-  EXPECT_EQ(values.C, 0.2);
-  EXPECT_EQ(values.G, 0.3);
-  EXPECT_EQ(values.T, 1e-320);
+  EXPECT_EQ(values.b[0], 0.1);
+  EXPECT_EQ(values.b[1], 0.2);
+  EXPECT_EQ(values.b[2], 0.3);
+  EXPECT_EQ(values.b[3], 1e-320);
 
   // A leaf line of a megabyte of digits gives one message.
   EXPECT_EQ(ReadLeafLine("A:" + std::string(1 << 20, '5') + "_C:0.5", values), 1);
-  EXPECT_EQ(values.A, 0.1);
-  EXPECT_EQ(values.C, 0.5);
+  EXPECT_EQ(values.b[0], 0.1);
+  EXPECT_EQ(values.b[1], 0.5);
 }
 
 TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
@@ -280,7 +279,7 @@ TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
       std::numeric_limits<long double>::infinity(), -std::numeric_limits<long double>::quiet_NaN(),
       static_cast<long double>(1e308) * 1e308, 0.0L, -0.0L};
   for (long double value : specials) EXPECT_TRUE(IsLogReal(FormatReal(value))) << FormatReal(value);
-  if (!test::ExtendedArithmeticIsFaithful())
+  if (!ExtendedArithmeticIsFaithful())
     GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
   EXPECT_EQ(FormatReal(Inf), "INF");
   EXPECT_EQ(FormatReal(-Inf), "-INF");
@@ -304,18 +303,18 @@ TEST(HostilePasses, ProjectionsEndOnEveryCombinationOfSpecialValues) {
         for (double t : specials) {
           const BaseValues w{a, c, g, t};
           const BaseValues r = Renormalise(w);
-          for (auto b : Bases) EXPECT_FALSE(r.*b < 0.0) << a << " " << c << " " << g << " " << t;
+          for (int b = 0; b < BaseCount; ++b) EXPECT_FALSE(r.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
           const BaseValues p = ProjectToSimplex(BaseValues{0.25, 0.25, 0.25, 0.25}, w, 1.0);
-          for (auto b : Bases) EXPECT_FALSE(p.*b < 0.0) << a << " " << c << " " << g << " " << t;
+          for (int b = 0; b < BaseCount; ++b) EXPECT_FALSE(p.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
           const BaseValues q = ProjectToSimplex(w, BaseValues{a, -c, 0.0, 1.0}, 0.5);
-          for (auto b : Bases) EXPECT_FALSE(q.*b < 0.0) << a << " " << c << " " << g << " " << t;
+          for (int b = 0; b < BaseCount; ++b) EXPECT_FALSE(q.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
           ++calls;
         }
   EXPECT_EQ(calls, 10000);
 
   // Finite values of ordinary size still give a distribution.
   const BaseValues r = Renormalise(BaseValues{-0.5, 3.0, 0.0, 2.0});
-  EXPECT_NEAR(r.A + r.C + r.G + r.T, 1.0, 1e-15);
+  EXPECT_NEAR(r.b[0] + r.b[1] + r.b[2] + r.b[3], 1.0, 1e-15);
 }
 
 // Both passes and the scoring on leaves holding infinities, NaNs and values
@@ -346,8 +345,8 @@ TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
       ScoreScenario(tree, marks, pass.value, score);
       EXPECT_TRUE(IsLogReal(FormatReal(score.scenarioPenalty))) << "rule " << rule;
       for (int s = 0; s < SlotCount; ++s)
-        for (auto b : Bases) {
-          const long double square = static_cast<long double>(pass.value[s].*b) * pass.value[s].*b;
+        for (int b = 0; b < BaseCount; ++b) {
+          const long double square = static_cast<long double>(pass.value[s].b[b]) * pass.value[s].b[b];
           EXPECT_TRUE(IsLogReal(FormatReal(square))) << "rule " << rule << " slot " << s;
         }
     }
@@ -370,7 +369,7 @@ TEST(HostileRuns, NoiseLevelsBeyondTheRange) {
   // compared, and the report ends after its heading.
   outcome = RunOn(InputOf("1", std::string(400, '9'), leaves));
   EXPECT_EQ(outcome.messages, std::vector<std::string>{"an error in level of randomness, sorry"});
-  if (test::ExtendedArithmeticIsFaithful()) {
+  if (ExtendedArithmeticIsFaithful()) {
     EXPECT_EQ(outcome.noiseEcho, "INF");
   }
   EXPECT_FALSE(outcome.hasScenario);

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <random>
 
 #include "input/convert.h"
 #include "input/input_reader.h"
 #include "input/leaf_noise.h"
-#include "run/io_error.h"
+#include "log/io_error.h"
 #include "test_support.h"
 
 namespace dorvu {
@@ -81,15 +83,15 @@ TEST(LeafLines, ValuesSeparatorsAndMessages) {
   for (const Case& c : cases) {
     BaseValues values;
     EXPECT_EQ(ReadLeafLine(c.line, values), c.failures) << c.line;
-    EXPECT_EQ(values.A, c.values.A) << c.line;
-    EXPECT_EQ(values.C, c.values.C) << c.line;
-    EXPECT_EQ(values.G, c.values.G) << c.line;
-    EXPECT_EQ(values.T, c.values.T) << c.line;
+    EXPECT_EQ(values.b[0], c.values.b[0]) << c.line;
+    EXPECT_EQ(values.b[1], c.values.b[1]) << c.line;
+    EXPECT_EQ(values.b[2], c.values.b[2]) << c.line;
+    EXPECT_EQ(values.b[3], c.values.b[3]) << c.line;
   }
 }
 
 struct ReadResult {
-  RunParameters params;
+  InputParameters params;
   Tree tree;
   std::string log;
 };
@@ -101,7 +103,7 @@ ReadResult ReadBytes(const std::string& bytes) {
   CreateLog(log);
   ReadResult result;
   LayOutTree(result.tree);
-  ReadInput((dir / "input.txt").string(), log, result.params, result.tree);
+  result.params = ReadInput((dir / "input.txt").string(), log, result.tree);
   result.log = test::ReadFile(log.path);
   return result;
 }
@@ -119,11 +121,11 @@ TEST(InputFile, ParametersAndLeavesWithTheirMessagesInOrder) {
             "an error in data on the leaf 1\r\n"
             "an error in data on the leaf 2\r\n"
             "an error in data on the leaf 4\r\n");
-  EXPECT_EQ(Leaf(r, 1).C, 0.2);
+  EXPECT_EQ(Leaf(r, 1).b[1], 0.2);
   // A lone CR is dropped from the line's text: "A:0.3C:0.4" fails for A only.
-  EXPECT_EQ(Leaf(r, 2).A, 0.0);
-  EXPECT_EQ(Leaf(r, 2).C, 0.4);
-  EXPECT_EQ(Leaf(r, 4).T, 0.0);
+  EXPECT_EQ(Leaf(r, 2).b[0], 0.0);
+  EXPECT_EQ(Leaf(r, 2).b[1], 0.4);
+  EXPECT_EQ(Leaf(r, 4).b[3], 0.0);
 }
 
 TEST(InputFile, ParameterTokensFollowTheFirstEquals) {
@@ -143,37 +145,36 @@ TEST(InputFile, EndOfFileByteLineLimitAndLongLines) {
   bytes += "this line 67 is never read: A:x\n";
   ReadResult r = ReadBytes(bytes);
   EXPECT_EQ(r.log, "");
-  EXPECT_EQ(Leaf(r, 64).A, 64.0);
+  EXPECT_EQ(Leaf(r, 64).b[0], 64.0);
 
   r = ReadBytes("c=3\nn=0\nA:1\nA:2\x1A\nA:3\n");
-  EXPECT_EQ(Leaf(r, 2).A, 2.0);
-  EXPECT_EQ(Leaf(r, 3).A, 0.0);
+  EXPECT_EQ(Leaf(r, 2).b[0], 2.0);
+  EXPECT_EQ(Leaf(r, 3).b[0], 0.0);
 
   // A leaf line of several megabytes still yields its values.
   std::string longLine = "A:0.25 " + std::string(5 << 20, '#') + " T:0.75";
   r = ReadBytes("c=3\nn=0\n" + longLine + "\nC:1\n");
-  EXPECT_EQ(Leaf(r, 1).A, 0.25);
-  EXPECT_EQ(Leaf(r, 1).T, 0.75);
-  EXPECT_EQ(Leaf(r, 2).C, 1.0);
+  EXPECT_EQ(Leaf(r, 1).b[0], 0.25);
+  EXPECT_EQ(Leaf(r, 1).b[3], 0.75);
+  EXPECT_EQ(Leaf(r, 2).b[1], 1.0);
 }
 
 TEST(InputFile, MissingFileAndDirectoryAreFatal) {
   ScratchDir dir;
   const RunLog log{(dir / "dorvu.log").string()};
   CreateLog(log);
-  RunParameters params;
   Tree tree;
   LayOutTree(tree);
   const std::string missing = (dir / "input.txt").string();
   try {
-    ReadInput(missing, log, params, tree);
+    ReadInput(missing, log, tree);
     FAIL();
   } catch (const IoError& error) {
     EXPECT_EQ(error.message, "cannot open " + missing + ": No such file or directory");
   }
   std::filesystem::create_directory(missing);
   try {
-    ReadInput(missing, log, params, tree);
+    ReadInput(missing, log, tree);
     FAIL();
   } catch (const IoError& error) {
     EXPECT_EQ(error.message, "cannot read " + missing + ": Is a directory");
@@ -183,27 +184,70 @@ TEST(InputFile, MissingFileAndDirectoryAreFatal) {
 
 TEST(LeafNoise, RenormaliseDropsNegativesAndSumsToOne) {
   BaseValues r = Renormalise({0.75, 0.3, -0.02, -0.01});
-  EXPECT_DOUBLE_EQ(r.A, 0.725);
-  EXPECT_DOUBLE_EQ(r.C, 0.275);
-  EXPECT_EQ(r.G, 0.0);
-  EXPECT_EQ(r.T, 0.0);
+  EXPECT_DOUBLE_EQ(r.b[0], 0.725);
+  EXPECT_DOUBLE_EQ(r.b[1], 0.275);
+  EXPECT_EQ(r.b[2], 0.0);
+  EXPECT_EQ(r.b[3], 0.0);
   r = Renormalise({1.0, -0.01, 0.0, 0.0});
-  EXPECT_EQ(r.A, 1.0);
-  EXPECT_EQ(r.C, 0.0);
-  EXPECT_EQ(r.G, 0.0);
-  EXPECT_EQ(r.T, 0.0);
+  EXPECT_EQ(r.b[0], 1.0);
+  EXPECT_EQ(r.b[1], 0.0);
+  EXPECT_EQ(r.b[2], 0.0);
+  EXPECT_EQ(r.b[3], 0.0);
   r = Renormalise({3.0, 3.0, 3.0, 3.0});
-  EXPECT_EQ(r.A, 0.25);
-  EXPECT_EQ(r.T, 0.25);
+  EXPECT_EQ(r.b[0], 0.25);
+  EXPECT_EQ(r.b[3], 0.25);
 
   std::mt19937 gen(5);
   std::uniform_real_distribution<double> value(-2.0, 2.0);
   for (int i = 0; i < 5000; ++i) {
     const BaseValues w{value(gen), value(gen), value(gen), value(gen)};
     r = Renormalise(w);
-    for (auto b : Bases) EXPECT_GE(r.*b, 0.0);
-    EXPECT_NEAR(r.A + r.C + r.G + r.T, 1.0, 1e-15);
+    for (int b = 0; b < BaseCount; ++b) EXPECT_GE(r.b[b], 0.0);
+    EXPECT_NEAR(r.b[0] + r.b[1] + r.b[2] + r.b[3], 1.0, 1e-15);
   }
+}
+
+// The renormalisation written out on its own: shift the active values
+// equally towards a sum of 1, drop those that fall below 0, until none does.
+BaseValues ShiftAndDrop(const BaseValues& w) {
+  bool active[4] = {true, true, true, true};
+  double sum = static_cast<double>(static_cast<long double>(w.b[0]) + w.b[1] + w.b[2] + w.b[3]);
+  int count = 4;
+  double shift = 0.0;
+  for (bool dropped = true; dropped;) {
+    shift = static_cast<double>((1.0L - sum) / count);
+    sum = 0.0;
+    count = 0;
+    dropped = false;
+    for (int b = 0; b < 4; ++b) {
+      if (!active[b]) continue;
+      if (static_cast<long double>(w.b[b]) + shift < 0.0L) {
+        active[b] = false;
+        dropped = true;
+      } else {
+        ++count;
+        sum = static_cast<double>(static_cast<long double>(sum) + w.b[b]);
+      }
+    }
+  }
+  BaseValues result;
+  for (int b = 0; b < 4; ++b) result.b[b] = active[b] ? static_cast<double>(w.b[b] + static_cast<long double>(shift)) : 0.0;
+  return result;
+}
+
+TEST(LeafNoise, TheProjectionWithNoStepIsTheShiftAndDropRenormalisation) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double specials[] = {0.0, -0.0, 1.0, -1.0, 0.25, 1e-300, -1e-300, 4.9e-324, 1e308, -1e308, inf, -inf, nan};
+  for (const double a : specials)
+    for (const double c : specials)
+      for (const double g : {0.0, 0.5, -0.5, inf, nan})
+        for (const double t : {0.0, 1e-17, -2.0}) {
+          const BaseValues w{a, c, g, t};
+          const BaseValues expected = ShiftAndDrop(w);
+          const BaseValues got = Renormalise(w);
+          ASSERT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << a << " " << c << " " << g << " " << t;
+        }
 }
 
 TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
@@ -219,16 +263,16 @@ TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
   for (int k = 1; k <= LeafCount; ++k) {
     const BaseValues v = k == 7 ? BaseValues{} : BaseValues{0.4, 0.3, 0.2, 0.1};
     BaseValues w;
-    for (auto b : Bases) {
+    for (int b = 0; b < BaseCount; ++b) {
       const uint32_t r = UniformInteger(replay, 2002);
       const long double change = r < 1001 ? (static_cast<long double>(r) * 0.06) / 1000.0L
                                           : -((static_cast<long double>(r - 1001) * 0.06) / 1000.0L);
-      w.*b = static_cast<double>(v.*b + change);
+      w.b[b] = static_cast<double>(v.b[b] + change);
     }
     const BaseValues expected = Renormalise(w);
     const BaseValues& got = tree.TreeSequence[tree.LeafSlots[k]].value;
-    for (auto b : Bases) EXPECT_EQ(got.*b, expected.*b) << "leaf " << k;
-    EXPECT_NEAR(got.A + got.C + got.G + got.T, 1.0, 1e-15);
+    for (int b = 0; b < BaseCount; ++b) EXPECT_EQ(got.b[b], expected.b[b]) << "leaf " << k;
+    EXPECT_NEAR(got.b[0] + got.b[1] + got.b[2] + got.b[3], 1.0, 1e-15);
   }
   EXPECT_EQ(gen(), replay());  // exactly 256 draws
 }

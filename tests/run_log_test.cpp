@@ -6,10 +6,9 @@
 #include <limits>
 #include <random>
 
-#include "run/io_error.h"
-#include "run/number_format.h"
-#include "run/run_log.h"
-#include "extended_precision.h"
+#include "log/io_error.h"
+#include "log/number_format.h"
+#include "log/run_log.h"
 #include "test_support.h"
 
 namespace dorvu {
@@ -33,7 +32,7 @@ TEST(NumberForm, ExamplesOfPlainAndExponentNotation) {
 }
 
 TEST(NumberForm, RoundsHalfUpOnTheExactExpansion) {
-  if (!test::ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
+  if (!ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
   // 2^-22 = 2.384185791015625E-7 exactly: a tie at the 16th digit rounds up.
   EXPECT_EQ(FormatReal(std::ldexp(1.0, -22)), "2.38418579101563E-7");
   // 1.000000000000005 is stored just above its tie, 1.0000000000000049 below.

@@ -51,6 +51,15 @@ MarkTable MarksOf(std::initializer_list<int> slots) {
   return marks;
 }
 
+ScenarioKey KeyOf(std::initializer_list<int> slots) { return KeyOfMarks(MarksOf(slots)); }
+
+std::string SlotsText(const MarkTable& Mark) {
+  std::string text;
+  for (int s = 0; s < SlotCount; ++s)
+    if (Mark[s] != 0) text.append(text.empty() ? "" : " ").append(std::to_string(s));
+  return text;
+}
+
 std::string LogLines(const std::filesystem::path& path) {
   std::string text = ReadFile(path);
   std::string lines;

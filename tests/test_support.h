@@ -3,10 +3,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
-#include "run/run_parameters.h"
-#include "search/estimation.h"
+#include "search/evaluator.h"
+#include "search/scenario_memory.h"
 #include "tree/tree.h"
 
 namespace dorvu::test {
@@ -49,6 +52,33 @@ Tree MakeTree(LeafFunction leaf) {
 
 // Marks holding the root and the given slots.
 MarkTable MarksOf(std::initializer_list<int> slots);
+
+// The key of the root and the given slots.
+ScenarioKey KeyOf(std::initializer_list<int> slots);
+
+// The marked slots as text, for messages: "0 5 17".
+std::string SlotsText(const MarkTable& Mark);
+
+// Passes every request on, and keeps the scenarios the walk asked for, in
+// order, and the sets it stored.
+class CountingEvaluator final : public Evaluator {
+ public:
+  explicit CountingEvaluator(std::unique_ptr<Evaluator> inner) : inner_(std::move(inner)) {}
+  ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath& path) override {
+    evaluated.push_back(marks);
+    return inner_->Evaluate(marks, path);
+  }
+  void Remembered(const ScenarioKey& marks) override {
+    remembered.insert(marks);
+    inner_->Remembered(marks);
+  }
+  void Values(const ScenarioKey& marks, ValueTable& values) override { inner_->Values(marks, values); }
+  std::vector<ScenarioKey> evaluated;
+  std::set<ScenarioKey> remembered;
+
+ private:
+  std::unique_ptr<Evaluator> inner_;
+};
 
 // The log lines of a file, without their CR LF ends.
 std::string LogLines(const std::filesystem::path& path);

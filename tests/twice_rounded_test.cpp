@@ -8,13 +8,12 @@
 #include <cstring>
 #include <random>
 
-#include "extended_precision.h"
 #include "search/twice_rounded.h"
+#include "tree/base_values.h"
 
 namespace dorvu {
 namespace {
 
-using Extended = long double;
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -61,7 +60,7 @@ class TwiceRounded : public testing::Test {
  protected:
   void SetUp() override {
     if (!CpuHasVectorUnits()) GTEST_SKIP() << "no AVX2 and FMA on this processor";
-    if (!test::ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
+    if (!ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
   }
   std::mt19937_64 gen{20261207};
   double Unit() { return std::uniform_real_distribution<double>(0.0, 1.0)(gen); }

@@ -4,7 +4,8 @@
 #include <memory>
 
 #include "input/convert.h"
-#include "run/io_error.h"
+#include "log/io_error.h"
+#include "log/log_lines.h"
 
 namespace dorvu {
 
@@ -68,12 +69,12 @@ std::string_view ParameterToken(const std::string& line) {
 
 bool IsBaseLetter(char c) { return c == 'A' || c == 'C' || c == 'G' || c == 'T'; }
 
-double BaseValues::*BaseOfLetter(char letter) {
+int BaseOfLetter(char letter) {
   switch (letter) {
-    case 'A': return &BaseValues::A;
-    case 'C': return &BaseValues::C;
-    case 'G': return &BaseValues::G;
-    default: return &BaseValues::T;
+    case 'A': return BaseA;
+    case 'C': return BaseC;
+    case 'G': return BaseG;
+    default: return BaseT;
   }
 }
 
@@ -87,30 +88,31 @@ int ReadLeafLine(const std::string& line, BaseValues& values) {
     if (line[p] != ':' || !IsBaseLetter(line[p - 1])) continue;
     double converted = 0.0;
     if (ConvertReal(ValueToken(line, p + 1), converted) == 0)
-      values.*BaseOfLetter(line[p - 1]) = converted;
+      values.b[BaseOfLetter(line[p - 1])] = converted;
     else
       ++failures;
   }
   return failures;
 }
 
-void ReadInput(const std::string& path, const RunLog& log, RunParameters& params, Tree& tree) {
+InputParameters ReadInput(const std::string& path, const RunLog& log, Tree& tree) {
   LineReader reader(path);
   const std::string cardinalityLine = reader.Next();
   const std::string noiseLine = reader.Next();
 
-  params.status = ConvertInteger(ParameterToken(cardinalityLine), params.cardinality);
-  if (params.status != 0) WriteLogLine(log, "an error in cardinality of scenario, sorry");
-  params.status = ConvertReal(ParameterToken(noiseLine), params.noiseLevel);
-  if (params.status != 0) WriteLogLine(log, "an error in level of randomness, sorry");
+  InputParameters read;
+  if (ConvertInteger(ParameterToken(cardinalityLine), read.cardinality) != 0)
+    WriteLogLine(log, log_lines::CardinalityError);
+  if (ConvertReal(ParameterToken(noiseLine), read.noiseLevel) != 0) WriteLogLine(log, log_lines::NoiseError);
 
   for (int leaf = 1; leaf <= LeafCount; ++leaf) {
     const std::string line = reader.Next();
     const int failures = ReadLeafLine(line, tree.TreeSequence[tree.LeafSlots[leaf]].value);
     for (int i = 0; i < failures; ++i)
-      WriteLogLine(log, "an error in data on the leaf " + std::to_string(leaf));
+      WriteLogLine(log, std::string(log_lines::LeafErrorPrefix) + std::to_string(leaf));
   }
   reader.Close();
+  return read;
 }
 
 }  // namespace dorvu

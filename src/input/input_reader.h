@@ -4,17 +4,24 @@
 
 #include <string>
 
-#include "run/run_log.h"
-#include "run/run_parameters.h"
+#include "log/run_log.h"
 #include "tree/tree.h"
 
 namespace dorvu {
 
 inline constexpr int InputLineCount = 2 + LeafCount;
 
-// Bad values are reported in the log and skipped; a failed open, read or close
-// throws IoError. Needs the log and the leaf slots in place.
-void ReadInput(const std::string& path, const RunLog& log, RunParameters& params, Tree& tree);
+// The two parameters as read; after a failed conversion, the value the
+// conversion left.
+struct InputParameters {
+  int32_t cardinality = 0;
+  double noiseLevel = 0.0;
+};
+
+// Reads the parameters and puts the leaf values on the leaf slots. Bad values
+// are reported in the log and skipped; a failed open, read or close throws
+// IoError. Needs the log and the leaf slots in place.
+InputParameters ReadInput(const std::string& path, const RunLog& log, Tree& tree);
 
 // Takes the base values of one leaf line into `values`; returns how many
 // values failed to convert.

@@ -13,8 +13,8 @@ inline uint32_t UniformInteger(std::mt19937& gen, uint32_t n) {
   return static_cast<uint32_t>((uint64_t(gen()) * n) >> 32);
 }
 
-// Projects four values onto the distributions by shifting them equally and
-// dropping those that would turn negative.
+// Brings four values back to a distribution: the projection onto the simplex
+// with no step.
 BaseValues Renormalise(const BaseValues& w);
 
 // Moves each leaf value by k/1000 of the noise level (k uniform from -1000 to

@@ -2,82 +2,50 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
-#include "input/convert.h"
-#include "run/number_format.h"
-#include "search/fast_evaluation.h"
+#include "log/log_lines.h"
+#include "log/number_format.h"
 
 namespace dorvu {
 
 namespace {
 
-void WriteMarkedVertices(const MarkTable& Mark, const Tree& tree, const RunLog& log) {
-  for (int s = 1; s < SlotCount; ++s)
-    if (Mark[s] == 1) WriteLogText(log, " " + tree.VertexNames[s] + " ");
+// Every marked vertex but the root, in slot order, each between two blanks.
+void WriteMarkedVertices(const ScenarioKey& marks, const Tree& tree, const RunLog& log) {
+  for (int p = 1; p < marks.count; ++p) WriteLogText(log, " " + tree.VertexNames[marks.slot[p]] + " ");
   WriteLogLine(log, "");
 }
 
 // The printed values are the squares of the root vectors, formed and
 // formatted in extended precision.
 std::string VertexLine(const std::string& name, const BaseValues& x) {
-  using Extended = long double;
-  return "vertex " + name + ":" + " A:" + FormatReal(Extended(x.A) * x.A) +
-         " C:" + FormatReal(Extended(x.C) * x.C) + " G:" + FormatReal(Extended(x.G) * x.G) +
-         " T:" + FormatReal(Extended(x.T) * x.T);
+  std::string line = std::string(log_lines::VertexPrefix) + name + ":";
+  constexpr const char* Labels[BaseCount] = {" A:", " C:", " G:", " T:"};
+  for (int b = 0; b < BaseCount; ++b) line += Labels[b] + FormatReal(Extended(x.b[b]) * x.b[b]);
+  return line;
 }
 
-void WriteDistributions(const PassState& pass, const Tree& tree, const RunLog& log) {
-  WriteLogLine(log, "distribution values:");
+void WriteDistributions(const ValueTable& values, const Tree& tree, const RunLog& log) {
+  WriteLogLine(log, log_lines::ValuesHeading);
   for (int s = 0; s < SlotCount; ++s)
-    if (tree.TreeSequence[s].kind != KindClose)
-      WriteLogLine(log, VertexLine(tree.VertexNames[s], pass.value[s]));
+    if (tree.TreeSequence[s].kind != KindClose) WriteLogLine(log, VertexLine(tree.VertexNames[s], values[s]));
 }
 
 }  // namespace
 
-void DecodeKey(const std::string& key, MarkTable& Mark, RunParameters& params, const RunLog& log) {
-  // 0-based: p stands on the comma before the next number.
-  std::size_t p = 0;
-  while (p + 1 < key.size()) {
-    ++p;
-    std::size_t end = key.find(',', p);
-    if (end == std::string::npos) end = key.size();
-    int32_t n = 0;
-    params.status = ConvertInteger(std::string_view(key).substr(p, end - p), n);
-    p = end;
-    if (params.status != 0 || n < 0 || n >= SlotCount)
-      WriteLogLine(log, "an error, sorry");
-    else
-      Mark[n] = 1;
-  }
-}
-
-void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log,
-                 Estimation estimation) {
-  std::unique_ptr<FastTree> fast;
-  std::unique_ptr<FastWork> work;
-  if (estimation == Estimation::FastKernel) {
-    fast = std::make_unique<FastTree>();
-    PrepareFastTree(params, tree, *fast);
-    work = std::make_unique<FastWork>();
-  }
-  WriteLogLine(log, "the best scenario:");
-  const int32_t count = std::min<int32_t>(params.reportCount, static_cast<int32_t>(state.bestList.size()));
+void WriteReport(const BestList& bestList, const RunParameters& params, const Tree& tree, Evaluator& evaluator,
+                 const RunLog& log) {
+  WriteLogLine(log, log_lines::ReportHeading);
+  auto values = std::make_unique<ValueTable>();
+  const int32_t count = std::min<int32_t>(params.reportCount, static_cast<int32_t>(bestList.size()));
   for (int32_t i = 0; i < count; ++i) {
-    const scenarik& entry = state.bestList[i];
-    if (entry.key.empty()) continue;
-    std::fill(state.Mark.begin() + 1, state.Mark.end(), 0);
-    params.currentKey = entry.key;
-    DecodeKey(entry.key, state.Mark, params, log);
-    WriteMarkedVertices(state.Mark, tree, log);
-    WriteLogLine(log, "its penalty=" + FormatReal(entry.penalty));
-    if (fast) {
-      FastEstimateScenario(*fast, state.Mark, *work);
-      CopyValuesBySlot(*fast, *work, state.pass.value);
-    } else {
-      EstimateScenario(params, tree, state.Mark, state.pass);
-    }
-    WriteDistributions(state.pass, tree, log);
+    const scenarik& entry = bestList[i];
+    if (entry.key.count == 0) continue;
+    WriteMarkedVertices(entry.key, tree, log);
+    WriteLogLine(log, std::string(log_lines::PenaltyPrefix) + FormatReal(entry.penalty));
+    evaluator.Values(entry.key, *values);
+    WriteDistributions(*values, tree, log);
   }
 }
 

@@ -2,22 +2,15 @@
 // distribution of every vertex from a fresh evaluation of the scenario.
 #pragma once
 
-#include "run/run_log.h"
-#include "run/run_parameters.h"
-#include "search/enumeration.h"
+#include "log/run_log.h"
+#include "search/evaluator.h"
+#include "search/run_parameters.h"
+#include "search/scoring.h"
 #include "tree/tree.h"
 
 namespace dorvu {
 
-// How the report estimates its scenarios: with the plain passes, or with the
-// fast kernel, which gives the same values bit for bit.
-enum class Estimation { Plain, FastKernel };
-
-void WriteReport(SearchState& state, RunParameters& params, const Tree& tree, const RunLog& log,
-                 Estimation estimation = Estimation::Plain);
-
-// Sets the marks from a key; logs "an error, sorry" for a part that is not a
-// slot number.
-void DecodeKey(const std::string& key, MarkTable& Mark, RunParameters& params, const RunLog& log);
+void WriteReport(const BestList& bestList, const RunParameters& params, const Tree& tree, Evaluator& evaluator,
+                 const RunLog& log);
 
 }  // namespace dorvu

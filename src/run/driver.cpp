@@ -9,32 +9,38 @@
 
 #include "input/input_reader.h"
 #include "input/leaf_noise.h"
+#include "log/log_lines.h"
+#include "log/number_format.h"
+#include "log/run_log.h"
 #include "report/report.h"
-#include "run/number_format.h"
-#include "run/run_log.h"
-#include "run/run_parameters.h"
-#include "search/enumeration.h"
-#include "search/parallel_search.h"
+#include "search/run_parameters.h"
+#include "search/walk.h"
 #include "tree/tree.h"
 
 namespace dorvu {
 
 namespace {
 
-struct RunState {
-  RunLog log;
-  RunParameters params;
-  Tree tree;
-  SearchState search;
-};
-
 // The noise in force: the level read less the offset, not below 0; a small
 // positive level keeps a small noise.
-void AdjustNoiseLevel(RunParameters& params) {
-  params.noiseLevelRead = params.noiseLevel;
-  params.noiseLevel =
-      std::max(static_cast<double>(static_cast<long double>(params.noiseLevelRead) - params.noiseOffset), 0.0);
-  if (params.noiseLevel == 0.0 && params.noiseLevelRead > 0.0) params.noiseLevel = 0.005;
+double NoiseInForce(double levelRead, double offset) {
+  const double level = std::max(static_cast<double>(static_cast<long double>(levelRead) - offset), 0.0);
+  return level == 0.0 && levelRead > 0.0 ? 0.005 : level;
+}
+
+// Echoes the parameters as read and fixes the run's parameters from them.
+RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
+  WriteLogLine(log, std::string(log_lines::CardinalityPrefix) + FormatInteger(read.cardinality));
+  WriteLogLine(log, std::string(log_lines::NoisePrefix) + FormatReal(read.noiseLevel));
+  RunParameters params;
+  params.cardinality = read.cardinality;
+  if (params.cardinality > MaxCardinality) {
+    params.cardinality = MaxCardinality;
+    WriteLogLine(log, std::string(log_lines::CardinalityLimitPrefix) + FormatInteger(MaxCardinality));
+  }
+  params.noiseLevelRead = read.noiseLevel;
+  params.noiseLevel = NoiseInForce(params.noiseLevelRead, params.noiseOffset);
+  return params;
 }
 
 uint32_t ClockSeed() {
@@ -77,34 +83,22 @@ int32_t SearchThreads(int32_t requested) {
 }
 
 void RunDorvu(const RunSetup& setup) {
-  auto state = std::make_unique<RunState>();
-  RunState& run = *state;
-  run.log.path = setup.logPath;
-  CreateLog(run.log);
-  PrepareSearch(run.search, run.params);
-  LayOutTree(run.tree);
-
-  ReadInput(setup.inputPath, run.log, run.params, run.tree);
-  WriteLogLine(run.log, "presupposed cardinality of scenario=" + FormatInteger(run.params.cardinality));
-  WriteLogLine(run.log, "noise level=" + FormatReal(run.params.noiseLevel));
-  if (run.params.cardinality > MaxCardinality) {
-    run.params.cardinality = MaxCardinality;
-    WriteLogLine(run.log, "cardinality of scenario limited to " + FormatInteger(MaxCardinality));
-  }
-  AdjustNoiseLevel(run.params);
+  const RunLog log{setup.logPath};
+  CreateLog(log);
+  auto tree = std::make_unique<Tree>();
+  LayOutTree(*tree);
+  const RunParameters params = TakeParameters(ReadInput(setup.inputPath, log, *tree), log);
 
   std::mt19937 gen;
-  if (run.params.noiseSwitch == 1) gen.seed(setup.seed ? *setup.seed : ClockSeed());
-  if (run.params.noiseSwitch == 1 && run.params.noiseLevel > 0.0)
-    PerturbLeaves(run.tree, run.params.noiseLevel, gen);
-  DeriveLinks(run.tree);
+  if (params.noiseSwitch == 1) gen.seed(setup.seed ? *setup.seed : ClockSeed());
+  if (params.noiseSwitch == 1 && params.noiseLevel > 0.0) PerturbLeaves(*tree, params.noiseLevel, gen);
+  DeriveLinks(*tree);
 
-  if (setup.plainSearch)
-    RunSearch(run.search, run.params, run.tree, run.log);
-  else
-    RunFastSearch(run.search, run.params, run.tree, run.log, SearchThreads(setup.threads));
-  WriteReport(run.search, run.params, run.tree, run.log,
-              setup.plainSearch ? Estimation::Plain : Estimation::FastKernel);
+  const int32_t threads = SearchThreads(setup.threads);
+  const auto evaluator =
+      MakeEvaluator(setup.evaluator.value_or(ChooseEvaluator(threads)), params, *tree, threads);
+  const BestList bestList = RunSearch(params, *evaluator, log);
+  WriteReport(bestList, params, *tree, *evaluator, log);
 }
 
 }  // namespace dorvu

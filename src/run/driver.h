@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "search/evaluator.h"
+
 namespace dorvu {
 
 struct RunSetup {
@@ -12,7 +14,7 @@ struct RunSetup {
   std::string logPath = "dorvu.log";
   std::optional<uint32_t> seed;  // none: seeded from the clock
   int32_t threads = 0;           // threads that search; 0: all hardware threads the process may use
-  bool plainSearch = false;      // the one-thread reference search (for tests and benchmarks)
+  std::optional<EvaluatorKind> evaluator;  // none: chosen from the threads (tests name one)
 };
 
 // Runs to the end; a failed file operation throws IoError.

@@ -4,28 +4,15 @@
 
 namespace dorvu {
 
-using Extended = long double;
-
 namespace {
-
-// Adds the squared distance of one edge to a running energy: the four squares
-// are summed in extended precision and the total is rounded once.
-double AddEdgeEnergy(double running, const BaseValues& child, const BaseValues& parent) {
-  Extended sum = running;
-  for (auto b : Bases) {
-    const Extended d = Extended(child.*b) - parent.*b;
-    sum += d * d;
-  }
-  return static_cast<double>(sum);
-}
 
 // Adds the energy of the uncut edges below open slot o.
 double AddChildEdges(double running, const Tree& tree, const MarkTable& Mark, const ValueTable& x,
                      int o) {
   const int c1 = tree.FirstChildSlot[o];
   const int c2 = tree.SecondChildSlot[o];
-  if (Mark[c1] == 0) running = AddEdgeEnergy(running, x[c1], x[o]);
-  if (Mark[c2] == 0) running = AddEdgeEnergy(running, x[c2], x[o]);
+  if (Mark[c1] == 0) running = AddSquaredDistance(running, x[c1], x[o]);
+  if (Mark[c2] == 0) running = AddSquaredDistance(running, x[c2], x[o]);
   return running;
 }
 
@@ -40,14 +27,13 @@ double ComputeGradient(const Tree& tree, const MarkTable& Mark, PassState& pass)
     const int c2 = tree.SecondChildSlot[k];
     BaseValues& g = pass.Gradient[k];
     g = BaseValues{};
-    for (auto b : Bases) {
+    for (int b = 0; b < BaseCount; ++b) {
       // Each term is added into the stored component and rounded there.
-      if (Mark[k] == 0) g.*b = static_cast<double>(g.*b + 2.0L * (Extended(x[k].*b) - x[p].*b));
-      if (Mark[c1] == 0) g.*b = static_cast<double>(g.*b + 2.0L * (Extended(x[k].*b) - x[c1].*b));
-      if (Mark[c2] == 0) g.*b = static_cast<double>(g.*b + 2.0L * (Extended(x[k].*b) - x[c2].*b));
+      if (Mark[k] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[p].b[b]));
+      if (Mark[c1] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c1].b[b]));
+      if (Mark[c2] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c2].b[b]));
     }
-    norm = static_cast<double>(Extended(norm) + std::fabs(g.A) + std::fabs(g.C) + std::fabs(g.G) +
-                               std::fabs(g.T));
+    norm = AddAbsoluteSum(norm, g);
   }
   return norm;
 }
@@ -62,13 +48,13 @@ double BuildStart(const Tree& tree, const MarkTable& Mark, ValueTable& x) {
     const int f = tree.FirstChildSlot[o];
     const int s = tree.SecondChildSlot[o];
     if (Mark[f] == 0 && Mark[s] == 0) {
-      for (auto b : Bases) x[o].*b = static_cast<double>((Extended(x[f].*b) + x[s].*b) * 0.5L);
+      for (int b = 0; b < BaseCount; ++b) x[o].b[b] = static_cast<double>((Extended(x[f].b[b]) + x[s].b[b]) * 0.5L);
     } else if (Mark[f] == 0) {
       x[o] = x[f];
     } else if (Mark[s] == 0) {
       x[o] = x[s];
     } else {
-      x[o] = BaseValues{0.25, 0.25, 0.25, 0.25};
+      x[o] = BaseValues{{0.25, 0.25, 0.25, 0.25}};
     }
     energy = AddChildEdges(energy, tree, Mark, x, o);
   }
@@ -83,22 +69,12 @@ void AcceptTrial(const Tree& tree, PassState& pass) {
 }
 
 // Trial value of one internal vertex in square-root coordinates: the step
-// clamped at zero and scaled to unit length. An all-zero clamped vector
-// cannot be scaled; the vertex then keeps its current value for this trial.
-void RootTrial(const BaseValues& x, const BaseValues& g, double step, BaseValues& trial,
-               double& trialNorm) {
+// clamped at zero and scaled to unit length.
+void RootTrial(const BaseValues& x, const BaseValues& g, double step, BaseValues& trial, double& trialNorm) {
   BaseValues y;
-  for (auto b : Bases) {
-    y.*b = static_cast<double>(Extended(x.*b) - Extended(step) * g.*b);
-    if (y.*b < 0.0) y.*b = 0.0;
-  }
-  trialNorm = static_cast<double>(
-      std::sqrt(Extended(y.A) * y.A + Extended(y.C) * y.C + Extended(y.G) * y.G + Extended(y.T) * y.T));
-  if (trialNorm == 0.0) {
-    trial = x;
-    return;
-  }
-  for (auto b : Bases) trial.*b = static_cast<double>(Extended(y.*b) / trialNorm);
+  ClampStep(x, g, step, y);
+  trialNorm = EuclideanLength(y);
+  ScaleToUnit(x, y, trialNorm, trial);
 }
 
 enum class Coordinates { Simplex, Root };
@@ -158,40 +134,6 @@ void ResetTrialPoint(const Tree& tree, PassState& pass) {
 
 }  // namespace
 
-BaseValues ProjectToSimplex(const BaseValues& v, const BaseValues& g, double t) {
-  bool active[4] = {true, true, true, true};
-  int n = 4;
-  double sumV = static_cast<double>(Extended(v.A) + v.C + v.G + v.T);
-  double sumG = static_cast<double>(Extended(g.A) + g.C + g.G + g.T);
-  double shift = 0.0;
-  BaseValues w;
-  bool dropped = true;
-  while (dropped) {
-    shift = static_cast<double>(((1.0L - sumV) + Extended(t) * sumG) / n);
-    n = 0;
-    sumV = 0.0;
-    sumG = 0.0;
-    dropped = false;
-    for (int b = 0; b < 4; ++b) {
-      if (!active[b]) continue;
-      const Extended x = (Extended(v.*Bases[b]) - Extended(t) * g.*Bases[b]) + shift;
-      if (x < 0.0L) {
-        active[b] = false;
-        w.*Bases[b] = 0.0;
-        dropped = true;
-      } else {
-        ++n;
-        sumV = static_cast<double>(Extended(sumV) + v.*Bases[b]);
-        sumG = static_cast<double>(Extended(sumG) + g.*Bases[b]);
-      }
-    }
-  }
-  for (int b = 0; b < 4; ++b)
-    if (active[b])
-      w.*Bases[b] = static_cast<double>((Extended(v.*Bases[b]) - Extended(t) * g.*Bases[b]) + shift);
-  return w;
-}
-
 void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
                      PassState& pass) {
   for (int k = 0; k < SlotCount; ++k)
@@ -211,10 +153,7 @@ void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTa
       pass.energy = AddChildEdges(pass.energy, tree, Mark, pass.value, tree.OpenSlotOf[r]);
       continue;
     }
-    for (auto b : Bases) {
-      double& v = pass.value[r].*b;
-      v = v < 0.0 ? 0.0 : static_cast<double>(std::sqrt(Extended(v)));
-    }
+    for (double& v : pass.value[r].b) v = RootOf(v);
   }
   ResetTrialPoint(tree, pass);
   Descend(params, tree, Mark, pass, params.pass2Tolerance, Coordinates::Root);

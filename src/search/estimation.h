@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "run/run_parameters.h"
+#include "search/run_parameters.h"
 #include "tree/tree.h"
 
 namespace dorvu {
@@ -31,8 +31,23 @@ struct PassState {
 void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
                      PassState& pass);
 
-// Euclidean projection of v - t*g onto the simplex.
-BaseValues ProjectToSimplex(const BaseValues& v, const BaseValues& g, double t);
+// Pass 2's step at one vertex: x - step*g, each component clamped at zero.
+inline void ClampStep(const BaseValues& x, const BaseValues& g, double step, BaseValues& y) {
+  for (int b = 0; b < BaseCount; ++b) {
+    y.b[b] = static_cast<double>(Extended(x.b[b]) - Extended(step) * g.b[b]);
+    if (y.b[b] < 0.0) y.b[b] = 0.0;
+  }
+}
+
+// Pass 2's trial value: the clamped step y scaled to unit length. An
+// all-zero y cannot be scaled; the vertex then keeps its value x.
+inline void ScaleToUnit(const BaseValues& x, const BaseValues& y, double norm, BaseValues& w) {
+  if (norm == 0.0) {
+    w = x;
+    return;
+  }
+  for (int b = 0; b < BaseCount; ++b) w.b[b] = static_cast<double>(Extended(y.b[b]) / norm);
+}
 
 // Takes every vertex to square roots, then runs projected gradient descent on
 // unit vectors. Must follow pass 1 for the same marks.

@@ -25,7 +25,7 @@
 #include <array>
 #include <cstdint>
 
-#include "run/run_parameters.h"
+#include "search/run_parameters.h"
 #include "search/scoring.h"
 #include "tree/tree.h"
 
@@ -37,12 +37,7 @@ inline constexpr int EdgeCount = VertexCount - 1;              // one edge above
 inline constexpr int MaxBatchTrials = 4;                       // trial sweeps formed together
 inline constexpr int TrialBuffers = MaxBatchTrials + 1;        // a batch's trial points and the one before
 
-// Four values of one vertex, A, C, G, T.
-struct alignas(32) Quad {
-  double b[4];
-};
-
-using QuadTable = std::array<Quad, VertexCount>;
+using VertexTable = std::array<BaseValues, VertexCount>;
 
 // The fixed tree and the leaves of one run, in flat arrays. Internal vertices
 // are numbered 0 to 62 in the order of their close slots (children before
@@ -53,8 +48,8 @@ struct FastTree {
   std::array<int32_t, InternalCount> firstChild{};   // vertex of the first child
   std::array<int32_t, InternalCount> secondChild{};  // vertex of the second child
   std::array<int32_t, InternalCount> openOrder{};    // internal vertices in open-slot order
-  QuadTable leafStart{};  // at leaves: the leaf values pass 1 starts from
-  QuadTable leafRoot{};   // at leaves: their roots, as pass 2's root step takes them
+  VertexTable leafStart{};  // at leaves: the leaf values pass 1 starts from
+  VertexTable leafRoot{};   // at leaves: their roots, as pass 2's root step takes them
   double stepFactor = 0.5;
   double pass1Tolerance = 0.0;
   double pass2Tolerance = 0.0;
@@ -74,12 +69,12 @@ struct FastWork {
   std::array<int32_t, 3 * InternalCount> termVertex{}; // neighbour of each term: parent, first, second child
   std::array<uint8_t, VertexCount> marked{};           // 0 when the vertex's mark is 0, else 1
   // The estimate.
-  QuadTable x{};                                      // current values
-  std::array<Quad, InternalCount> gradient{};         // energy gradient
+  VertexTable x{};                                      // current values
+  std::array<BaseValues, InternalCount> gradient{};         // energy gradient
   std::array<double, InternalCount> firstSumV{};      // pass 1: rounded sum of a vertex's values
   std::array<double, InternalCount> firstSumG{};      // pass 1: rounded sum of its gradient
-  std::array<QuadTable, TrialBuffers> trial{};        // trial points, a ring of buffers; leaves hold the leaves
-  std::array<Quad, InternalCount + 1> clamped{};       // pass 2: each vertex's step clamped at zero; one padding vertex
+  std::array<VertexTable, TrialBuffers> trial{};        // trial points, a ring of buffers; leaves hold the leaves
+  std::array<BaseValues, InternalCount + 1> clamped{};       // pass 2: each vertex's step clamped at zero; one padding vertex
   std::array<double, InternalCount + 1> clampedNorm{}; // pass 2: its Euclidean length
   double energy = 0.0;          // exact energy of the current values, when known
   bool energyKnown = true;      // false while only its estimate is known
@@ -97,8 +92,7 @@ void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fa
 void FastEstimateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work);
 
 // The scoring of the values left by FastEstimateScenario, as ScoreScenario.
-void FastScoreScenario(const FastTree& fast, const MarkTable& Mark, const FastWork& work,
-                       ScenarioScore& score);
+void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore& score);
 
 // Both of the above.
 void FastEvaluateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work,
@@ -109,6 +103,6 @@ void FastEvaluateScenario(const FastTree& fast, const MarkTable& Mark, FastWork&
 void CopyValuesBySlot(const FastTree& fast, const FastWork& work, ValueTable& values);
 
 // Sorts entries 1 to 189 into the order SortDistanceTable gives them.
-void FastSortDistanceTable(std::array<DistanceEntry, SlotCount>& table);
+void FastSortDistanceTable(DistanceEntries& table);
 
 }  // namespace dorvu

@@ -1,41 +1,83 @@
-// Memory of the scenarios already evaluated: each set of marks is kept as its
-// key text in one of two sorted stores of fixed capacity.
+// Scenario keys and the memory of the scenarios already evaluated.
+//
+// A key is the set of marked slots as the ascending list of their numbers.
+// Keys are ordered as lists of numbers: compared number by number, and a
+// list that begins a longer one comes first. The memory keeps keys in two
+// sorted stores of fixed capacity: the main store only ever appends, the add
+// store takes every other key by insertion, while each has room.
 #pragma once
 
+#include <array>
+#include <compare>
 #include <cstdint>
-#include <string>
+#include <cstring>
 #include <vector>
 
-#include "run/run_log.h"
-#include "run/run_parameters.h"
+#include "search/run_parameters.h"
 #include "tree/tree.h"
 
 namespace dorvu {
 
-struct ScenarioMemory {
-  std::vector<std::string> MainMemory;  // positions 1..mainCount, ascending; only appended to
-  std::vector<std::string> AddMemory;   // positions 1..addCount, ascending; takes the others
-  int32_t mainCount = 0;
-  int32_t addCount = 0;
+inline constexpr int MaxMarks = LevelCount + 1;  // the root and one mark per level
+
+// A set of marks. Slot numbers fit a byte; the positions after the last
+// slot hold 0, which no slot after the root's first place can be, so that
+// comparing the arrays compares the lists with a prefix first.
+struct ScenarioKey {
+  std::array<uint8_t, 23> slot{};  // the marked slots in ascending order, then zeros
+  uint8_t count = 0;               // how many; 0 only for an empty store position
+  auto operator<=>(const ScenarioKey&) const = default;
+};
+static_assert(sizeof(ScenarioKey) == 24 && MaxMarks <= 23);
+
+// A hash of the whole key, for tables keyed by marks.
+struct ScenarioKeyHash {
+  std::size_t operator()(const ScenarioKey& key) const {
+    uint64_t words[3];
+    static_assert(sizeof words == sizeof key);
+    std::memcpy(words, &key, sizeof key);
+    uint64_t h = 0x9e3779b97f4a7c15ull;
+    for (const uint64_t word : words) h = (h ^ word) * 0xff51afd7ed558ccdull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+  }
 };
 
-// Sets up both stores in full, with positions 0 to the capacity.
-void PrepareMemory(ScenarioMemory& memory, int32_t capacity);
+ScenarioKey RootKey();
 
-// "," followed by every marked slot in ascending order, each with a ",".
-std::string BuildKey(const MarkTable& Mark);
+// The key with one more slot, in its place; the slot must not be in it.
+ScenarioKey WithSlot(const ScenarioKey& key, int32_t slot);
 
-// 1 when a comes before b, -1 when after, 0 when the same. Keys are compared
-// as lists of numbers; a list that begins a longer one comes first; the empty
-// text comes before every key. A part that is not a decimal integer is logged.
-int32_t CompareKeys(const std::string& a, const std::string& b, const RunLog& log);
+// The key without a slot that is in it.
+ScenarioKey WithoutSlot(const ScenarioKey& key, int32_t slot);
 
-// Looks the key up in the main store, then in the add store.
-bool LookUpKey(const ScenarioMemory& memory, const std::string& key, const RunParameters& params,
-               const RunLog& log);
+// The key of every slot whose mark is 1, and back.
+ScenarioKey KeyOfMarks(const MarkTable& Mark);
+MarkTable MarksOfKey(const ScenarioKey& key);
 
-// Stores a key not found before; logs when the stores are full.
-void RememberKey(ScenarioMemory& memory, const std::string& key, const RunParameters& params,
-                 const RunLog& log);
+struct ScenarioMemory {
+  std::vector<ScenarioKey> MainMemory;  // positions 1..mainCount, ascending; only appended to
+  std::vector<ScenarioKey> AddMemory;   // positions 1..addCount, ascending; takes the others
+  int32_t mainCount = 0;
+  int32_t addCount = 0;
+  int32_t capacity = 0;     // keys each store holds
+  int32_t searchSteps = 0;  // 2^searchSteps = capacity
+};
+
+// Both stores empty, with positions 0 to the capacity.
+void PrepareMemory(ScenarioMemory& memory, const RunParameters& params);
+
+// Whether either store holds the key.
+bool LookUpKey(const ScenarioMemory& memory, const ScenarioKey& key);
+
+// What storing a new key came to: where it went, and the stores that were
+// full (each full store asks for more memory in the log).
+struct RememberOutcome {
+  bool stored = false;
+  bool mainFull = false;
+  bool addFull = false;
+};
+
+// Stores a key that LookUpKey did not find.
+RememberOutcome RememberKey(ScenarioMemory& memory, const ScenarioKey& key);
 
 }  // namespace dorvu

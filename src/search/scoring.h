@@ -1,12 +1,13 @@
-// Scoring of an estimated scenario and the list of the best scenarios.
+// Scoring of an estimated scenario, its candidate row, and the list of the
+// best scenarios.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-#include "run/run_parameters.h"
+#include "search/run_parameters.h"
+#include "search/scenario_memory.h"
 #include "tree/tree.h"
 
 namespace dorvu {
@@ -16,41 +17,51 @@ struct DistanceEntry {
   double distance = 0.0;  // squared distance to the parent
 };
 
+using DistanceEntries = std::array<DistanceEntry, SlotCount>;  // entries 1 to 189
+
 struct ScenarioScore {
-  std::array<DistanceEntry, SlotCount> DistanceTable{};  // entries 1 to 189
+  DistanceEntries DistanceTable{};
   double scenarioPenalty = 0.0;
-  double freeDistance = 0.0;  // greatest distance of an unmarked vertex; 1000 if none
 };
+
+// What the walk takes from the evaluation of a scenario: its penalty and its
+// candidate row, the unmarked non-root vertices that differ most from their
+// parents, greatest distance first, as many as the scenario's level tries.
+struct ScenarioOutcome {
+  double penalty = 0.0;
+  int32_t candidateCount = 0;
+  std::array<uint8_t, MaxCandidates> candidates{};  // slots, positions 0 to candidateCount - 1
+};
+
+// Distances to the parents, the penalty over the uncut edges and the
+// distance table sorted by descending distance, from the root vectors left
+// by pass 2.
+void ScoreScenario(const Tree& tree, const MarkTable& Mark, const ValueTable& x, ScenarioScore& score);
+
+// Sorts entries 1 to 189 by descending distance with an exchange sort; its
+// order of equal distances is part of the result.
+void SortDistanceTable(DistanceEntries& table);
+
+// The penalty and the first `limit` unmarked vertices of a sorted table.
+ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& Mark, int32_t limit);
+
+// The number of candidates tried below a scenario with these marks.
+inline int32_t CandidateLimit(const ScenarioKey& key) { return LevelLimits[key.count - 1]; }
+
+// True when the scenario is offered to the best list rather than extended.
+bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty);
 
 // One entry of the best list.
 struct scenarik {
-  std::string key;  // empty: the entry holds no scenario
-  double freeDistance = 100.0;
+  ScenarioKey key;  // count 0: the entry holds no scenario
   double penalty = 1000.0;
   int32_t level = 0;
 };
 
 using BestList = std::vector<scenarik>;
 
-// Distances to the parents, the penalty over the uncut edges, the distance
-// table sorted by descending distance, and the free distance. Reads the root
-// vectors left by pass 2.
-void ScoreScenario(const Tree& tree, const MarkTable& Mark, const ValueTable& x, ScenarioScore& score);
-
-// Sorts entries 1 to 189 by descending distance with an exchange sort; its
-// order of equal distances is part of the result.
-void SortDistanceTable(std::array<DistanceEntry, SlotCount>& table);
-
-// The distance of the first entry of a sorted table that names an unmarked
-// vertex; 1000.0 when there is none.
-double FreeDistance(const std::array<DistanceEntry, SlotCount>& table, const MarkTable& Mark);
-
-// True when the scenario is offered to the best list rather than extended.
-bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty);
-
 // Inserts the scenario at its place by penalty, then level, unless its key is
 // met first or it beats no entry.
-void OfferToBestList(BestList& list, const std::string& key, const ScenarioScore& score,
-                     int32_t searchLevel);
+void OfferToBestList(BestList& list, const ScenarioKey& key, double penalty, int32_t searchLevel);
 
 }  // namespace dorvu

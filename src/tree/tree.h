@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tree/base_values.h"
+
 namespace dorvu {
 
 inline constexpr int SlotCount = 190;
@@ -16,18 +18,6 @@ inline constexpr int TreeDepth = 6;
 inline constexpr int32_t KindOpen = -1;
 inline constexpr int32_t KindClose = -2;
 inline constexpr int32_t KindLeaf = 0;
-
-// Four values of one vertex, always in the order A, C, G, T.
-struct BaseValues {
-  double A = 0.0;
-  double C = 0.0;
-  double G = 0.0;
-  double T = 0.0;
-};
-
-// The four bases in their fixed order, for loops over one vertex's values.
-inline constexpr double BaseValues::*Bases[4] = {&BaseValues::A, &BaseValues::C, &BaseValues::G,
-                                                  &BaseValues::T};
 
 struct SlotRecord {
   int32_t kind = KindLeaf;

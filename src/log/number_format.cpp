@@ -1,4 +1,4 @@
-#include "run/number_format.h"
+#include "log/number_format.h"
 
 #include <cfenv>
 #include <clocale>

@@ -1,11 +1,11 @@
-#include "run/run_log.h"
+#include "log/run_log.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "run/io_error.h"
+#include "log/io_error.h"
 
 namespace dorvu {
 

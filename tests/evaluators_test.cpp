@@ -1,5 +1,5 @@
-// The fast search against the plain one: whole logs, stores and best lists
-// the same for every number of threads; and the DORVU_THREADS setting.
+// Every evaluator against the plain one: whole logs and best lists the same
+// for every number of threads; and the DORVU_THREADS setting.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,9 +8,8 @@
 #include <string>
 
 #include "run/driver.h"
-#include "run/io_error.h"
-#include "search/enumeration.h"
-#include "search/parallel_search.h"
+#include "log/io_error.h"
+#include "search/walk.h"
 #include "test_support.h"
 
 namespace dorvu {
@@ -31,7 +30,7 @@ std::string InputText(int32_t cardinality, const std::string& noise, const std::
   for (int k = 1; k <= LeafCount; ++k) {
     const BaseValues v = leaf(k);
     char line[160];
-    std::snprintf(line, sizeof line, "6.%d A:%.6f_C:%.6f_G:%.6f_T:%.6f\n", k, v.A, v.C, v.G, v.T);
+    std::snprintf(line, sizeof line, "6.%d A:%.6f_C:%.6f_G:%.6f_T:%.6f\n", k, v.b[0], v.b[1], v.b[2], v.b[3]);
     text += line;
   }
   return text;
@@ -59,11 +58,11 @@ void ExpectSameLogs(const std::string& input) {
   setup.inputPath = (dir / "input.txt").string();
   setup.seed = 2024;
   setup.logPath = (dir / "plain.log").string();
-  setup.plainSearch = true;
+  setup.evaluator = EvaluatorKind::Plain;
   RunDorvu(setup);
   const std::string plain = ReadFile(dir / "plain.log");
   ASSERT_NE(plain.find("the best scenario:"), std::string::npos);
-  setup.plainSearch = false;
+  setup.evaluator.reset();
   for (const int32_t threads : ThreadCounts) {
     setup.threads = threads;
     setup.logPath = (dir / "fast.log").string();
@@ -72,103 +71,95 @@ void ExpectSameLogs(const std::string& input) {
   }
 }
 
-TEST(FastSearchLog, ShippedExample) {
+TEST(EvaluatorsLog, ShippedExample) {
   ExpectSameLogs(ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
 }
 
-TEST(FastSearchLog, NoisyPlantedShifts) { ExpectSameLogs(InputText(4, "0.1", Planted)); }
+TEST(EvaluatorsLog, NoisyPlantedShifts) { ExpectSameLogs(InputText(4, "0.1", Planted)); }
 
-TEST(FastSearchLog, PureBaseLeavesWithoutNoise) { ExpectSameLogs(InputText(3, "0", PureBase)); }
+TEST(EvaluatorsLog, PureBaseLeavesWithoutNoise) { ExpectSameLogs(InputText(3, "0", PureBase)); }
 
-TEST(FastSearchLog, RootOnlyAndNoScenarioAtAll) {
+TEST(EvaluatorsLog, RootOnlyAndNoScenarioAtAll) {
   ExpectSameLogs(InputText(0, "0", Planted));
   ExpectSameLogs(InputText(-2, "0", Planted));
 }
 
-// A search run directly, on stores of 2^storeExponent keys and without leaf
-// noise.
+// A search run directly with one kind of evaluator, on stores of
+// 2^storeExponent keys and without leaf noise.
 struct DirectSearch {
   ScratchDir dir;
   RunLog log{(dir / "dorvu.log").string()};
   RunParameters params;
   Tree tree;
-  std::unique_ptr<SearchState> state = std::make_unique<SearchState>();
+  std::unique_ptr<test::CountingEvaluator> evaluator;
+  BestList best;
 
   DirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
-               const std::function<BaseValues(int)>& leaf)
+               const std::function<BaseValues(int)>& leaf, EvaluatorKind kind, int32_t threads = 1)
       : tree(MakeTree(leaf)) {
     params.mainMemoryCapacity = 1 << storeExponent;
     params.mainMemorySearchSteps = storeExponent;
     params.cardinality = cardinality;
     params.noiseLevel = noiseLevel;
     CreateLog(log);
-    PrepareSearch(*state, params);
+    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(kind, params, tree, threads));
   }
+  void Run() { best = RunSearch(params, *evaluator, log); }
   std::string Log() const { return test::LogLines(log.path); }
-  int32_t Evaluated() const { return state->memory.mainCount + state->memory.addCount; }
 };
 
-void ExpectSameSearch(const DirectSearch& plain, const DirectSearch& fast, int32_t threads) {
-  EXPECT_EQ(fast.Log(), plain.Log()) << threads << " threads";
-  EXPECT_EQ(fast.state->memory.mainCount, plain.state->memory.mainCount);
-  EXPECT_EQ(fast.state->memory.addCount, plain.state->memory.addCount);
-  EXPECT_EQ(fast.state->memory.MainMemory, plain.state->memory.MainMemory);
-  EXPECT_EQ(fast.state->memory.AddMemory, plain.state->memory.AddMemory);
-  ASSERT_EQ(fast.state->bestList.size(), plain.state->bestList.size());
-  for (std::size_t i = 0; i < plain.state->bestList.size(); ++i) {
-    EXPECT_EQ(fast.state->bestList[i].key, plain.state->bestList[i].key);
-    EXPECT_EQ(fast.state->bestList[i].penalty, plain.state->bestList[i].penalty);
-    EXPECT_EQ(fast.state->bestList[i].freeDistance, plain.state->bestList[i].freeDistance);
-    EXPECT_EQ(fast.state->bestList[i].level, plain.state->bestList[i].level);
-  }
-  EXPECT_EQ(fast.params.searchLevel, plain.params.searchLevel);
-  EXPECT_EQ(BuildKey(fast.state->Mark), BuildKey(plain.state->Mark));
-}
-
 // Runs the plain search, checks what its log must (and must not) hold, then
-// compares the fast search at every thread count with it. Returns the
-// number of keys the plain search stored.
-int32_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
-                            const std::function<BaseValues(int)>& leaf, const std::string& present,
-                            const std::string& absent) {
-  DirectSearch plain(storeExponent, cardinality, noiseLevel, leaf);
-  RunSearch(*plain.state, plain.params, plain.tree, plain.log);
+// compares the fast and the speculative search at every thread count with
+// it. Returns the number of scenarios the plain search evaluated.
+std::size_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
+                                   const std::function<BaseValues(int)>& leaf, const std::string& present,
+                                   const std::string& absent) {
+  DirectSearch plain(storeExponent, cardinality, noiseLevel, leaf, EvaluatorKind::Plain);
+  plain.Run();
   EXPECT_NE(plain.Log().find(present), std::string::npos);
   EXPECT_EQ(plain.Log().find(absent), std::string::npos);
   for (const int32_t threads : ThreadCounts) {
-    DirectSearch fast(storeExponent, cardinality, noiseLevel, leaf);
-    RunFastSearch(*fast.state, fast.params, fast.tree, fast.log, threads);
-    ExpectSameSearch(plain, fast, threads);
+    DirectSearch other(storeExponent, cardinality, noiseLevel, leaf,
+                       threads == 1 ? EvaluatorKind::Fast : EvaluatorKind::Speculative, threads);
+    other.Run();
+    EXPECT_EQ(other.Log(), plain.Log()) << threads << " threads";
+    EXPECT_EQ(other.evaluator->evaluated, plain.evaluator->evaluated) << threads << " threads";
+    EXPECT_EQ(other.best.size(), plain.best.size());
+    for (std::size_t i = 0; i < std::min(plain.best.size(), other.best.size()); ++i) {
+      EXPECT_EQ(other.best[i].key, plain.best[i].key);
+      EXPECT_EQ(other.best[i].penalty, plain.best[i].penalty);
+      EXPECT_EQ(other.best[i].level, plain.best[i].level);
+    }
   }
-  return plain.Evaluated();
+  return plain.evaluator->evaluated.size();
 }
 
-TEST(FastSearchDirect, MainStoreFull) {
+TEST(EvaluatorsDirect, MainStoreFull) {
   // 4 keys per store: the main store fills, the add store takes the rest.
   ExpectSameDirectSearch(2, 1, 0.0, Planted, "I want more main memory!", "I want more add memory!");
 }
 
-TEST(FastSearchDirect, BothStoresFullSetsAreEvaluatedAgain) {
+TEST(EvaluatorsDirect, BothStoresFullSetsAreEvaluatedAgain) {
   // 8 keys per store: keys go unremembered and repeated sets are evaluated
   // again, with their whole subtrees.
   ExpectSameDirectSearch(3, 3, 0.0, PureBase, "I want more main memory!\nI want more add memory!", "sorry");
 }
 
-TEST(FastSearchDirect, QuietScenariosAmongExtendedOnes) {
+TEST(EvaluatorsDirect, QuietScenariosAmongExtendedOnes) {
   // Penalties at most 100 x 0.2 end some branches at level 2; their siblings
   // go on to the full cardinality.
-  const int32_t evaluated = ExpectSameDirectSearch(15, 3, 0.2, Planted, "done 5 of 6", "memory");
-  DirectSearch withoutNoise(15, 3, 0.0, Planted);
-  RunSearch(*withoutNoise.state, withoutNoise.params, withoutNoise.tree, withoutNoise.log);
-  EXPECT_LT(evaluated, withoutNoise.Evaluated());
+  const std::size_t evaluated = ExpectSameDirectSearch(15, 3, 0.2, Planted, "done 5 of 6", "memory");
+  DirectSearch withoutNoise(15, 3, 0.0, Planted, EvaluatorKind::Fast);
+  withoutNoise.Run();
+  EXPECT_LT(evaluated, withoutNoise.evaluator->evaluated.size());
 }
 
-TEST(FastSearchDirect, AFailedLogWriteEndsTheSearchAndItsThreads) {
+TEST(EvaluatorsDirect, AFailedLogWriteEndsTheSearchAndItsThreads) {
   // The log file is gone: the first progress line fails, the error leaves
   // the search and the worker threads end with it.
-  DirectSearch search(15, 2, 0.0, Planted);
+  DirectSearch search(15, 2, 0.0, Planted, EvaluatorKind::Speculative, 3);
   std::filesystem::remove(search.log.path);
-  EXPECT_THROW(RunFastSearch(*search.state, search.params, search.tree, search.log, 3), IoError);
+  EXPECT_THROW(search.Run(), IoError);
 }
 
 TEST(ThreadSetting, ParsesAPositiveDecimalNumber) {

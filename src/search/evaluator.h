@@ -1,0 +1,62 @@
+// Evaluators: what the walk asks of a scenario, and the ways of answering.
+//
+// A scenario's outcome depends only on the leaves and its marks, so every
+// evaluator gives the same answers bit for bit; they differ in how long an
+// answer takes:
+// - plain: the reference passes and scoring, written for reading;
+// - fast: the flat-array kernel (fast_evaluation.h);
+// - speculative: worker threads that evaluate, each with an evaluator of its
+//   own, the scenarios the walk is about to reach.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "search/run_parameters.h"
+#include "search/scenario_memory.h"
+#include "search/scoring.h"
+#include "tree/tree.h"
+
+namespace dorvu {
+
+// Where a scenario stands in the walk: the candidate position taken at each
+// level above it. The walk visits scenarios in the order of these paths, a
+// path before every path it begins.
+struct WalkPath {
+  std::array<uint8_t, LevelCount> choice{};
+  int32_t length = 0;
+};
+
+bool Precedes(const WalkPath& a, const WalkPath& b);
+
+class Evaluator {
+ public:
+  virtual ~Evaluator() = default;
+
+  // The penalty and the candidate row of the scenario with these marks.
+  // `path` is where the walk reaches it: a hint for evaluators that work
+  // ahead of the walk.
+  virtual ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath& path) = 0;
+
+  // The walk has stored these marks in its memory, and will skip them from
+  // now on.
+  virtual void Remembered(const ScenarioKey& /*marks*/) {}
+
+  // The root vectors that pass 2 leaves at every vertex slot (close slots
+  // untouched), for the report.
+  virtual void Values(const ScenarioKey& marks, ValueTable& values) = 0;
+};
+
+enum class EvaluatorKind { Plain, Fast, Speculative };
+
+// The evaluator a run uses: speculative with more than one thread, fast
+// otherwise.
+EvaluatorKind ChooseEvaluator(int32_t threads);
+
+// An evaluator of the given kind for a tree whose links and leaf values are
+// in place; `threads` is the number of workers of a speculative one.
+std::unique_ptr<Evaluator> MakeEvaluator(EvaluatorKind kind, const RunParameters& params, const Tree& tree,
+                                         int32_t threads);
+
+}  // namespace dorvu

@@ -1,0 +1,88 @@
+// The plain and the fast evaluator, and the choice between the evaluators.
+#include <memory>
+#include <vector>
+
+#include "search/estimation.h"
+#include "search/evaluator.h"
+#include "search/fast_evaluation.h"
+#include "search/speculative_evaluator.h"
+
+namespace dorvu {
+
+namespace {
+
+class PlainEvaluator final : public Evaluator {
+ public:
+  PlainEvaluator(const RunParameters& params, const Tree& tree) : params_(params), tree_(tree) {}
+
+  ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath&) override {
+    const MarkTable Mark = MarksOfKey(marks);
+    EstimateScenario(params_, tree_, Mark, *pass_);
+    ScoreScenario(tree_, Mark, pass_->value, *score_);
+    return OutcomeOf(*score_, Mark, CandidateLimit(marks));
+  }
+
+  void Values(const ScenarioKey& marks, ValueTable& values) override {
+    EstimateScenario(params_, tree_, MarksOfKey(marks), *pass_);
+    for (int s = 0; s < SlotCount; ++s)
+      if (tree_.TreeSequence[s].kind != KindClose) values[s] = pass_->value[s];
+  }
+
+ private:
+  const RunParameters params_;
+  const Tree& tree_;
+  std::unique_ptr<PassState> pass_ = std::make_unique<PassState>();
+  std::unique_ptr<ScenarioScore> score_ = std::make_unique<ScenarioScore>();
+};
+
+class FastEvaluator final : public Evaluator {
+ public:
+  FastEvaluator(const RunParameters& params, const Tree& tree) { PrepareFastTree(params, tree, *fast_); }
+
+  ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath&) override {
+    const MarkTable Mark = MarksOfKey(marks);
+    FastEvaluateScenario(*fast_, Mark, *work_, *score_);
+    return OutcomeOf(*score_, Mark, CandidateLimit(marks));
+  }
+
+  void Values(const ScenarioKey& marks, ValueTable& values) override {
+    FastEstimateScenario(*fast_, MarksOfKey(marks), *work_);
+    CopyValuesBySlot(*fast_, *work_, values);
+  }
+
+ private:
+  std::unique_ptr<FastTree> fast_ = std::make_unique<FastTree>();
+  std::unique_ptr<FastWork> work_ = std::make_unique<FastWork>();
+  std::unique_ptr<ScenarioScore> score_ = std::make_unique<ScenarioScore>();
+};
+
+}  // namespace
+
+bool Precedes(const WalkPath& a, const WalkPath& b) {
+  const int32_t common = std::min(a.length, b.length);
+  for (int32_t i = 0; i < common; ++i)
+    if (a.choice[i] != b.choice[i]) return a.choice[i] < b.choice[i];
+  return a.length < b.length;
+}
+
+EvaluatorKind ChooseEvaluator(int32_t threads) {
+  return threads > 1 ? EvaluatorKind::Speculative : EvaluatorKind::Fast;
+}
+
+std::unique_ptr<Evaluator> MakeEvaluator(EvaluatorKind kind, const RunParameters& params, const Tree& tree,
+                                         int32_t threads) {
+  switch (kind) {
+    case EvaluatorKind::Plain:
+      return std::make_unique<PlainEvaluator>(params, tree);
+    case EvaluatorKind::Fast:
+      return std::make_unique<FastEvaluator>(params, tree);
+    case EvaluatorKind::Speculative:
+      break;
+  }
+  // One fast evaluator per worker, and one for the walk's own thread.
+  std::vector<std::unique_ptr<Evaluator>> evaluators;
+  for (int32_t t = 0; t <= threads; ++t) evaluators.push_back(std::make_unique<FastEvaluator>(params, tree));
+  return MakeSpeculativeEvaluator(params, std::move(evaluators));
+}
+
+}  // namespace dorvu

@@ -1,0 +1,34 @@
+// The run's parameters: values fixed in the program and the two read from
+// the input, set once before the search and constant from then on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace dorvu {
+
+inline constexpr int32_t LevelCount = 21;  // levels 0 to 20 of the depth-first walk
+inline constexpr int32_t MaxCardinality = LevelCount - 1;
+
+// How many candidates are tried below a scenario of each level.
+inline constexpr std::array<int32_t, LevelCount> LevelLimits = {6, 5, 4, 4, 4, 4, 4, 4, 4, 4, 3,
+                                                                2, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+inline constexpr int32_t MaxCandidates = 6;  // the largest limit
+
+struct RunParameters {
+  int32_t stallLimit = 10;  // a step search ends after more equal trial energies in a row
+  int32_t cardinality = 0;  // as read, at most MaxCardinality
+  int32_t mainMemoryCapacity = 32768;  // keys in each of the two scenario stores
+  int32_t noiseSwitch = 1;             // 1: seed the generator and perturb the leaves
+  int32_t bestListLength = 1;
+  int32_t reportCount = 1;             // best-list entries the report covers
+  int32_t mainMemorySearchSteps = 15;  // 2^15 = mainMemoryCapacity
+  double pass1Tolerance = 0.000001;
+  double pass2Tolerance = 0.000001;
+  double stepFactor = 0.5;
+  double noiseLevel = 0.0;      // the noise in force, after the adjustment
+  double noiseLevelRead = 0.0;  // the noise level as read
+  double noiseOffset = 0.04;    // taken off the level read
+};
+
+}  // namespace dorvu

@@ -1,0 +1,113 @@
+#include "search/walk.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "log/log_lines.h"
+#include "search/scenario_memory.h"
+
+namespace dorvu {
+
+namespace {
+
+struct EnumerationLevel {
+  int32_t choice = 0;  // 0: not evaluated yet; k: candidate k is marked; > limit: exhausted
+  int32_t limit = 0;   // candidates tried at this level
+};
+
+// The state of the walk.
+struct Walk {
+  Walk(const RunParameters& p, Evaluator& e, const RunLog& l) : params(p), evaluator(e), log(l) {}
+  const RunParameters& params;
+  Evaluator& evaluator;
+  const RunLog& log;
+  int32_t cardinality = 0;  // the deepest level reached
+  int32_t searchLevel = 0;
+  ScenarioKey marks = RootKey();  // the scenario at the current level
+  std::array<EnumerationLevel, LevelCount> EnumerationStack{};
+  // Row L, positions 1 to limit(L): the vertex slots to mark in turn below
+  // the scenario evaluated at level L.
+  std::array<std::array<uint8_t, MaxCandidates + 1>, LevelCount> CandidateTable{};
+  ScenarioMemory memory;
+  BestList bestList;
+};
+
+// Where the scenario now marked stands: the choice of every level below.
+WalkPath CurrentPath(const Walk& walk) {
+  WalkPath path;
+  for (int32_t l = 0; l < walk.searchLevel; ++l)
+    path.choice[path.length++] = static_cast<uint8_t>(walk.EnumerationStack[l].choice);
+  return path;
+}
+
+// Stores a new key, asking in the log for more memory for each full store.
+void Remember(Walk& walk) {
+  const RememberOutcome outcome = RememberKey(walk.memory, walk.marks);
+  if (outcome.mainFull) WriteLogLine(walk.log, log_lines::MainMemoryFull);
+  if (outcome.addFull) WriteLogLine(walk.log, log_lines::AddMemoryFull);
+  if (outcome.stored) walk.evaluator.Remembered(walk.marks);
+}
+
+// Evaluates the scenario now marked unless it was reached before; returns
+// true when it is to be extended.
+bool EvaluateMarkedScenario(Walk& walk) {
+  const int32_t level = walk.searchLevel;
+  if (LookUpKey(walk.memory, walk.marks)) return false;
+  Remember(walk);
+  const ScenarioOutcome outcome = walk.evaluator.Evaluate(walk.marks, CurrentPath(walk));
+  const bool quiet = ReachesNoiseFloor(walk.params.noiseLevel, outcome.penalty);
+  if (level == walk.cardinality || quiet) OfferToBestList(walk.bestList, walk.marks, outcome.penalty, level);
+  auto& row = walk.CandidateTable[level];
+  for (int32_t k = 0; k < outcome.candidateCount; ++k) row[k + 1] = outcome.candidates[k];
+  return level < walk.cardinality && !quiet;
+}
+
+// Takes away the mark added at the level below and moves on to its next
+// candidate.
+void StepBack(Walk& walk) {
+  const int32_t level = --walk.searchLevel;
+  if (level < 0) return;
+  EnumerationLevel& entry = walk.EnumerationStack[level];
+  walk.marks = WithoutSlot(walk.marks, walk.CandidateTable[level][entry.choice]);
+  ++entry.choice;
+}
+
+void WriteProgressLine(const Walk& walk, const EnumerationLevel& entry) {
+  WriteLogLine(walk.log, std::string(log_lines::ProgressPrefix) + std::to_string(entry.choice - 1) +
+                             std::string(log_lines::ProgressOf) + std::to_string(entry.limit));
+}
+
+}  // namespace
+
+BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log) {
+  auto walkState = std::make_unique<Walk>(params, evaluator, log);
+  Walk& walk = *walkState;
+  walk.cardinality = std::min(params.cardinality, MaxCardinality);
+  for (int level = 0; level < LevelCount; ++level) walk.EnumerationStack[level] = {0, LevelLimits[level]};
+  PrepareMemory(walk.memory, params);
+  walk.bestList.assign(static_cast<std::size_t>(params.bestListLength), scenarik{});
+
+  auto& stack = walk.EnumerationStack;
+  while (walk.searchLevel > 0 || (walk.searchLevel == 0 && stack[0].choice <= stack[0].limit)) {
+    const int32_t level = walk.searchLevel;
+    EnumerationLevel& entry = stack[level];
+    if (entry.choice == 0) {
+      if (EvaluateMarkedScenario(walk))
+        entry.choice = 1;
+      else
+        StepBack(walk);
+      continue;
+    }
+    if (entry.choice > entry.limit) {
+      StepBack(walk);
+      continue;
+    }
+    if (level == 0) WriteProgressLine(walk, entry);
+    walk.marks = WithSlot(walk.marks, walk.CandidateTable[level][entry.choice]);
+    stack[++walk.searchLevel].choice = 0;
+  }
+  return std::move(walk.bestList);
+}
+
+}  // namespace dorvu

@@ -1,0 +1,20 @@
+// The depth-first walk over scenarios. Starting from the root alone, each
+// evaluated scenario is extended by one mark at a time, trying the unmarked
+// vertices that differ most from their parents, until it holds the
+// cardinality's number of marks besides the root or its penalty falls to
+// 100 times the noise level. A set of marks reached again along another
+// order is skipped with everything below it, while the memory holds it.
+#pragma once
+
+#include "log/run_log.h"
+#include "search/evaluator.h"
+#include "search/run_parameters.h"
+#include "search/scoring.h"
+
+namespace dorvu {
+
+// Walks the scenarios to the end, writing the progress lines and the memory
+// messages to the log; returns the best list.
+BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log);
+
+}  // namespace dorvu
