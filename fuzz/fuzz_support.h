@@ -1,5 +1,6 @@
-// Helpers shared by the fuzz targets: a scratch directory on a memory file
-// system for the files a target writes, and checks of the log's text.
+// Helpers of the fuzz targets: a scratch directory on a memory file system
+// for the files a target writes; whole files and the log's shape come from
+// the tests' support/.
 #pragma once
 
 #include <cerrno>
@@ -11,6 +12,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/files.h"
+#include "support/log_shape.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -53,58 +57,17 @@ inline const std::filesystem::path& ScratchDirectory() {
   return dir;
 }
 
+// Writes a whole file, or stops.
 inline void WriteWholeFile(const std::filesystem::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) Fail("cannot write " + path.string());
+  if (!test::WriteFile(path, bytes)) Fail("cannot write " + path.string());
 }
 
-inline std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-// The lines of a log; every line must end with CR LF.
+// The lines of a log, which must end with CR LF.
 inline std::vector<std::string> LogLinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) Fail("log does not end with CR LF");
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
+  bool complete = true;
+  std::vector<std::string> lines = test::LogLinesOf(text, complete);
+  if (!complete) Fail("log does not end with CR LF");
   return lines;
-}
-
-// True for a real in the log's number form with "." as separator: "INF",
-// "-INF", "NAN", or at most 15 significant digits in plain or exponent form.
-inline bool IsLogReal(std::string_view text) {
-  if (text == "INF" || text == "-INF" || text == "NAN") return true;
-  std::size_t i = 0;
-  if (i < text.size() && text[i] == '-') ++i;
-  std::string digits;
-  const std::size_t intStart = i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') digits += text[i++];
-  if (i == intStart) return false;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    const std::size_t fracStart = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') digits += text[i++];
-    if (i == fracStart || text[i - 1] == '0') return false;  // no trailing separator or zero
-  }
-  if (i < text.size() && text[i] == 'E') {
-    ++i;
-    if (i < text.size() && text[i] == '-') ++i;
-    const std::size_t expStart = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-    if (i == expStart || text[expStart] == '0') return false;
-  }
-  // Leading zeros of a plain value below 1 are not significant.
-  digits.erase(0, digits.find_first_not_of('0'));
-  return i == text.size() && digits.size() <= 15;
 }
 
 }  // namespace dorvu::fuzz

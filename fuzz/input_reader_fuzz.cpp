@@ -154,6 +154,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } catch (const dorvu::IoError& error) {
     Fail("file error on a readable file: " + error.message);
   }
-  CheckLog(dorvu::fuzz::ReadWholeFile(log.path));
+  CheckLog(dorvu::test::ReadFile(log.path));
   return 0;
 }

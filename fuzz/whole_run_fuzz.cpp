@@ -15,7 +15,6 @@
 namespace {
 
 using dorvu::fuzz::Fail;
-using dorvu::fuzz::IsLogReal;
 
 constexpr std::string_view Headers[] = {
     "presupposed cardinality of scenario=0\nlevel of randomness=0\n",
@@ -29,44 +28,9 @@ constexpr std::string_view Headers[] = {
 };
 constexpr uint32_t Seed = 20240611;
 
-bool StartsWith(const std::string& text, std::string_view prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// "name: A:x C:x G:x T:x" with each x a log real.
-void CheckVertexLine(const std::string& line) {
-  const std::size_t colon = line.find(": A:");
-  if (!StartsWith(line, "vertex ") || colon == std::string::npos) Fail("bad vertex line: " + line);
-  std::string_view rest = std::string_view(line).substr(colon + 1);
-  for (const char* label : {" A:", " C:", " G:", " T:"}) {
-    if (rest.substr(0, 3) != label) Fail("bad vertex line: " + line);
-    rest.remove_prefix(3);
-    const std::size_t end = rest.find(' ');
-    if (!IsLogReal(rest.substr(0, end))) Fail("bad number in: " + line);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
-  }
-  if (!rest.empty()) Fail("bad vertex line: " + line);
-}
-
 void CheckLog(const std::string& text) {
-  const std::vector<std::string> lines = dorvu::fuzz::LogLinesOf(text);
-  std::size_t i = 0;
-  while (i < lines.size() && StartsWith(lines[i], "an error in")) ++i;
-  if (i + 1 >= lines.size() || !StartsWith(lines[i], "presupposed cardinality of scenario=") ||
-      !StartsWith(lines[i + 1], "noise level="))
-    Fail("echo lines missing");
-  if (!IsLogReal(lines[i + 1].substr(12))) Fail("bad echo: " + lines[i + 1]);
-  i += 2;
-  while (i < lines.size() && StartsWith(lines[i], "done ")) ++i;
-  if (i >= lines.size() || lines[i] != "the best scenario:") Fail("report heading missing");
-  ++i;
-  if (i == lines.size()) return;  // no scenario reached the best list
-  // The marked vertices, the penalty, the heading and the 127 vertices.
-  if (i + 3 + 127 != lines.size()) Fail("report has the wrong number of lines");
-  if (!StartsWith(lines[i + 1], "its penalty=") || !IsLogReal(lines[i + 1].substr(12)))
-    Fail("bad penalty line: " + lines[i + 1]);
-  if (lines[i + 2] != "distribution values:") Fail("distribution heading missing");
-  for (std::size_t k = i + 3; k < lines.size(); ++k) CheckVertexLine(lines[k]);
+  const dorvu::test::LogShape shape = dorvu::test::ReadLogShape(text);
+  if (!shape.problem.empty()) Fail(shape.problem);
 }
 
 }  // namespace
@@ -88,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } catch (const dorvu::IoError& error) {
     Fail("file error in a writable directory: " + error.message);
   }
-  CheckLog(dorvu::fuzz::ReadWholeFile(setup.logPath));
+  CheckLog(dorvu::test::ReadFile(setup.logPath));
   return 0;
 }

@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <functional>
+#include <algorithm>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 
 #include "run/driver.h"
 #include "log/io_error.h"
+#include "search/result_cache.h"
 #include "search/walk.h"
 #include "test_support.h"
 
@@ -94,15 +98,19 @@ struct DirectSearch {
   std::unique_ptr<test::CountingEvaluator> evaluator;
   BestList best;
 
+  std::unique_ptr<ResultCache> cache;
+
   DirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
-               const std::function<BaseValues(int)>& leaf, EvaluatorKind kind, int32_t threads = 1)
+               const std::function<BaseValues(int)>& leaf, EvaluatorKind kind, int32_t threads = 1,
+               std::size_t cacheBytes = 0)
       : tree(MakeTree(leaf)) {
+    if (cacheBytes > 0) cache = std::make_unique<ResultCache>(cacheBytes);
     params.mainMemoryCapacity = 1 << storeExponent;
     params.mainMemorySearchSteps = storeExponent;
     params.cardinality = cardinality;
     params.noiseLevel = noiseLevel;
     CreateLog(log);
-    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(kind, params, tree, threads));
+    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(kind, params, tree, threads, cache.get()));
   }
   void Run() { best = RunSearch(params, *evaluator, log); }
   std::string Log() const { return test::LogLines(log.path); }
@@ -110,7 +118,8 @@ struct DirectSearch {
 
 // Runs the plain search, checks what its log must (and must not) hold, then
 // compares the fast and the speculative search at every thread count with
-// it. Returns the number of scenarios the plain search evaluated.
+// it, without a cache, with one large enough for the run and with one that
+// fills up. Returns the number of scenarios the plain search evaluated.
 std::size_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
                                    const std::function<BaseValues(int)>& leaf, const std::string& present,
                                    const std::string& absent) {
@@ -118,12 +127,14 @@ std::size_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, d
   plain.Run();
   EXPECT_NE(plain.Log().find(present), std::string::npos);
   EXPECT_EQ(plain.Log().find(absent), std::string::npos);
-  for (const int32_t threads : ThreadCounts) {
+  for (const int32_t threads : ThreadCounts)
+    for (const std::size_t cacheBytes : {std::size_t{0}, DefaultCacheBytes, 64 * sizeof(ResultCache::Entry)}) {
+    const std::string what = std::to_string(threads) + " threads, cache of " + std::to_string(cacheBytes) + " bytes";
     DirectSearch other(storeExponent, cardinality, noiseLevel, leaf,
-                       threads == 1 ? EvaluatorKind::Fast : EvaluatorKind::Speculative, threads);
+                       threads == 1 ? EvaluatorKind::Fast : EvaluatorKind::Speculative, threads, cacheBytes);
     other.Run();
-    EXPECT_EQ(other.Log(), plain.Log()) << threads << " threads";
-    EXPECT_EQ(other.evaluator->evaluated, plain.evaluator->evaluated) << threads << " threads";
+    EXPECT_EQ(other.Log(), plain.Log()) << what;
+    EXPECT_EQ(other.evaluator->evaluated, plain.evaluator->evaluated) << what;
     EXPECT_EQ(other.best.size(), plain.best.size());
     for (std::size_t i = 0; i < std::min(plain.best.size(), other.best.size()); ++i) {
       EXPECT_EQ(other.best[i].key, plain.best[i].key);
@@ -152,6 +163,62 @@ TEST(EvaluatorsDirect, QuietScenariosAmongExtendedOnes) {
   DirectSearch withoutNoise(15, 3, 0.0, Planted, EvaluatorKind::Fast);
   withoutNoise.Run();
   EXPECT_LT(evaluated, withoutNoise.evaluator->evaluated.size());
+}
+
+TEST(ResultCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
+  // Stores of 8 keys: the walk reaches the same sets again and again.
+  DirectSearch plain(3, 3, 0.0, PureBase, EvaluatorKind::Plain);
+  plain.Run();
+  ScratchDir dir;
+  const RunLog log{(dir / "dorvu.log").string()};
+  CreateLog(log);
+  ResultCache cache(DefaultCacheBytes);
+  auto inner = std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::Fast, plain.params, plain.tree, 1));
+  test::CountingEvaluator& evaluated = *inner;
+  const auto caching = MakeCachingEvaluator(std::move(inner), cache);
+  const BestList best = RunSearch(plain.params, *caching, log);
+  EXPECT_EQ(test::LogLines(log.path), plain.Log());
+  EXPECT_EQ(best[0].key, plain.best[0].key);
+  const std::set<ScenarioKey> distinct(plain.evaluator->evaluated.begin(), plain.evaluator->evaluated.end());
+  EXPECT_LT(distinct.size(), plain.evaluator->evaluated.size() / 2);
+  EXPECT_EQ(evaluated.evaluated.size(), distinct.size());
+  EXPECT_EQ(cache.Size(), static_cast<int64_t>(distinct.size()));
+}
+
+TEST(ResultCache, StaysWithinItsBoundAndKeepsWhatItHolds) {
+  std::mt19937 gen(77);
+  for (const std::size_t limit : {std::size_t{0}, 40 * sizeof(ResultCache::Entry), std::size_t{1} << 20}) {
+    ResultCache cache(limit);
+    std::vector<std::pair<ScenarioKey, ScenarioOutcome>> held;
+    for (int n = 0; n < 40000; ++n) {
+      ScenarioKey key = test::KeyOf({});
+      for (int m = 0; m < 4; ++m) {
+        const int slot = 1 + static_cast<int>(gen() % (SlotCount - 1));
+        if (std::find(key.slot.begin() + 1, key.slot.begin() + key.count, slot) == key.slot.begin() + key.count)
+          key = WithSlot(key, slot);
+      }
+      ScenarioOutcome outcome;
+      outcome.penalty = n * 0.5;
+      outcome.candidateCount = n % 7;
+      outcome.candidates[0] = static_cast<uint8_t>(n % 190);
+      const int64_t before = cache.Size();
+      if (cache.Contains(key)) continue;
+      cache.Insert(key, outcome);
+      if (cache.Size() > before) held.emplace_back(key, outcome);
+    }
+    EXPECT_LE(cache.Bytes(), limit) << limit;
+    EXPECT_EQ(cache.Size(), static_cast<int64_t>(held.size()));
+    if (limit < (std::size_t{1} << 20)) {
+      EXPECT_LT(held.size(), 40u) << "a full cache takes no more";
+    }
+    for (const auto& [key, outcome] : held) {
+      ScenarioOutcome found;
+      ASSERT_TRUE(cache.Find(key, found));
+      EXPECT_EQ(found.penalty, outcome.penalty);
+      EXPECT_EQ(found.candidateCount, outcome.candidateCount);
+      EXPECT_EQ(found.candidates, outcome.candidates);
+    }
+  }
 }
 
 TEST(EvaluatorsDirect, AFailedLogWriteEndsTheSearchAndItsThreads) {

@@ -38,90 +38,12 @@ bool StartsWith(const std::string& text, const std::string& prefix) { return tex
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// True for a real in the log's number form with "." as separator.
-bool IsLogReal(const std::string& text) {
-  if (text == "INF" || text == "-INF" || text == "NAN") return true;
-  std::size_t i = 0;
-  if (i < text.size() && text[i] == '-') ++i;
-  std::string digits;
-  const std::size_t intStart = i;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) digits += text[i++];
-  if (i == intStart) return false;
-  if (i < text.size() && text[i] == '.') {
-    const std::size_t fracStart = ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) digits += text[i++];
-    if (i == fracStart || text[i - 1] == '0') return false;
-  }
-  if (i < text.size() && text[i] == 'E') {
-    if (++i < text.size() && text[i] == '-') ++i;
-    const std::size_t expStart = i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-    if (i == expStart || text[expStart] == '0') return false;
-  }
-  digits.erase(0, digits.find_first_not_of('0'));
-  return i == text.size() && digits.size() <= 15;
-}
-
-std::vector<std::string> SplitLines(const std::string& log) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < log.size()) {
-    const std::size_t end = log.find("\r\n", start);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "the log does not end with CR LF";
-      break;
-    }
-    lines.push_back(log.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
-// One vertex line of the report: its name and its four printed values.
-struct VertexValues {
-  std::string name;
-  std::vector<std::string> values;
-};
-
-VertexValues ParseVertexLine(const std::string& line) {
-  VertexValues parsed;
-  const std::size_t colon = line.find(": A:");
-  if (!StartsWith(line, "vertex ") || colon == std::string::npos) {
-    ADD_FAILURE() << "not a vertex line: " << line;
-    return parsed;
-  }
-  parsed.name = line.substr(7, colon - 7);
-  std::size_t p = colon + 1;
-  for (const char* label : {" A:", " C:", " G:", " T:"}) {
-    if (line.compare(p, 3, label) != 0) {
-      ADD_FAILURE() << "bad vertex line: " << line;
-      return parsed;
-    }
-    p += 3;
-    const std::size_t end = std::min(line.find(' ', p), line.size());
-    parsed.values.push_back(line.substr(p, end - p));
-    p = end;
-  }
-  EXPECT_EQ(p, line.size()) << line;
-  return parsed;
-}
-
-// What a whole run left in its log.
-struct RunOutcome {
-  std::vector<std::string> lines;
-  std::vector<std::string> messages;  // input error lines before the echo
-  std::string noiseEcho;              // the text after "noise level="
-  bool hasScenario = false;           // the report holds a scenario
-  std::string penalty;
-  std::vector<VertexValues> vertices;
-};
-
 // Runs the whole program in a scratch directory on the given input, with a
 // fixed seed, and checks the shape of the log: input messages, the two echo
 // lines, progress lines, the report heading and, if a scenario reached the best
 // list, its marks, its penalty and 127 vertex lines whose every number is in
 // the log's number form.
-RunOutcome RunOn(const std::string& input) {
+test::LogShape RunOn(const std::string& input) {
   ScratchDir dir;
   WriteFile(dir / "input.txt", input);
   RunSetup setup;
@@ -130,39 +52,9 @@ RunOutcome RunOn(const std::string& input) {
   setup.seed = 99;
   RunDorvu(setup);
 
-  RunOutcome outcome;
-  outcome.lines = SplitLines(ReadFile(dir / "dorvu.log"));
-  const auto& lines = outcome.lines;
-  std::size_t i = 0;
-  while (i < lines.size() && StartsWith(lines[i], "an error in")) outcome.messages.push_back(lines[i++]);
-  if (i + 1 >= lines.size() || !StartsWith(lines[i], "presupposed cardinality of scenario=") ||
-      !StartsWith(lines[i + 1], "noise level=")) {
-    ADD_FAILURE() << "echo lines missing";
-    return outcome;
-  }
-  outcome.noiseEcho = lines[i + 1].substr(12);
-  EXPECT_TRUE(IsLogReal(outcome.noiseEcho)) << lines[i + 1];
-  i += 2;
-  while (i < lines.size() && (StartsWith(lines[i], "done ") || StartsWith(lines[i], "cardinality of"))) ++i;
-  if (i >= lines.size() || lines[i] != "the best scenario:") {
-    ADD_FAILURE() << "report heading missing";
-    return outcome;
-  }
-  ++i;
-  if (i == lines.size()) return outcome;
-  outcome.hasScenario = true;
-  EXPECT_EQ(lines.size(), i + 3 + 127) << "marks, penalty, heading and 127 vertices";
-  if (lines.size() != i + 3 + 127) return outcome;
-  EXPECT_TRUE(StartsWith(lines[i + 1], "its penalty=")) << lines[i + 1];
-  outcome.penalty = lines[i + 1].substr(12);
-  EXPECT_TRUE(IsLogReal(outcome.penalty)) << lines[i + 1];
-  EXPECT_EQ(lines[i + 2], "distribution values:");
-  for (std::size_t k = i + 3; k < lines.size(); ++k) {
-    outcome.vertices.push_back(ParseVertexLine(lines[k]));
-    for (const std::string& value : outcome.vertices.back().values)
-      EXPECT_TRUE(IsLogReal(value)) << "garbage number in: " << lines[k];
-  }
-  return outcome;
+  test::LogShape shape = test::ReadLogShape(ReadFile(dir / "dorvu.log"));
+  EXPECT_EQ(shape.problem, "");
+  return shape;
 }
 
 // An input of the two parameter lines and one line per leaf.
@@ -278,7 +170,7 @@ TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
       std::numeric_limits<long double>::max(), std::numeric_limits<long double>::denorm_min(),
       std::numeric_limits<long double>::infinity(), -std::numeric_limits<long double>::quiet_NaN(),
       static_cast<long double>(1e308) * 1e308, 0.0L, -0.0L};
-  for (long double value : specials) EXPECT_TRUE(IsLogReal(FormatReal(value))) << FormatReal(value);
+  for (long double value : specials) EXPECT_TRUE(test::IsLogReal(FormatReal(value))) << FormatReal(value);
   if (!ExtendedArithmeticIsFaithful())
     GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
   EXPECT_EQ(FormatReal(Inf), "INF");
@@ -343,11 +235,11 @@ TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
       EstimateScenario(params, tree, marks, pass);
       ScenarioScore score;
       ScoreScenario(tree, marks, pass.value, score);
-      EXPECT_TRUE(IsLogReal(FormatReal(score.scenarioPenalty))) << "rule " << rule;
+      EXPECT_TRUE(test::IsLogReal(FormatReal(score.scenarioPenalty))) << "rule " << rule;
       for (int s = 0; s < SlotCount; ++s)
         for (int b = 0; b < BaseCount; ++b) {
           const long double square = static_cast<long double>(pass.value[s].b[b]) * pass.value[s].b[b];
-          EXPECT_TRUE(IsLogReal(FormatReal(square))) << "rule " << rule << " slot " << s;
+          EXPECT_TRUE(test::IsLogReal(FormatReal(square))) << "rule " << rule << " slot " << s;
         }
     }
   }
@@ -359,7 +251,7 @@ TEST(HostileRuns, NoiseLevelsBeyondTheRange) {
   const auto leaves = [](int k) { return LeafLine(0.1 * (k % 4), 0.2, 0.3, 0.4 - 0.1 * (k % 4)); };
 
   // 1e999 fails to convert: the message, and the mantissa digit 1 as the level.
-  RunOutcome outcome = RunOn(InputOf("1", "1e999", leaves));
+  test::LogShape outcome = RunOn(InputOf("1", "1e999", leaves));
   EXPECT_EQ(outcome.messages, std::vector<std::string>{"an error in level of randomness, sorry"});
   EXPECT_EQ(outcome.noiseEcho, "1");
   EXPECT_TRUE(outcome.hasScenario);
@@ -407,9 +299,9 @@ TEST(HostileRuns, EveryKindOfLeafWithTheNoiseOffAndOn) {
   for (const LeafKind& kind : kinds) {
     for (const char* noise : {"0", "-1", "0.1", "1e300"}) {
       SCOPED_TRACE(std::string(kind.name) + ", noise " + noise);
-      const RunOutcome outcome = RunOn(InputOf("1", noise, kind.line));
+      const test::LogShape outcome = RunOn(InputOf("1", noise, kind.line));
       if (std::string(noise) != "0.1" || !kind.ordinarySize || !outcome.hasScenario) continue;
-      for (const VertexValues& vertex : outcome.vertices) {
+      for (const test::VertexValues& vertex : outcome.vertices) {
         if (!StartsWith(vertex.name, "6.")) continue;
         long double sum = 0.0L;
         for (const std::string& value : vertex.values) {

@@ -147,5 +147,54 @@ TEST(RunLog, FailuresNameTheFileAndTheReason) {
   }
 }
 
+TEST(RunLog, BatchedLinesAreTheBytesOfSingleLinesWrittenWhole) {
+  ScratchDir dir;
+  const RunLog single{(dir / "single.log").string()};
+  const RunLog batched{(dir / "batched.log").string()};
+  CreateLog(single);
+  CreateLog(batched);
+  LineBatch batch;
+  const std::string lines[] = {"I want more main memory!", "I want more add memory!", ""};
+  std::size_t written = 0;
+  for (int n = 0; n < 9000; ++n) {
+    WriteLogLine(single, lines[n % 3]);
+    BatchLogLine(batched, batch, lines[n % 3]);
+    // Nothing reaches the file until the batch is full, and then whole lines.
+    const std::size_t now = std::filesystem::file_size(batched.path);
+    if (now != written) {
+      EXPECT_GE(now - written, LineBatch::Limit);
+      EXPECT_EQ(ReadFile(batched.path), ReadFile(single.path).substr(0, now));
+      written = now;
+    }
+  }
+  EXPECT_GT(written, 0u);
+  FlushLogLines(batched, batch);
+  FlushLogLines(batched, batch);  // an empty batch writes nothing
+  EXPECT_EQ(ReadFile(batched.path), ReadFile(single.path));
+}
+
+TEST(RunLog, AFailedBatchIsFatalWithTheSameMessage) {
+  ScratchDir dir;
+  const RunLog log{(dir / "dorvu.log").string()};
+  CreateLog(log);
+  LineBatch batch;
+  BatchLogLine(log, batch, "I want more add memory!");
+  std::filesystem::remove(log.path);
+  try {
+    FlushLogLines(log, batch);
+    FAIL() << "a batch was written to a removed log";
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.message, "cannot open " + log.path + ": No such file or directory");
+  }
+  const RunLog full{"/dev/full"};
+  LineBatch fullBatch;
+  try {
+    for (int n = 0; n < 3000; ++n) BatchLogLine(full, fullBatch, "I want more main memory!");
+    FAIL() << "a full batch was written to a full device";
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.message, "cannot write /dev/full: No space left on device");
+  }
+}
+
 }  // namespace
 }  // namespace dorvu

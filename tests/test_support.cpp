@@ -7,31 +7,6 @@
 
 namespace dorvu::test {
 
-ScratchDir::ScratchDir() {
-  std::random_device device;
-  path_ = std::filesystem::temp_directory_path() / ("dorvu-test-" + std::to_string(device()));
-  std::filesystem::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
 ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment) {
   const std::filesystem::path errors = dir / ".stderr";
   const std::string command = "cd '" + dir.string() + "' && env " + environment + " '" +

@@ -1,5 +1,6 @@
-// Helpers shared by the tests: scratch directories, whole files, and runs of
-// the real executable.
+// Helpers shared by the core's tests: runs of the real executable, trees,
+// marks and keys (scratch directories, whole files and the log's shape come
+// from support/).
 #pragma once
 
 #include <filesystem>
@@ -10,26 +11,11 @@
 
 #include "search/evaluator.h"
 #include "search/scenario_memory.h"
+#include "support/files.h"
+#include "support/log_shape.h"
 #include "tree/tree.h"
 
 namespace dorvu::test {
-
-// A fresh directory under the system's temporary folder, removed at the end.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
 struct ProcessResult {
   int status = -1;     // exit status

@@ -89,6 +89,9 @@ TEST(TreeLinks, ChildrenParentsAndMatchingOpenSlots) {
   }
 }
 
+// Number of slots taken by the subtree of a vertex at the given depth.
+constexpr int SubtreeSlots(int depth) { return 3 * (1 << (TreeDepth - depth)) - 2; }
+
 TEST(TreeLinks, SlotNumbersFollowTheBlockSizes) {
   const Tree tree = DerivedTree();
   // Depth of each open slot from the parent chain; the close slot of a vertex

@@ -9,8 +9,6 @@
 
 namespace dorvu {
 
-inline constexpr int InputLineCount = 2 + LeafCount;
-
 // The two parameters as read; after a failed conversion, the value the
 // conversion left.
 struct InputParameters {

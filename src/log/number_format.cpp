@@ -101,8 +101,6 @@ std::string FormatReal(long double value) {
 
 void SetDecimalSeparator(char separator) { decimalSeparator = separator; }
 
-char DecimalSeparator() { return decimalSeparator; }
-
 char DecimalSeparatorFromEnvironment() {
   char separator = '.';
   if (std::setlocale(LC_NUMERIC, "") != nullptr) {

@@ -18,7 +18,6 @@ inline std::string FormatReal(double value) { return FormatReal(static_cast<long
 
 // The decimal separator used by FormatReal; "." until set.
 void SetDecimalSeparator(char separator);
-char DecimalSeparator();
 
 // Reads the decimal symbol of the user's locale settings (LC_ALL, LC_NUMERIC,
 // LANG); "." where the locale gives no single-character symbol. Leaves the

@@ -15,17 +15,17 @@ IoError IoErrorFromErrno(const char* action, const std::string& path) {
 
 namespace {
 
+constexpr std::string_view LineEnd = "\r\n";
+
 void CloseOrThrow(int fd, const RunLog& log) {
   if (::close(fd) != 0) throw IoErrorFromErrno("close", log.path);
 }
 
 // Appends to an existing log only: a log removed during the run must make the
 // next write fail rather than silently start a new file.
-void Append(const RunLog& log, std::string_view text, bool endLine) {
+void AppendBytes(const RunLog& log, std::string_view bytes) {
   const int fd = ::open(log.path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) throw IoErrorFromErrno("open", log.path);
-  std::string bytes(text);
-  if (endLine) bytes += "\r\n";
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -49,8 +49,23 @@ void CreateLog(const RunLog& log) {
   CloseOrThrow(fd, log);
 }
 
-void WriteLogLine(const RunLog& log, std::string_view text) { Append(log, text, true); }
+void WriteLogLine(const RunLog& log, std::string_view text) {
+  std::string line(text);
+  line += LineEnd;
+  AppendBytes(log, line);
+}
 
-void WriteLogText(const RunLog& log, std::string_view text) { Append(log, text, false); }
+void WriteLogText(const RunLog& log, std::string_view text) { AppendBytes(log, text); }
+
+void BatchLogLine(const RunLog& log, LineBatch& batch, std::string_view text) {
+  batch.bytes.append(text).append(LineEnd);
+  if (batch.bytes.size() >= LineBatch::Limit) FlushLogLines(log, batch);
+}
+
+void FlushLogLines(const RunLog& log, LineBatch& batch) {
+  if (batch.bytes.empty()) return;
+  AppendBytes(log, batch.bytes);
+  batch.bytes.clear();
+}
 
 }  // namespace dorvu

@@ -13,6 +13,8 @@
 #include "log/number_format.h"
 #include "log/run_log.h"
 #include "report/report.h"
+#include "run/progress_display.h"
+#include "search/result_cache.h"
 #include "search/run_parameters.h"
 #include "search/walk.h"
 #include "tree/tree.h"
@@ -82,7 +84,7 @@ int32_t SearchThreads(int32_t requested) {
   return std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, MaxThreads);
 }
 
-void RunDorvu(const RunSetup& setup) {
+RunSummary RunDorvu(const RunSetup& setup) {
   const RunLog log{setup.logPath};
   CreateLog(log);
   auto tree = std::make_unique<Tree>();
@@ -95,10 +97,17 @@ void RunDorvu(const RunSetup& setup) {
   DeriveLinks(*tree);
 
   const int32_t threads = SearchThreads(setup.threads);
+  const auto cache = setup.cacheBytes > 0 ? std::make_unique<ResultCache>(setup.cacheBytes) : nullptr;
   const auto evaluator =
-      MakeEvaluator(setup.evaluator.value_or(ChooseEvaluator(threads)), params, *tree, threads);
-  const BestList bestList = RunSearch(params, *evaluator, log);
+      MakeEvaluator(setup.evaluator.value_or(ChooseEvaluator(threads)), params, *tree, threads, cache.get());
+  WalkCounters counters;
+  BestList bestList;
+  {
+    const ProgressDisplay display(counters, cache.get(), log.path);
+    bestList = RunSearch(params, *evaluator, log, &counters);
+  }
   WriteReport(bestList, params, *tree, *evaluator, log);
+  return RunSummary{counters.visited.load(), cache ? cache->Size() : 0};
 }
 
 }  // namespace dorvu

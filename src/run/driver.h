@@ -9,16 +9,26 @@
 
 namespace dorvu {
 
+// The outcome cache takes at most this much memory by default.
+inline constexpr std::size_t DefaultCacheBytes = std::size_t{1} << 30;
+
 struct RunSetup {
   std::string inputPath = "input.txt";
   std::string logPath = "dorvu.log";
   std::optional<uint32_t> seed;  // none: seeded from the clock
   int32_t threads = 0;           // threads that search; 0: all hardware threads the process may use
   std::optional<EvaluatorKind> evaluator;  // none: chosen from the threads (tests name one)
+  std::size_t cacheBytes = DefaultCacheBytes;  // the bound of the outcome cache; 0: no cache
+};
+
+// What a run's search did, for benchmarks.
+struct RunSummary {
+  int64_t visited = 0;    // scenarios the walk reached
+  int64_t evaluated = 0;  // distinct sets held by the outcome cache
 };
 
 // Runs to the end; a failed file operation throws IoError.
-void RunDorvu(const RunSetup& setup);
+RunSummary RunDorvu(const RunSetup& setup);
 
 // Reads a seed from the text of DORVU_SEED: an unsigned 32-bit decimal number.
 std::optional<uint32_t> ParseSeed(const std::string& text);

@@ -54,9 +54,13 @@ enum class EvaluatorKind { Plain, Fast, Speculative };
 // otherwise.
 EvaluatorKind ChooseEvaluator(int32_t threads);
 
+class ResultCache;
+
 // An evaluator of the given kind for a tree whose links and leaf values are
-// in place; `threads` is the number of workers of a speculative one.
+// in place; `threads` is the number of workers of a speculative one. With a
+// cache, it answers repeated sets of marks from it, and a speculative one's
+// workers pass over the sets it holds.
 std::unique_ptr<Evaluator> MakeEvaluator(EvaluatorKind kind, const RunParameters& params, const Tree& tree,
-                                         int32_t threads);
+                                         int32_t threads, ResultCache* cache = nullptr);
 
 }  // namespace dorvu

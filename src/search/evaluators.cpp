@@ -5,6 +5,7 @@
 #include "search/estimation.h"
 #include "search/evaluator.h"
 #include "search/fast_evaluation.h"
+#include "search/result_cache.h"
 #include "search/speculative_evaluator.h"
 
 namespace dorvu {
@@ -70,19 +71,19 @@ EvaluatorKind ChooseEvaluator(int32_t threads) {
 }
 
 std::unique_ptr<Evaluator> MakeEvaluator(EvaluatorKind kind, const RunParameters& params, const Tree& tree,
-                                         int32_t threads) {
-  switch (kind) {
-    case EvaluatorKind::Plain:
-      return std::make_unique<PlainEvaluator>(params, tree);
-    case EvaluatorKind::Fast:
-      return std::make_unique<FastEvaluator>(params, tree);
-    case EvaluatorKind::Speculative:
-      break;
+                                         int32_t threads, ResultCache* cache) {
+  std::unique_ptr<Evaluator> evaluator;
+  if (kind == EvaluatorKind::Plain) {
+    evaluator = std::make_unique<PlainEvaluator>(params, tree);
+  } else if (kind == EvaluatorKind::Fast) {
+    evaluator = std::make_unique<FastEvaluator>(params, tree);
+  } else {
+    // One fast evaluator per worker, and one for the walk's own thread.
+    std::vector<std::unique_ptr<Evaluator>> evaluators;
+    for (int32_t t = 0; t <= threads; ++t) evaluators.push_back(std::make_unique<FastEvaluator>(params, tree));
+    evaluator = MakeSpeculativeEvaluator(params, std::move(evaluators), cache);
   }
-  // One fast evaluator per worker, and one for the walk's own thread.
-  std::vector<std::unique_ptr<Evaluator>> evaluators;
-  for (int32_t t = 0; t <= threads; ++t) evaluators.push_back(std::make_unique<FastEvaluator>(params, tree));
-  return MakeSpeculativeEvaluator(params, std::move(evaluators));
+  return cache ? MakeCachingEvaluator(std::move(evaluator), *cache) : std::move(evaluator);
 }
 
 }  // namespace dorvu

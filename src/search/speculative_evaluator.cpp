@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "search/result_cache.h"
+
 namespace dorvu {
 
 namespace {
@@ -37,7 +39,8 @@ WalkPath Deeper(WalkPath path, int32_t position) {
 
 class SpeculativeEvaluator final : public Evaluator {
  public:
-  SpeculativeEvaluator(const RunParameters& params, std::vector<std::unique_ptr<Evaluator>> evaluators);
+  SpeculativeEvaluator(const RunParameters& params, std::vector<std::unique_ptr<Evaluator>> evaluators,
+                       const ResultCache* cache);
   SpeculativeEvaluator(const SpeculativeEvaluator&) = delete;
   SpeculativeEvaluator& operator=(const SpeculativeEvaluator&) = delete;
   ~SpeculativeEvaluator() override;
@@ -61,6 +64,7 @@ class SpeculativeEvaluator final : public Evaluator {
   int32_t cardinality_;
   double noiseLevel_;
   std::vector<std::unique_ptr<Evaluator>> evaluators_;  // the walk's own, then one per worker
+  const ResultCache* cache_;                             // outcomes the walk has at hand; may be null
   int32_t speculationLimit_ = 0;  // records that workers may fill; the rest is the walk's
   std::vector<Record> records_;
   std::unordered_set<ScenarioKey, ScenarioKeyHash> stored_;  // sets in the walk's memory
@@ -75,8 +79,12 @@ class SpeculativeEvaluator final : public Evaluator {
 };
 
 SpeculativeEvaluator::SpeculativeEvaluator(const RunParameters& params,
-                                           std::vector<std::unique_ptr<Evaluator>> evaluators)
-    : cardinality_(params.cardinality), noiseLevel_(params.noiseLevel), evaluators_(std::move(evaluators)) {
+                                           std::vector<std::unique_ptr<Evaluator>> evaluators,
+                                           const ResultCache* cache)
+    : cardinality_(params.cardinality),
+      noiseLevel_(params.noiseLevel),
+      evaluators_(std::move(evaluators)),
+      cache_(cache) {
   const auto threads = static_cast<int32_t>(evaluators_.size()) - 1;
   // Enough guesses to keep every worker busy a few scenarios ahead (the
   // records are searched one by one, so not too many), plus room for the
@@ -162,12 +170,13 @@ int32_t SpeculativeEvaluator::QueueRecord(const ScenarioKey& marks, const WalkPa
 }
 
 // Queues the evaluation of a scenario the walk may reach, unless the walk
-// will skip it (its set is stored) or it is known already (then only its
+// will skip it (its set is stored) or take it from the cache, or it is known
+// already (then only its
 // place in the walk's order may move forward). When the records allotted to
 // guesses are taken, the guess that comes last in the walk's order yields to
 // an earlier one.
 void SpeculativeEvaluator::Offer(const ScenarioKey& marks, const WalkPath& path, bool guess) {
-  if (stored_.contains(marks)) return;
+  if (stored_.contains(marks) || (cache_ != nullptr && cache_->Contains(marks))) return;
   if (const int32_t r = FindRecord(marks); r >= 0) {
     if (Precedes(path, records_[r].path)) records_[r].path = path;
     return;
@@ -262,8 +271,9 @@ ScenarioOutcome SpeculativeEvaluator::Evaluate(const ScenarioKey& marks, const W
 }  // namespace
 
 std::unique_ptr<Evaluator> MakeSpeculativeEvaluator(const RunParameters& params,
-                                                    std::vector<std::unique_ptr<Evaluator>> evaluators) {
-  return std::make_unique<SpeculativeEvaluator>(params, std::move(evaluators));
+                                                    std::vector<std::unique_ptr<Evaluator>> evaluators,
+                                                    const ResultCache* cache) {
+  return std::make_unique<SpeculativeEvaluator>(params, std::move(evaluators), cache);
 }
 
 }  // namespace dorvu

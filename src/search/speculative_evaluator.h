@@ -13,10 +13,14 @@
 
 namespace dorvu {
 
+class ResultCache;
+
 // `evaluators` holds one evaluator for the walk's own thread (the first) and
 // one for each worker thread. Where the system gives no threads, everything
-// is evaluated on the walk's thread.
+// is evaluated on the walk's thread. Workers pass over the sets that `cache`
+// (if any) holds: the walk will take those from it.
 std::unique_ptr<Evaluator> MakeSpeculativeEvaluator(const RunParameters& params,
-                                                    std::vector<std::unique_ptr<Evaluator>> evaluators);
+                                                    std::vector<std::unique_ptr<Evaluator>> evaluators,
+                                                    const ResultCache* cache);
 
 }  // namespace dorvu

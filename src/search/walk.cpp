@@ -31,6 +31,9 @@ struct Walk {
   std::array<std::array<uint8_t, MaxCandidates + 1>, LevelCount> CandidateTable{};
   ScenarioMemory memory;
   BestList bestList;
+  LineBatch memoryLines;  // memory messages not yet written
+  WalkCounters* counters = nullptr;
+  int64_t visited = 0;
 };
 
 // Where the scenario now marked stands: the choice of every level below.
@@ -44,8 +47,8 @@ WalkPath CurrentPath(const Walk& walk) {
 // Stores a new key, asking in the log for more memory for each full store.
 void Remember(Walk& walk) {
   const RememberOutcome outcome = RememberKey(walk.memory, walk.marks);
-  if (outcome.mainFull) WriteLogLine(walk.log, log_lines::MainMemoryFull);
-  if (outcome.addFull) WriteLogLine(walk.log, log_lines::AddMemoryFull);
+  if (outcome.mainFull) BatchLogLine(walk.log, walk.memoryLines, log_lines::MainMemoryFull);
+  if (outcome.addFull) BatchLogLine(walk.log, walk.memoryLines, log_lines::AddMemoryFull);
   if (outcome.stored) walk.evaluator.Remembered(walk.marks);
 }
 
@@ -53,6 +56,7 @@ void Remember(Walk& walk) {
 // true when it is to be extended.
 bool EvaluateMarkedScenario(Walk& walk) {
   const int32_t level = walk.searchLevel;
+  if (walk.counters) walk.counters->visited.store(++walk.visited, std::memory_order_relaxed);
   if (LookUpKey(walk.memory, walk.marks)) return false;
   Remember(walk);
   const ScenarioOutcome outcome = walk.evaluator.Evaluate(walk.marks, CurrentPath(walk));
@@ -73,16 +77,20 @@ void StepBack(Walk& walk) {
   ++entry.choice;
 }
 
-void WriteProgressLine(const Walk& walk, const EnumerationLevel& entry) {
+void WriteProgressLine(Walk& walk, const EnumerationLevel& entry) {
+  FlushLogLines(walk.log, walk.memoryLines);
+  if (walk.counters) walk.counters->branch.store(entry.choice, std::memory_order_relaxed);
   WriteLogLine(walk.log, std::string(log_lines::ProgressPrefix) + std::to_string(entry.choice - 1) +
                              std::string(log_lines::ProgressOf) + std::to_string(entry.limit));
 }
 
 }  // namespace
 
-BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log) {
+BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log,
+                   WalkCounters* counters) {
   auto walkState = std::make_unique<Walk>(params, evaluator, log);
   Walk& walk = *walkState;
+  walk.counters = counters;
   walk.cardinality = std::min(params.cardinality, MaxCardinality);
   for (int level = 0; level < LevelCount; ++level) walk.EnumerationStack[level] = {0, LevelLimits[level]};
   PrepareMemory(walk.memory, params);
@@ -107,6 +115,7 @@ BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunL
     walk.marks = WithSlot(walk.marks, walk.CandidateTable[level][entry.choice]);
     stack[++walk.searchLevel].choice = 0;
   }
+  FlushLogLines(walk.log, walk.memoryLines);
   return std::move(walk.bestList);
 }
 

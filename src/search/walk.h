@@ -6,6 +6,9 @@
 // order is skipped with everything below it, while the memory holds it.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "log/run_log.h"
 #include "search/evaluator.h"
 #include "search/run_parameters.h"
@@ -13,8 +16,17 @@
 
 namespace dorvu {
 
+// How far the walk has come, for a display of its progress from another
+// thread.
+struct WalkCounters {
+  std::atomic<int64_t> visited{0};  // scenarios reached, skipped ones included
+  std::atomic<int32_t> branch{0};   // the top-level branch walked, 1 to 6; 0 before the first
+};
+
 // Walks the scenarios to the end, writing the progress lines and the memory
-// messages to the log; returns the best list.
-BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log);
+// messages to the log; returns the best list. The memory messages are
+// written in batches (LineBatch), each before any other line.
+BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log,
+                   WalkCounters* counters = nullptr);
 
 }  // namespace dorvu

@@ -45,7 +45,4 @@ void LayOutTree(Tree& tree);
 // Saves the leaf values and fills the link tables from the kinds.
 void DeriveLinks(Tree& tree);
 
-// Number of slots taken by the subtree of a vertex at the given depth.
-constexpr int SubtreeSlots(int depth) { return 3 * (1 << (TreeDepth - depth)) - 2; }
-
 }  // namespace dorvu
