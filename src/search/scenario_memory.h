@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <compare>
 #include <cstdint>
 #include <cstring>
@@ -26,9 +27,21 @@ inline constexpr int MaxMarks = LevelCount + 1;  // the root and one mark per le
 struct ScenarioKey {
   std::array<uint8_t, 23> slot{};  // the marked slots in ascending order, then zeros
   uint8_t count = 0;               // how many; 0 only for an empty store position
-  auto operator<=>(const ScenarioKey&) const = default;
+
+  // The order of the bytes, slots first and the count last, compared as
+  // three big-endian words.
+  friend std::strong_ordering operator<=>(const ScenarioKey& a, const ScenarioKey& b) {
+    uint64_t x[3], y[3];
+    std::memcpy(x, &a, sizeof x);
+    std::memcpy(y, &b, sizeof y);
+    for (int w = 0; w < 3; ++w)
+      if (x[w] != y[w]) return __builtin_bswap64(x[w]) <=> __builtin_bswap64(y[w]);
+    return std::strong_ordering::equal;
+  }
+  friend bool operator==(const ScenarioKey& a, const ScenarioKey& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 };
 static_assert(sizeof(ScenarioKey) == 24 && MaxMarks <= 23);
+static_assert(std::endian::native == std::endian::little);
 
 // A hash of the whole key, for tables keyed by marks.
 struct ScenarioKeyHash {
