@@ -5,6 +5,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "view/leaf_names.h"
 #include "view/output_files.h"
 #include "view/report_writers.h"
 #include "view/run_report.h"
@@ -17,8 +18,9 @@ namespace dorvu::view {
 
 namespace {
 
-constexpr const char* HelpText = R"(Usage: dorvu-view [LOG] [-o PREFIX]
-Draw and tabulate the best scenario of a dorvu run.
+constexpr const char* HelpText = R"(Usage: dorvu-view [LOG] [-o PREFIX] [--names FILE]
+       dorvu-view --summary LOG...
+Draw and tabulate the best scenario of a dorvu run, or tabulate many runs.
 
 Reads the run log LOG (default: dorvu.log in the current directory) and writes
   PREFIX.svg  the tree, root at the top, with a stacked A/C/G/T bar at each of
@@ -33,22 +35,34 @@ Reads the run log LOG (default: dorvu.log in the current directory) and writes
               become the same.
   PREFIX.nwk  the tree in Newick form, every vertex named (the root is "0")
 PREFIX defaults to LOG without its ".log" ending (dorvu.log gives dorvu.svg,
-dorvu.tsv and dorvu.nwk beside the log).
+dorvu.tsv and dorvu.nwk beside the log). When the log holds input errors,
+standard error says so as well.
+
+With --summary, writes to standard output one tab-separated row per LOG after
+the header: run cardinality noise_level penalty marked input_errors
+memory_lines. The run is the name of the log's directory; marked lists the
+marked vertices, separated by blanks.
 
 Options:
   -o, --output PREFIX  write PREFIX.svg, PREFIX.tsv and PREFIX.nwk
+      --names FILE     label the leaves with the names in FILE (the table
+                       dorvu-prep writes: leaf<TAB>name, a row per leaf) and
+                       add a last column "name" to PREFIX.tsv
+      --summary        read every LOG given and write the table of runs
   -h, --help           show this help and exit
       --version        show the version and exit
 
-Exit status: 0 when all three files were written; 1 when the log cannot be
-used (missing, cut short, holding no scenario, or not a dorvu log) or a file
-cannot be written, with a message on standard error and no output files left
-behind; 2 for a bad command line.
+Exit status: 0 when all three files (or the table of runs) were written; 1
+when a log or the names cannot be used (missing, cut short, holding no
+scenario, or not a dorvu log) or a file cannot be written, with a message on
+standard error and no output left behind; 2 for a bad command line.
 )";
 
 struct Options {
-  std::string log = "dorvu.log";
+  std::vector<std::string> logs;
   std::optional<std::string> prefix;
+  std::optional<std::string> names;
+  bool summary = false;
   bool help = false;
   bool version = false;
 };
@@ -57,39 +71,57 @@ struct UsageError {
   std::string problem;
 };
 
-std::string TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& option) {
-  if (i + 1 >= args.size()) throw UsageError{"option " + option + " needs a PREFIX"};
+std::string TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& option,
+                      const std::string& what) {
+  if (i + 1 >= args.size()) throw UsageError{"option " + option + " needs a " + what};
   return args[++i];
+}
+
+void CheckCombination(Options& options) {
+  if (options.prefix && options.prefix->empty()) throw UsageError{"PREFIX must not be empty"};
+  if (options.names && options.names->empty()) throw UsageError{"the names FILE must not be empty"};
+  if (options.summary) {
+    if (options.prefix || options.names)
+      throw UsageError{"--summary writes no files: -o and --names do not apply"};
+    if (options.logs.empty() && !options.help && !options.version)
+      throw UsageError{"--summary needs at least one LOG"};
+  } else if (options.logs.size() > 1) {
+    throw UsageError{"only one LOG can be given, found \"" + options.logs[1] + "\" as a second"};
+  }
+  if (options.logs.empty()) options.logs.push_back("dorvu.log");
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
-  bool haveLog = false;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
     if (!isOption) {
-      if (haveLog) throw UsageError{"only one LOG can be given, found \"" + arg + "\" as a second"};
-      options.log = arg;
-      haveLog = true;
+      options.logs.push_back(arg);
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--summary") {
+      options.summary = true;
     } else if (arg == "-o" || arg == "--output") {
-      options.prefix = TakeValue(args, i, arg);
+      options.prefix = TakeValue(args, i, arg, "PREFIX");
     } else if (arg.starts_with("--output=")) {
       options.prefix = arg.substr(9);
     } else if (arg.starts_with("-o")) {
       options.prefix = arg.substr(2);
+    } else if (arg == "--names") {
+      options.names = TakeValue(args, i, arg, "FILE");
+    } else if (arg.starts_with("--names=")) {
+      options.names = arg.substr(8);
     } else {
       throw UsageError{"unknown option \"" + arg + "\""};
     }
   }
-  if (options.prefix && options.prefix->empty()) throw UsageError{"PREFIX must not be empty"};
+  CheckCombination(options);
   return options;
 }
 
@@ -100,8 +132,8 @@ std::string DefaultPrefix(const std::string& log) {
 }
 
 // "FILE:LINE: problem", or "FILE: problem" when no line is concerned.
-std::string Located(const std::string& log, const LogError& error) {
-  std::string text = log;
+std::string Located(const std::string& file, const LogError& error) {
+  std::string text = file;
   if (error.line > 0) text.append(":").append(std::to_string(error.line));
   return text.append(": ").append(error.problem);
 }
@@ -111,21 +143,60 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
 }
 
+// The name of the directory that holds the log: the run's name in a batch.
+std::string RunName(const std::string& log) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(log, error).lexically_normal();
+  const std::string name = absolute.parent_path().filename().string();
+  return name.empty() ? absolute.parent_path().string() : name;
+}
+
+// Every log is read before anything is written, and every refused log is
+// named, so that one broken run among many is found in one go.
+int WriteSummary(const Options& options, std::ostream& out, std::ostream& err) {
+  std::string table = SummaryHeader();
+  bool refused = false;
+  for (const std::string& log : options.logs) {
+    try {
+      table += SummaryRow(ReadRunLog(log), RunName(log));
+    } catch (const LogError& error) {
+      err << "dorvu-view: " << Located(log, error) << "\n";
+      refused = true;
+    }
+  }
+  if (refused) return ExitFailure;
+  out << table;
+  return 0;
+}
+
 int MakeOutputs(const Options& options, std::ostream& err) {
+  const std::string& log = options.logs.front();
   RunReport report;
+  LeafNames names;
   try {
-    report = ReadRunLog(options.log);
+    report = ReadRunLog(log);
   } catch (const LogError& error) {
-    err << "dorvu-view: " << Located(options.log, error) << "\n";
+    err << "dorvu-view: " << Located(log, error) << "\n";
     return ExitFailure;
   }
-  const std::string prefix = options.prefix.value_or(DefaultPrefix(options.log));
-  const std::vector<OutputFile> files{{prefix + ".svg", SvgPicture(report)},
-                                      {prefix + ".tsv", TsvTable(report)},
+  if (options.names) {
+    try {
+      names = ReadLeafNames(*options.names);
+    } catch (const LogError& error) {
+      err << "dorvu-view: " << Located(*options.names, error) << "\n";
+      return ExitFailure;
+    }
+  }
+  if (report.inputErrors > 0)
+    err << "dorvu-view: " << log << ": the run logged " << Counted(report.inputErrors, "input error")
+        << "; see the log\n";
+  const std::string prefix = options.prefix.value_or(DefaultPrefix(log));
+  const std::vector<OutputFile> files{{prefix + ".svg", SvgPicture(report, names)},
+                                      {prefix + ".tsv", TsvTable(report, names)},
                                       {prefix + ".nwk", NewickTree()}};
   for (const OutputFile& file : files) {
-    if (SameFile(file.path, options.log)) {
-      err << "dorvu-view: " << file.path << ": this output would overwrite the log; choose another PREFIX\n";
+    if (SameFile(file.path, log) || (options.names && SameFile(file.path, *options.names))) {
+      err << "dorvu-view: " << file.path << ": this output would overwrite an input; choose another PREFIX\n";
       return ExitFailure;
     }
   }
@@ -155,7 +226,7 @@ int RunDorvuView(const std::vector<std::string>& args, std::ostream& out, std::o
     out << "dorvu-view " << DORVU_VIEW_VERSION << "\n";
     return 0;
   }
-  return MakeOutputs(options, err);
+  return options.summary ? WriteSummary(options, out, err) : MakeOutputs(options, err);
 }
 
 }  // namespace dorvu::view

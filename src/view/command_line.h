@@ -1,4 +1,5 @@
-// The command line of dorvu-view: dorvu-view [LOG] [-o PREFIX].
+// The command line of dorvu-view: dorvu-view [LOG] [-o PREFIX] [--names FILE], or
+// dorvu-view --summary LOG...
 #pragma once
 
 #include <iosfwd>

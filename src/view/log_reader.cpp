@@ -1,21 +1,26 @@
-// Reads a dorvu run log. The log is read whole before anything is written, and
-// every departure from the form dorvu writes is an error with its line number:
-// a picture drawn from a log that was cut short or came from elsewhere would
-// mislead more than no picture at all.
+// Reads a dorvu run log. The log is read to its end before anything is
+// written, and every departure from the form dorvu writes is an error with its
+// line number: a picture drawn from a log that was cut short or came from
+// elsewhere would mislead more than no picture at all.
+//
+// Heavy runs write hundreds of megabytes of memory messages, so the log is read
+// as a stream, one line at a time: memory stays the same whatever its size.
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 #include <system_error>
 
+#include "log/log_lines.h"
 #include "view/log_number.h"
 #include "view/run_report.h"
 
 namespace dorvu::view {
 
-LogError::LogError(int lineNumber, const std::string& what)
+LogError::LogError(std::int64_t lineNumber, const std::string& what)
     : std::runtime_error(what), line(lineNumber), problem(what) {}
 
 bool IsMarked(const RunReport& report, VertexId v) {
@@ -24,14 +29,12 @@ bool IsMarked(const RunReport& report, VertexId v) {
 
 namespace {
 
-constexpr std::string_view CardinalityPrefix = "presupposed cardinality of scenario=";
-constexpr std::string_view NoisePrefix = "noise level=";
-constexpr std::string_view LimitPrefix = "cardinality of scenario limited to ";
-constexpr std::string_view ProgressPrefix = "done ";
-constexpr std::string_view ReportHeading = "the best scenario:";
-constexpr std::string_view PenaltyPrefix = "its penalty=";
-constexpr std::string_view ValuesHeading = "distribution values:";
-constexpr std::string_view KeyError = "an error, sorry";
+using log_lines::CardinalityPrefix;
+using log_lines::NoisePrefix;
+using log_lines::PenaltyPrefix;
+using log_lines::ProgressPrefix;
+using log_lines::ReportHeading;
+using log_lines::ValuesHeading;
 
 // A line quoted in a message: short, and with unprintable bytes shown as "?".
 std::string ShownLine(std::string_view line) {
@@ -42,44 +45,94 @@ std::string ShownLine(std::string_view line) {
   return "\"" + text + (line.size() > Shown ? "...\"" : "\"");
 }
 
-// Splits at LF and drops the CR of each CR LF. The run writes CR LF; plain LF
-// is accepted too, since copying a log between systems may convert it.
-std::vector<std::string> SplitLines(const std::string& bytes) {
-  if (bytes.empty())
-    throw LogError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = bytes.find('\n', start);
-    const int number = static_cast<int>(lines.size()) + 1;
-    if (end == std::string::npos)
-      throw LogError(number,
-                     "the last line has no line end: the log was cut short (is the run still going?)");
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.find('\0') != std::string::npos)
-      throw LogError(number, "the line holds binary data; this is not a dorvu run log");
-    lines.push_back(std::move(line));
-    start = end + 1;
+// The longest line dorvu writes is a vertex line of about 120 bytes; a much
+// longer one means another kind of file, and is not read into memory whole.
+constexpr std::size_t MaxLineLength = 4096;
+constexpr std::string_view TooLong = "the line is far longer than any line of a dorvu run log";
+constexpr std::size_t ChunkSize = 1 << 16;
+
+// The log's lines with one line of look-ahead, read in chunks of a fixed size.
+// Each line is split at LF and loses the CR of its CR LF: the run writes CR LF,
+// and plain LF is accepted too, since copying a log between systems may
+// convert it.
+class LineStream {
+ public:
+  explicit LineStream(std::istream& in) : in_(in), buffer_(ChunkSize) {
+    Advance();
+    if (atEnd_)
+      throw LogError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
   }
-  return lines;
-}
 
-struct Cursor {
-  const std::vector<std::string>& lines;
-  std::size_t next = 0;
+  bool AtEnd() const { return atEnd_; }
+  const std::string& Peek() const { return line_; }
+  // The number of the line Peek() shows; after the end, one past the last.
+  std::int64_t Number() const { return number_; }
+  std::int64_t LastNumber() const { return number_ - 1; }
 
-  bool AtEnd() const { return next >= lines.size(); }
-  const std::string& Peek() const { return lines[next]; }
-  int Number() const { return static_cast<int>(next) + 1; }
-  int LastNumber() const { return static_cast<int>(lines.size()); }
+  std::string Take() {
+    std::string line = std::move(line_);
+    Advance();
+    return line;
+  }
+
+  void Advance() {
+    ++number_;
+    std::size_t searched = 0;
+    const char* newline = nullptr;
+    while (!(newline = FindNewline(searched))) {
+      searched = end_ - begin_;
+      if (searched > MaxLineLength) throw LogError(number_, std::string(TooLong));
+      if (ReadMore()) continue;
+      if (searched == 0) {
+        atEnd_ = true;
+        line_.clear();
+        return;
+      }
+      throw LogError(number_,
+                     "the last line has no line end: the log was cut short (is the run still going?)");
+    }
+    const auto length = static_cast<std::size_t>(newline - (buffer_.data() + begin_));
+    if (length > MaxLineLength) throw LogError(number_, std::string(TooLong));
+    line_.assign(buffer_.data() + begin_, length);
+    begin_ = static_cast<std::size_t>(newline - buffer_.data()) + 1;
+    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+    if (line_.find('\0') != std::string::npos)
+      throw LogError(number_, "the line holds binary data; this is not a dorvu run log");
+  }
+
+ private:
+  const char* FindNewline(std::size_t skip) const {
+    const char* from = buffer_.data() + begin_ + skip;
+    return static_cast<const char*>(std::memchr(from, '\n', end_ - begin_ - skip));
+  }
+
+  // Moves the unread bytes to the front and appends what the stream has next;
+  // false at the end of the stream.
+  bool ReadMore() {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+    if (in_.bad()) throw LogError(0, "the file cannot be read");
+    const auto count = static_cast<std::size_t>(in_.gcount());
+    end_ += count;
+    return count > 0;
+  }
+
+  std::istream& in_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // the unread bytes are buffer_[begin_, end_)
+  std::size_t end_ = 0;
+  std::string line_;
+  std::int64_t number_ = 0;
+  bool atEnd_ = false;
 };
 
 // Keeps the decimal separator of the log consistent across all its reals.
 struct RealReader {
   char separator = 0;
 
-  LogReal Read(std::string_view token, int line, std::string_view what) {
+  LogReal Read(std::string_view token, std::int64_t line, std::string_view what) {
     const auto parsed = ParseLogReal(token);
     if (!parsed) throw LogError(line, std::string(what) + " is not a number: " + ShownLine(token));
     if (parsed->separator != 0) {
@@ -93,37 +146,34 @@ struct RealReader {
 };
 
 bool IsInputError(std::string_view line) {
-  if (line == "an error in cardinality of scenario, sorry") return true;
-  if (line == "an error in level of randomness, sorry") return true;
-  constexpr std::string_view leafPrefix = "an error in data on the leaf ";
-  if (!line.starts_with(leafPrefix)) return false;
-  const auto leaf = ParseLogInteger(line.substr(leafPrefix.size()));
+  if (line == log_lines::CardinalityError || line == log_lines::NoiseError) return true;
+  if (!line.starts_with(log_lines::LeafErrorPrefix)) return false;
+  const auto leaf = ParseLogInteger(line.substr(log_lines::LeafErrorPrefix.size()));
   return leaf && *leaf >= 1 && *leaf <= LeafCount;
 }
 
 bool IsProgressLine(std::string_view line) {
   if (!line.starts_with(ProgressPrefix)) return false;
   const std::string_view rest = line.substr(ProgressPrefix.size());
-  const auto of = rest.find(" of ");
+  const auto of = rest.find(log_lines::ProgressOf);
   return of != std::string_view::npos && ParseLogInteger(rest.substr(0, of)) &&
-         ParseLogInteger(rest.substr(of + 4));
+         ParseLogInteger(rest.substr(of + log_lines::ProgressOf.size()));
 }
 
 bool IsMemoryMessage(std::string_view line) {
-  return line == "I want more main memory!" || line == "I want more add memory!";
+  return line == log_lines::MainMemoryFull || line == log_lines::AddMemoryFull;
 }
 
 std::optional<int> LimitMessage(std::string_view line) {
-  if (!line.starts_with(LimitPrefix)) return std::nullopt;
-  return ParseLogInteger(line.substr(LimitPrefix.size()));
+  if (!line.starts_with(log_lines::CardinalityLimitPrefix)) return std::nullopt;
+  return ParseLogInteger(line.substr(log_lines::CardinalityLimitPrefix.size()));
 }
 
-void ReadInputErrors(Cursor& cursor, RunReport& report) {
-  while (!cursor.AtEnd() && IsInputError(cursor.Peek()))
-    report.inputErrors.push_back(cursor.lines[cursor.next++]);
+void ReadInputErrors(LineStream& cursor, RunReport& report) {
+  for (; !cursor.AtEnd() && IsInputError(cursor.Peek()); cursor.Advance()) ++report.inputErrors;
 }
 
-void ReadCardinality(Cursor& cursor, RunReport& report) {
+void ReadCardinality(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
     throw LogError(cursor.LastNumber(),
                    "the log ends before the line \"" + std::string(CardinalityPrefix) + "...\"");
@@ -137,32 +187,32 @@ void ReadCardinality(Cursor& cursor, RunReport& report) {
     throw LogError(cursor.Number(),
                    "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
   report.cardinality = *value;
-  ++cursor.next;
+  cursor.Advance();
 }
 
-void ReadNoiseLevel(Cursor& cursor, RunReport& report, RealReader& reals) {
+void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
   if (cursor.AtEnd()) throw LogError(cursor.LastNumber(), "the log ends before the line \"noise level=...\"");
   const std::string& line = cursor.Peek();
   if (!line.starts_with(NoisePrefix))
     throw LogError(cursor.Number(), "expected \"noise level=X\", found " + ShownLine(line));
   report.noiseLevel =
       reals.Read(std::string_view(line).substr(NoisePrefix.size()), cursor.Number(), "the noise level");
-  ++cursor.next;
+  cursor.Advance();
 }
 
 // The lines the search writes, up to and including the report heading.
-void ReadSearchLines(Cursor& cursor, RunReport& report) {
-  for (; !cursor.AtEnd(); ++cursor.next) {
+void ReadSearchLines(LineStream& cursor, RunReport& report) {
+  for (; !cursor.AtEnd(); cursor.Advance()) {
     const std::string& line = cursor.Peek();
     if (line == ReportHeading) {
-      ++cursor.next;
+      cursor.Advance();
       return;
     }
     if (const auto limit = LimitMessage(line)) {
       report.cardinalityLimit = limit;
     } else if (IsMemoryMessage(line)) {
       ++report.memoryMessages;
-    } else if (!IsProgressLine(line) && line != KeyError) {
+    } else if (!IsProgressLine(line)) {
       throw LogError(cursor.Number(), "unexpected line before the report: " + ShownLine(line));
     }
   }
@@ -171,8 +221,7 @@ void ReadSearchLines(Cursor& cursor, RunReport& report) {
       "the log ends before its report (\"the best scenario:\"); the run was stopped or is still going");
 }
 
-void ReadMarkedVertices(Cursor& cursor, RunReport& report) {
-  while (!cursor.AtEnd() && cursor.Peek() == KeyError) ++cursor.next;
+void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
     throw LogError(cursor.LastNumber(),
                    "the report holds no scenario: the search found none to report (the log ends after \"the "
@@ -194,31 +243,32 @@ void ReadMarkedVertices(Cursor& cursor, RunReport& report) {
     report.marked.push_back(*vertex);
     pos = close + 1;
   }
-  ++cursor.next;
+  cursor.Advance();
 }
 
-const std::string& ExpectLineWith(Cursor& cursor, std::string_view prefix, std::string_view expected) {
+std::string ExpectLineWith(LineStream& cursor, std::string_view prefix, std::string_view expected) {
   if (cursor.AtEnd())
     throw LogError(cursor.LastNumber(),
                    "the log ends before " + std::string(expected) + ": it was cut short");
   if (!cursor.Peek().starts_with(prefix))
     throw LogError(cursor.Number(),
                    "expected " + std::string(expected) + ", found " + ShownLine(cursor.Peek()));
-  return cursor.lines[cursor.next++];
+  return cursor.Take();
 }
 
-void ReadPenalty(Cursor& cursor, RunReport& report, RealReader& reals) {
-  const int number = cursor.Number();
-  const std::string& line = ExpectLineWith(cursor, PenaltyPrefix, "\"its penalty=P\"");
+void ReadPenalty(LineStream& cursor, RunReport& report, RealReader& reals) {
+  const std::int64_t number = cursor.Number();
+  const std::string line = ExpectLineWith(cursor, PenaltyPrefix, "\"its penalty=P\"");
   report.penalty = reals.Read(std::string_view(line).substr(PenaltyPrefix.size()), number, "the penalty");
 }
 
 // "vertex NAME: A:a C:c G:g T:t"
-VertexDistribution ReadVertexLine(Cursor& cursor, VertexId vertex, RealReader& reals) {
+VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReader& reals) {
   const std::string expected = "the line of vertex " + VertexName(vertex);
-  const std::string prefix = "vertex " + LogVertexName(vertex) + ":";
-  const int number = cursor.Number();
-  const std::string_view line = ExpectLineWith(cursor, prefix, "\"" + prefix + " A:...\" (" + expected + ")");
+  const std::string prefix = std::string(log_lines::VertexPrefix) + LogVertexName(vertex) + ":";
+  const std::int64_t number = cursor.Number();
+  const std::string text = ExpectLineWith(cursor, prefix, "\"" + prefix + " A:...\" (" + expected + ")");
+  const std::string_view line = text;
   VertexDistribution result{vertex, {}, number};
   std::string_view rest = line.substr(prefix.size());
   for (std::size_t b = 0; b < Bases.size(); ++b) {
@@ -238,23 +288,22 @@ VertexDistribution ReadVertexLine(Cursor& cursor, VertexId vertex, RealReader& r
   return result;
 }
 
-void ReadDistributions(Cursor& cursor, RunReport& report, RealReader& reals) {
+void ReadDistributions(LineStream& cursor, RunReport& report, RealReader& reals) {
   ExpectLineWith(cursor, ValuesHeading, "\"distribution values:\"");
   for (const VertexId vertex : DepthFirstOrder())
     report.vertices.push_back(ReadVertexLine(cursor, vertex, reals));
 }
 
-void ExpectEnd(Cursor& cursor) {
-  for (; !cursor.AtEnd(); ++cursor.next)
+void ExpectEnd(LineStream& cursor) {
+  for (; !cursor.AtEnd(); cursor.Advance())
     if (!cursor.Peek().empty())
       throw LogError(cursor.Number(), "unexpected line after the report: " + ShownLine(cursor.Peek()));
 }
 
 }  // namespace
 
-RunReport ParseRunLog(const std::string& bytes, const std::string& logName) {
-  const std::vector<std::string> lines = SplitLines(bytes);
-  Cursor cursor{lines};
+RunReport ParseRunLog(std::istream& in, const std::string& logName) {
+  LineStream cursor(in);
   RunReport report;
   report.logName = logName;
   RealReader reals;
@@ -276,10 +325,12 @@ RunReport ReadRunLog(const std::string& path) {
   if (std::filesystem::is_directory(path, error)) throw LogError(0, "this is a directory, not a run log");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw LogError(0, "the file cannot be opened for reading");
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw LogError(0, "the file cannot be read");
-  return ParseRunLog(bytes.str(), path);
+  return ParseRunLog(in, path);
+}
+
+RunReport ParseRunLog(const std::string& bytes, const std::string& logName) {
+  std::istringstream in(bytes);
+  return ParseRunLog(in, logName);
 }
 
 }  // namespace dorvu::view

@@ -1,17 +1,20 @@
 // The three files dorvu-view makes from a run report, each as text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "view/leaf_names.h"
 #include "view/run_report.h"
 
 namespace dorvu::view {
 
 // One row per vertex in the log's order, tab-separated, header
 // "vertex parent depth marked A C G T", "." as decimal point, LF line ends.
-// The root's parent is NA.
-std::string TsvTable(const RunReport& report);
+// The root's parent is NA. With leaf names, a last column "name" holds each
+// leaf's name and is empty for the other vertices.
+std::string TsvTable(const RunReport& report, const LeafNames& names = {});
 
 // The fixed tree in Newick form with every vertex named; the root is "0".
 std::string NewickTree();
@@ -20,7 +23,17 @@ std::string NewickTree();
 std::string NewickLabel(std::string_view name);
 
 // The picture: the tree with a stacked bar per vertex, the marked vertices and
-// their cut branches, a legend and a title line.
-std::string SvgPicture(const RunReport& report);
+// their cut branches, a legend and a title line. With leaf names, the leaves
+// are labelled with them.
+std::string SvgPicture(const RunReport& report, const LeafNames& names = {});
+
+// The table of many runs: a header, then one row per run with its name, the
+// cardinality and noise level as echoed, the penalty, the marked vertices
+// (blank-separated), and the counts of input errors and memory lines.
+std::string SummaryHeader();
+std::string SummaryRow(const RunReport& report, const std::string& run);
+
+// "1 input error", "2 input errors".
+std::string Counted(std::int64_t n, std::string_view what);
 
 }  // namespace dorvu::view

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,7 +29,7 @@ inline constexpr std::array<char, 4> Bases{'A', 'C', 'G', 'T'};
 struct VertexDistribution {
   VertexId vertex;
   std::array<LogReal, 4> base;
-  int line = 0;
+  std::int64_t line = 0;
 };
 
 struct RunReport {
@@ -37,9 +39,9 @@ struct RunReport {
   std::optional<int> cardinalityLimit;  // when the run limited the cardinality
   LogReal noiseLevel;
   char decimalSeparator = '.';
-  std::vector<std::string> inputErrors;
-  int memoryMessages = 0;
-  std::vector<VertexId> marked;  // as listed in the log; the root is never listed
+  std::int64_t inputErrors = 0;     // lines such as "an error in data on the leaf 7"
+  std::int64_t memoryMessages = 0;  // "I want more main memory!" and "... add memory!"
+  std::vector<VertexId> marked;     // as listed in the log; the root is never listed
   LogReal penalty;
   std::vector<VertexDistribution> vertices;  // the log's depth-first order
 };
@@ -47,14 +49,18 @@ struct RunReport {
 // The root belongs to every scenario, so it counts as marked.
 bool IsMarked(const RunReport& report, VertexId v);
 
-// A log that cannot be used. `line` is 1-based; 0 when no line is concerned.
+// A log, or a table of leaf names, that cannot be used. `line` is 1-based; 0
+// when no line is concerned.
 struct LogError : std::runtime_error {
-  LogError(int line, const std::string& problem);
-  int line;
+  LogError(std::int64_t line, const std::string& problem);
+  std::int64_t line;
   std::string problem;
 };
 
-// Reads the run log from its bytes. Throws LogError.
+// Reads the run log line by line from a stream. Throws LogError.
+RunReport ParseRunLog(std::istream& in, const std::string& logName);
+
+// The same from the log's bytes.
 RunReport ParseRunLog(const std::string& bytes, const std::string& logName);
 
 // Reads the run log from a file. Throws LogError (line 0 when the file cannot be read).

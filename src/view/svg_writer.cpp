@@ -2,6 +2,7 @@
 // evenly spaced along the bottom and every internal vertex centred over its
 // two children; each vertex shows its A/C/G/T shares as one stacked bar.
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -22,8 +23,9 @@ constexpr double LevelGap = 92;
 constexpr double BarWidth = 14;
 constexpr double BarHeight = 42;
 constexpr double LeafLabelRoom = 56;
+constexpr double CharWidth = 7;           // a generous width of one character at font size 11
+constexpr std::size_t MaxShownName = 30;  // characters of a leaf's name shown below it
 constexpr double Width = 2 * MarginX + LeafCount * LeafSpacing;
-constexpr double Height = TreeTop + TreeDepth * LevelGap + BarHeight + LeafLabelRoom;
 
 // Okabe-Ito colours, told apart with the common colour-vision deficiencies.
 constexpr std::array<std::string_view, 4> BaseColours{"#009E73", "#0072B2", "#E69F00", "#CC79A7"};
@@ -83,6 +85,43 @@ std::string Escaped(std::string_view text) {
   return out;
 }
 
+// A leaf's name as shown below it: long names are cut, whole characters only.
+std::string ShownName(std::string_view name) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < name.size(); ++characters) {
+    if (characters == MaxShownName) {
+      const std::string_view kept = name.substr(0, i);
+      return std::string(kept.substr(0, kept.find_last_not_of(' ') + 1)) + "\u2026";
+    }
+    const std::size_t length = Utf8Length(name, i);
+    i += length == 0 ? 1 : length;
+  }
+  return std::string(name);
+}
+
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++characters) {
+    const std::size_t length = Utf8Length(text, i);
+    i += length == 0 ? 1 : length;
+  }
+  return characters;
+}
+
+// The text below or beside a vertex's bar: the leaf's own name when it has one.
+std::string ShownLabel(const LeafNames& names, VertexId v) {
+  const std::string name = LeafName(names, v);
+  return name.empty() ? VertexName(v) : ShownName(name);
+}
+
+// Room below the leaves for their labels, which run downwards.
+double LeafLabelHeight(const LeafNames& names) {
+  double room = LeafLabelRoom;
+  for (const std::string& name : names)
+    room = std::max(room, CharWidth * static_cast<double>(CharacterCount(ShownName(name))) + 16);
+  return room;
+}
+
 double CentreX(VertexId v) {
   const double span = LevelWidth(TreeDepth - v.depth);
   return MarginX + (v.index - 0.5) * span * LeafSpacing;
@@ -104,8 +143,9 @@ std::vector<double> BarShares(const VertexDistribution& row) {
   return shares;
 }
 
-std::string Tooltip(const VertexDistribution& row, bool marked) {
-  std::string text = VertexName(row.vertex) + (marked ? " (marked):" : ":");
+std::string Tooltip(const VertexDistribution& row, bool marked, const std::string& name) {
+  std::string text =
+      VertexName(row.vertex) + (name.empty() ? "" : " " + name) + (marked ? " (marked):" : ":");
   for (std::size_t b = 0; b < Bases.size(); ++b)
     text += std::string(" ") + Bases[b] + " " + row.base[b].printed;
   return "<title>" + Escaped(text) + "</title>";
@@ -151,7 +191,7 @@ std::string Bar(const VertexDistribution& row, bool marked) {
 std::string LabelText(const std::string& name, bool marked, std::string_view anchor) {
   std::string out;
   if (marked) {
-    const double w = 7.0 * static_cast<double>(name.size()) + 6;
+    const double w = CharWidth * static_cast<double>(CharacterCount(name)) + 6;
     const double x = anchor == "end" ? -w + 3 : -3;
     out += Rect(x, -12, w, 16, "rx=\"3\" fill=\"" + std::string(MarkColour) + "\"");
   }
@@ -162,19 +202,20 @@ std::string LabelText(const std::string& name, bool marked, std::string_view anc
 }
 
 // Leaf names run downwards below the bar; other names stand beside it.
-std::string Label(VertexId v, bool marked) {
+std::string Label(VertexId v, bool marked, const std::string& text) {
   const double x = CentreX(v);
   if (IsLeaf(v))
     return "<g transform=\"translate(" + Num(x + 4) + " " + Num(BarTop(v) + BarHeight + 8) +
-           ") rotate(-90)\">" + LabelText(VertexName(v), marked, "end") + "</g>";
+           ") rotate(-90)\">" + LabelText(text, marked, "end") + "</g>";
   return "<g transform=\"translate(" + Num(x + BarWidth / 2 + 5) + " " + Num(BarTop(v) + BarHeight / 2 + 4) +
-         ")\">" + LabelText(VertexName(v), marked, "start") + "</g>";
+         ")\">" + LabelText(text, marked, "start") + "</g>";
 }
 
-std::string VertexGroup(const RunReport& report, const VertexDistribution& row) {
+std::string VertexGroup(const RunReport& report, const VertexDistribution& row, const LeafNames& names) {
   const bool marked = IsMarked(report, row.vertex);
   return "<g class=\"vertex" + std::string(marked ? " marked" : "") + "\" id=\"v-" + VertexName(row.vertex) +
-         "\">" + Tooltip(row, marked) + Bar(row, marked) + Label(row.vertex, marked) + "</g>\n";
+         "\">" + Tooltip(row, marked, LeafName(names, row.vertex)) + Bar(row, marked) +
+         Label(row.vertex, marked, ShownLabel(names, row.vertex)) + "</g>\n";
 }
 
 std::string EdgeLine(const RunReport& report, VertexId child) {
@@ -215,14 +256,10 @@ std::string MarkedSummary(const RunReport& report) {
 
 std::string WarningText(const RunReport& report) {
   std::string text;
-  const auto count = [](std::size_t n, const char* what) {
-    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-  };
-  if (!report.inputErrors.empty())
-    text += "The run logged " + count(report.inputErrors.size(), "input error");
+  if (report.inputErrors > 0) text += "The run logged " + Counted(report.inputErrors, "input error");
   if (report.memoryMessages > 0)
     text += (text.empty() ? "The run logged " : " and ") +
-            count(static_cast<std::size_t>(report.memoryMessages), "search memory message");
+            Counted(report.memoryMessages, "search memory message");
   return text.empty() ? text : text + "; see the log.";
 }
 
@@ -247,9 +284,10 @@ std::string Legend(const RunReport& report) {
                 "fill=\"" + std::string(BaseColours[b]) + "\" stroke=\"#333333\" stroke-width=\"0.8\"");
     out += TextLine(bx + 18, y + 12, 12, "fill=\"#222222\"", std::string(1, Bases[b]));
   }
+  // The sample badge holds no real vertex name, which a reader could take for a result.
   const double mx = x + 290;
   out += "<g transform=\"translate(" + Num(mx + 3) + " " + Num(y + 12) + ")\">" +
-         LabelText("1.1", true, "start") + "</g>";
+         LabelText("d.i", true, "start") + "</g>";
   out += TextLine(mx + 32, y + 12, 12, "fill=\"#333333\"", "marked vertex");
   out += "<line x1=\"" + Num(mx + 130) + "\" y1=\"" + Num(y + 7) + "\" x2=\"" + Num(mx + 170) + "\" y2=\"" +
          Num(y + 7) + "\" stroke=\"" + std::string(MarkColour) +
@@ -265,19 +303,20 @@ std::string Legend(const RunReport& report) {
 
 }  // namespace
 
-std::string SvgPicture(const RunReport& report) {
+std::string SvgPicture(const RunReport& report, const LeafNames& names) {
+  const double height = TreeTop + TreeDepth * LevelGap + BarHeight + LeafLabelHeight(names);
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(Width) + "\" height=\"" + Num(Height) +
-         "\" viewBox=\"0 0 " + Num(Width) + " " + Num(Height) + "\" font-family=\"" +
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(Width) + "\" height=\"" + Num(height) +
+         "\" viewBox=\"0 0 " + Num(Width) + " " + Num(height) + "\" font-family=\"" +
          std::string(FontFamily) + "\">\n";
   out += "<title>" + Escaped(TitleText(report)) + "</title>\n";
-  out += Rect(0, 0, Width, Height, "fill=\"white\"") + "\n";
+  out += Rect(0, 0, Width, height, "fill=\"white\"") + "\n";
   out += Heading(report) + Legend(report);
   out += "<g id=\"edges\">\n";
   for (const VertexDistribution& row : report.vertices)
     if (row.vertex != Root) out += EdgeLine(report, row.vertex);
   out += "</g>\n<g id=\"vertices\">\n";
-  for (const VertexDistribution& row : report.vertices) out += VertexGroup(report, row);
+  for (const VertexDistribution& row : report.vertices) out += VertexGroup(report, row, names);
   return out + "</g>\n</svg>\n";
 }
 

@@ -4,8 +4,9 @@
 
 namespace dorvu::view {
 
-std::string TsvTable(const RunReport& report) {
-  std::string out = "vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\n";
+std::string TsvTable(const RunReport& report, const LeafNames& names) {
+  std::string out = "vertex\tparent\tdepth\tmarked\tA\tC\tG\tT";
+  out += names.empty() ? "\n" : "\tname\n";
   for (const VertexDistribution& row : report.vertices) {
     const VertexId v = row.vertex;
     out += VertexName(v);
@@ -14,9 +15,29 @@ std::string TsvTable(const RunReport& report) {
     out += '\t' + std::to_string(v.depth);
     out += IsMarked(report, v) ? "\t1" : "\t0";
     for (const LogReal& value : row.base) out += '\t' + value.text;
+    if (!names.empty()) out += '\t' + LeafName(names, v);
     out += '\n';
   }
   return out;
+}
+
+std::string SummaryHeader() {
+  return "run\tcardinality\tnoise_level\tpenalty\tmarked\tinput_errors\tmemory_lines\n";
+}
+
+std::string SummaryRow(const RunReport& report, const std::string& run) {
+  std::string marked;
+  for (const VertexId v : report.marked) {
+    if (!marked.empty()) marked += ' ';
+    marked += VertexName(v);
+  }
+  return run + '\t' + report.cardinalityText + '\t' + report.noiseLevel.text + '\t' + report.penalty.text +
+         '\t' + marked + '\t' + std::to_string(report.inputErrors) + '\t' +
+         std::to_string(report.memoryMessages) + '\n';
+}
+
+std::string Counted(std::int64_t n, std::string_view what) {
+  return std::to_string(n) + " " + std::string(what) + (n == 1 ? "" : "s");
 }
 
 std::string NewickLabel(std::string_view name) {

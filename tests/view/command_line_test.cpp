@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "view/output_files.h"
+#include "view/tree_shape.h"
 #include "view_test_support.h"
 
 namespace dorvu::view {
@@ -116,11 +118,117 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
   EXPECT_TRUE(help.out.starts_with("Usage: dorvu-view [LOG] [-o PREFIX]"));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"-x"}, std::vector<std::string>{"a.log", "b.log"},
-        std::vector<std::string>{"-o"}, std::vector<std::string>{"-o", ""}}) {
+        std::vector<std::string>{"-o"}, std::vector<std::string>{"-o", ""},
+        std::vector<std::string>{"--summary"}, std::vector<std::string>{"--summary", "a.log", "-o", "x"},
+        std::vector<std::string>{"--names"}, std::vector<std::string>{"--names=", "a.log"},
+        std::vector<std::string>{"--summary", "--names=n", "a.log"}}) {
     const Outcome bad = RunView(args);
     EXPECT_EQ(bad.status, ExitUsage) << args[0];
     EXPECT_NE(bad.err.find("--help"), std::string::npos);
   }
+}
+
+// The table dorvu-prep writes beside an input, with `rows` in place of its own.
+std::string NamesTable(const std::map<int, std::string>& names) {
+  std::string table = "leaf\tname\n";
+  for (int k = 1; k <= LeafCount; ++k)
+    table +=
+        "6." + std::to_string(k) + "\t" + (names.count(k) ? names.at(k) : "gene " + std::to_string(k)) + "\n";
+  return table;
+}
+
+TEST(CommandLine, LabelsTheLeavesWithTheirNames) {
+  ScratchDirectory dir;
+  const std::string longName = "a record name far longer than a label has room for";
+  WriteBytes(dir.path / "names.tsv", NamesTable({{1, "BRCA<2>"}, {2, longName}}));
+  const Outcome result = RunView({DataPath("example.log"), "--names", (dir.path / "names.tsv").string(), "-o",
+                                  (dir.path / "run").string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string tsv = ReadBytes((dir.path / "run.tsv").string());
+  EXPECT_TRUE(tsv.starts_with("vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\n0\tNA\t0\t1\t"))
+      << tsv.substr(0, 80);
+  EXPECT_NE(tsv.find("\t0.304960941887948\t\n1.1\t0\t"), std::string::npos);  // the root has no name
+  EXPECT_NE(tsv.find("\n6.1\t5.1\t6\t0\t"), std::string::npos);
+  EXPECT_NE(tsv.find("\tBRCA<2>\n6.2\t5.1\t"), std::string::npos);
+  EXPECT_TRUE(tsv.ends_with("\tgene 64\n"));
+  const std::string svg = ReadBytes((dir.path / "run.svg").string());
+  EXPECT_NE(svg.find("fill=\"#222222\">BRCA&lt;2&gt;</text>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>6.1 BRCA&lt;2&gt;: A "), std::string::npos);
+  EXPECT_NE(svg.find(">a record name far longer than\u2026</text>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>6.2 " + longName + ": A "), std::string::npos);
+  EXPECT_EQ(svg.find(">6.1</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">5.1</text>"), std::string::npos);
+}
+
+TEST(CommandLine, RefusesABadTableOfNames) {
+  std::string twice = NamesTable({});
+  twice.replace(twice.find("6.5\t"), 4, "6.2\t");
+  std::string empty = NamesTable({{3, ""}});
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"", "names.tsv:1: expected the header \"leaf<TAB>name\""},
+      {"leaf\tname\n6.65\tx\n", "names.tsv:2: \"6.65\" is not a leaf (6.1 to 6.64)"},
+      {"leaf\tname\n3.1\tx\n", "names.tsv:2: \"3.1\" is not a leaf (6.1 to 6.64)"},
+      {"leaf\tname\r\n6.1\tx\ty\r\n", "names.tsv:2: expected two tab-separated fields, a leaf and its name"},
+      {twice, "names.tsv:6: leaf 6.2 is named twice (first on line 3)"},
+      {empty, "names.tsv:4: leaf 6.3 has an empty name"},
+      {"leaf\tname\n6.1\tx\n", "names.tsv: leaf 6.2 has no name"},
+  };
+  for (const auto& [table, message] : cases) {
+    ScratchDirectory dir;
+    WriteBytes(dir.path / "names.tsv", table);
+    fs::current_path(dir.path);
+    const Outcome result = RunView({DataPath("example.log"), "--names", "names.tsv", "-o", "run"});
+    fs::current_path(fs::temp_directory_path());
+    EXPECT_EQ(result.status, ExitFailure);
+    EXPECT_EQ(result.err, "dorvu-view: " + message + "\n");
+    EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"names.tsv"}));
+  }
+  EXPECT_EQ(RunView({DataPath("example.log"), "--names", DataPath("no-names.tsv")}).err,
+            "dorvu-view: " + DataPath("no-names.tsv") + ": no such file\n");
+}
+
+TEST(CommandLine, SaysOnStandardErrorWhenTheRunHadInputErrors) {
+  ScratchDirectory dir;
+  const std::string log = (dir.path / "dorvu.log").string();
+  WriteBytes(log, ReadBytes(DataPath("input_errors.log")));
+  const Outcome result = RunView({log});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "dorvu-view: " + log + ": the run logged 2 input errors; see the log\n");
+  std::string one = ReadBytes(DataPath("input_errors.log"));
+  one.erase(0, one.find('\n') + 1);
+  WriteBytes(log, one);
+  EXPECT_EQ(RunView({log}).err, "dorvu-view: " + log + ": the run logged 1 input error; see the log\n");
+  EXPECT_EQ(RunView({DataPath("example.log"), "-o", (dir.path / "x").string()}).err, "");
+}
+
+TEST(CommandLine, SummarisesEachRunInOneRow) {
+  ScratchDirectory dir;
+  for (const auto& [run, log] :
+       {std::pair{"a", "example.log"}, {"b", "input_errors.log"}, {"c", "messages.log"}}) {
+    fs::create_directory(dir.path / run);
+    WriteBytes(dir.path / run / "dorvu.log", ReadBytes(DataPath(log)));
+  }
+  const Outcome result =
+      RunView({"--summary", (dir.path / "a" / "dorvu.log").string(),
+               (dir.path / "b" / "." / "dorvu.log").string(), (dir.path / "c" / "dorvu.log").string()});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out,
+            "run\tcardinality\tnoise_level\tpenalty\tmarked\tinput_errors\tmemory_lines\n"
+            "a\t3\t0.1\t52.8662249314032\t3.2 4.11 5.29\t0\t0\n"
+            "b\t1\t2\t157.239505401144\t\t2\t0\n"
+            "c\t25\t0\t1E-20\t1.1\t2\t4\n");
+
+  // One refused log: nothing on standard output, and every refused log named.
+  const Outcome refused = RunView({"--summary", (dir.path / "a" / "dorvu.log").string(),
+                                   DataPath("empty_report.log"), DataPath("no-such.log")});
+  EXPECT_EQ(refused.status, ExitFailure);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err,
+            "dorvu-view: " + DataPath("empty_report.log") +
+                ":10: the report holds no scenario: the search found none to report (the log ends "
+                "after \"the best scenario:\")\ndorvu-view: " +
+                DataPath("no-such.log") + ": no such file\n");
 }
 
 }  // namespace

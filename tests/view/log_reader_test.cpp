@@ -94,12 +94,11 @@ TEST(LogReader, ReadsRunsWithMessagesOnlyTheRootOrNoData) {
   EXPECT_TRUE(ParseFile("root_only.log").marked.empty());
 
   const RunReport errors = ParseFile("input_errors.log");
-  EXPECT_EQ(errors.inputErrors, (std::vector<std::string>{"an error in level of randomness, sorry",
-                                                          "an error in data on the leaf 7"}));
+  EXPECT_EQ(errors.inputErrors, 2);
   EXPECT_EQ(errors.noiseLevel.value, 2.0);
 
   const RunReport zeros = ParseFile("zero_input.log");
-  EXPECT_EQ(zeros.inputErrors.size(), 2u);
+  EXPECT_EQ(zeros.inputErrors, 2);
   EXPECT_EQ(Row(zeros, {3, 5}).base[2].value, 0.0);
 
   // Made by hand: memory messages, the cardinality limit, INF and NAN values.
@@ -118,6 +117,29 @@ TEST(LogReader, AcceptsPlainLineFeeds) {
   std::erase(bytes, '\r');
   EXPECT_EQ(ParseRunLog(bytes, "lf.log").vertices[126].base[3].text,
             ParseFile("example.log").vertices[126].base[3].text);
+}
+
+// Heavy runs write millions of memory lines; the log is read in chunks, so
+// lines that cross a chunk's end must come out whole.
+TEST(LogReader, ReadsALongLogAcrossItsChunks) {
+  const std::string example = ReadBytes(DataPath("example.log"));
+  const auto report = example.find("the best scenario:");
+  std::string memory;
+  for (int i = 0; i < 50000; ++i)
+    memory += i % 3 == 0 ? "I want more add memory!\r\n" : "I want more main memory!\r\n";
+  const std::string bytes = example.substr(0, report) + memory + example.substr(report);
+  std::istringstream in(bytes);
+  const RunReport longer = ParseRunLog(in, "long.log");
+  const RunReport plain = ParseFile("example.log");
+  EXPECT_EQ(longer.memoryMessages, 50000);
+  EXPECT_EQ(longer.vertices.back().line, plain.vertices.back().line + 50000);
+  for (std::size_t i = 0; i < plain.vertices.size(); ++i)
+    for (std::size_t b = 0; b < 4; ++b)
+      EXPECT_EQ(longer.vertices[i].base[b].text, plain.vertices[i].base[b].text);
+  EXPECT_EQ(Refusal(bytes.substr(0, bytes.size() - 1)).line, 50139);
+  const LogError longLine = Refusal(example.substr(0, report) + std::string(5000, 'x') + "\r\n");
+  EXPECT_EQ(longLine.line, 9);
+  EXPECT_EQ(longLine.problem, "the line is far longer than any line of a dorvu run log");
 }
 
 TEST(LogReader, RefusesALogWithoutAScenario) {

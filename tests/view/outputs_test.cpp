@@ -239,5 +239,16 @@ TEST(SvgPicture, TitlesTheRunWithItsNumbersAsPrinted) {
   EXPECT_NE(limited.find("The run logged 2 input errors and 4 search memory messages"), std::string::npos);
 }
 
+// The legend's sample badge must not look like a result: no vertex name in it.
+TEST(SvgPicture, ShowsNoVertexNameInTheLegend) {
+  const std::string svg = SvgPicture(ParseFile("example.log"));
+  const auto begin = svg.find("<g id=\"legend\">");
+  const std::string legend = svg.substr(begin, svg.find("<g id=\"edges\">") - begin);
+  EXPECT_NE(legend.find("font-weight=\"bold\" fill=\"white\">d.i</text>"), std::string::npos) << legend;
+  const std::regex text(">([^<]*)</text>");
+  for (std::sregex_iterator it(legend.begin(), legend.end(), text), end; it != end; ++it)
+    EXPECT_FALSE(ParseVertexName((*it)[1].str())) << (*it)[1];
+}
+
 }  // namespace
 }  // namespace dorvu::view

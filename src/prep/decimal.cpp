@@ -1,0 +1,100 @@
+#include "prep/decimal.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+#include "prep/composition.h"
+
+namespace dorvu::prep {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads the mantissa's digits into `number`; false when they do not fit.
+bool TakeDigit(Decimal& number, char c) {
+  const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+  if (number.digits > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
+  number.digits = number.digits * 10 + digit;
+  return true;
+}
+
+// `digits * 10^shift` when it stays at most MaxExactCount.
+std::optional<std::uint64_t> Scaled(std::uint64_t digits, int shift) {
+  for (; shift > 0; --shift) {
+    if (digits > MaxExactCount / 10) return std::nullopt;
+    digits *= 10;
+  }
+  if (digits > MaxExactCount) return std::nullopt;
+  return digits;
+}
+
+std::optional<BaseCounts> CommonScale(const std::array<Decimal, 4>& values) {
+  int lowest = std::numeric_limits<int>::max();
+  for (const Decimal& v : values) {
+    if (!v.exact) return std::nullopt;
+    if (v.digits != 0) lowest = std::min(lowest, v.exponent);
+  }
+  BaseCounts counts{};
+  std::uint64_t sum = 0;
+  for (std::size_t b = 0; b < 4; ++b) {
+    if (values[b].digits == 0) continue;
+    const auto scaled = Scaled(values[b].digits, values[b].exponent - lowest);
+    if (!scaled || *scaled > MaxExactCount - sum) return std::nullopt;
+    counts[b] = *scaled;
+    sum += *scaled;
+  }
+  return counts;
+}
+
+}  // namespace
+
+std::optional<Decimal> ParseDecimal(std::string_view text) {
+  Decimal number;
+  std::size_t i = 0;
+  if (i < text.size() && text[i] == '-') {
+    number.negative = true;
+    ++i;
+  }
+  const std::size_t start = i;
+  int mantissaDigits = 0;
+  int fractionDigits = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i, ++mantissaDigits)
+    number.exact = number.exact && TakeDigit(number, text[i]);
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && IsDigit(text[i]); ++i, ++mantissaDigits, ++fractionDigits)
+      number.exact = number.exact && TakeDigit(number, text[i]);
+  }
+  if (mantissaDigits == 0) return std::nullopt;
+  int exponent = 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    const bool minus = i + 1 < text.size() && text[i + 1] == '-';
+    const std::size_t e = i + 1 + (minus || (i + 1 < text.size() && text[i + 1] == '+') ? 1 : 0);
+    if (e >= text.size() || !IsDigit(text[e])) return std::nullopt;
+    const auto [end, error] = std::from_chars(text.data() + e, text.data() + text.size(), exponent);
+    if (error != std::errc{}) return std::nullopt;
+    if (minus) exponent = -exponent;
+    i = static_cast<std::size_t>(end - text.data());
+  }
+  if (i != text.size()) return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), number.value);
+  if (error != std::errc{}) return std::nullopt;  // beyond the range of a double
+  // A value within the range of a double has an exponent far from the ends of int.
+  number.exponent = number.digits == 0 ? 0 : exponent - fractionDigits;
+  while (number.exact && number.digits != 0 && number.digits % 10 == 0) {
+    number.digits /= 10;
+    ++number.exponent;
+  }
+  return number;
+}
+
+std::array<double, 4> RowShares(const std::array<Decimal, 4>& values) {
+  if (const auto counts = CommonScale(values)) return Shares(*counts);
+  const double sum = values[0].value + values[1].value + values[2].value + values[3].value;
+  std::array<double, 4> shares{};
+  for (std::size_t b = 0; b < 4; ++b) shares[b] = values[b].value / sum;
+  return shares;
+}
+
+}  // namespace dorvu::prep

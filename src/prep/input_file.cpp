@@ -1,0 +1,32 @@
+#include "prep/input_file.h"
+
+#include "prep/composition.h"
+
+namespace dorvu::prep {
+
+std::string InputText(const std::string& cardinality, const std::string& noise,
+                      const std::vector<Record>& records) {
+  std::string out =
+      "presupposed cardinality of scenario=" + cardinality + "\nlevel of randomness=" + noise + "\n";
+  for (std::size_t k = 0; k < records.size(); ++k) {
+    const auto& shares = records[k].shares;
+    out += "6." + std::to_string(k + 1) + " A:" + ShortestText(shares[0]) + "_C:" + ShortestText(shares[1]) +
+           "_G:" + ShortestText(shares[2]) + "_T:" + ShortestText(shares[3]) + "\n";
+  }
+  return out;
+}
+
+std::string NamesTable(const std::vector<Record>& records) {
+  std::string out = "leaf\tname\n";
+  for (std::size_t k = 0; k < records.size(); ++k)
+    out += "6." + std::to_string(k + 1) + "\t" + records[k].name + "\n";
+  return out;
+}
+
+std::string NamesPath(const std::string& output) {
+  constexpr std::string_view Ending = ".txt";
+  const bool stripped = output.size() > Ending.size() && output.ends_with(Ending);
+  return (stripped ? output.substr(0, output.size() - Ending.size()) : output) + ".names.tsv";
+}
+
+}  // namespace dorvu::prep

@@ -1,0 +1,24 @@
+// The files dorvu-prep writes: a dorvu input and the table of leaf names.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "prep/records.h"
+
+namespace dorvu::prep {
+
+// The two parameter lines with the values as given, then one line per leaf
+// "6.k A:a_C:c_G:g_T:t", each share in the shortest form that reads back as
+// the same double. LF line ends.
+std::string InputText(const std::string& cardinality, const std::string& noise,
+                      const std::vector<Record>& records);
+
+// The header "leaf<TAB>name", then "6.k<TAB>NAME" for every leaf.
+std::string NamesTable(const std::vector<Record>& records);
+
+// The table's name beside the input: OUTPUT without its ".txt" ending, then
+// ".names.tsv" (input.txt gives input.names.tsv).
+std::string NamesPath(const std::string& output);
+
+}  // namespace dorvu::prep

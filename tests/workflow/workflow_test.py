@@ -1,0 +1,165 @@
+"""The ways to run many inputs, run for real on small inputs with the programs
+of this build, and checked against the run logs:
+
+  workflow_test.py snakemake PROGRAM_DIRS SOURCE_DIR
+      workflow/Snakefile on three ready inputs and one FASTA
+  workflow_test.py parallel PROGRAM_DIRS SOURCE_DIR
+      the README's GNU parallel command, as written there, on two ready inputs
+"""
+
+import os
+import random
+import re
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+RUN_FILES = {"input.txt", "dorvu.log", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}
+SUMMARY = ["run", "cardinality", "noise_level", "penalty", "marked", "input_errors", "memory_lines"]
+
+
+def check(condition, message):
+    if not condition:
+        sys.exit(f"FAILED: {message}")
+
+
+def ready_input(source, cardinality, noise, bad_leaf=None):
+    """examples/input.txt with other parameters, and a bad value on one leaf if asked."""
+    lines = (source / "examples" / "input.txt").read_text().splitlines()
+    lines[0] = f"presupposed cardinality of scenario={cardinality}"
+    lines[1] = f"level of randomness={noise}"
+    if bad_leaf:
+        lines[1 + bad_leaf] = re.sub(r"A:[0-9.]+", "A:0.28,93", lines[1 + bad_leaf])
+    return "\n".join(lines) + "\n"
+
+
+def fasta(seed):
+    """64 records of random bases and codes, and their names."""
+    rng = random.Random(seed)
+    names = [f"gene{k}" for k in range(1, 65)]
+    text = ""
+    for name in names:
+        sequence = "".join(rng.choice("ACGTACGTACGTRYSWKMBDHVN-") for _ in range(90))
+        text += f">{name} a test record\n{sequence[:60]}\n{sequence[60:]}\n"
+    return text, names
+
+
+def read_log(path):
+    """The numbers of a run log, read with no help from dorvu-view."""
+    lines = Path(path).read_bytes().decode().split("\r\n")
+    heading = lines.index("the best scenario:")
+    vertices = {}
+    for line in lines[heading + 4 :]:
+        if match := re.fullmatch(r"vertex (.*?): A:(\S+) C:(\S+) G:(\S+) T:(\S+)", line):
+            vertices[match[1].strip()] = list(match.groups()[1:])
+    return {
+        "cardinality": next(l for l in lines if l.startswith("presupposed")).split("=", 1)[1],
+        "noise_level": next(l for l in lines if l.startswith("noise level=")).split("=", 1)[1],
+        "penalty": lines[heading + 2].removeprefix("its penalty="),
+        "marked": " ".join(lines[heading + 1].split()),
+        "input_errors": str(sum(l.startswith("an error in ") for l in lines[:heading])),
+        "memory_lines": str(sum(l.startswith("I want more ") for l in lines[:heading])),
+        "vertices": vertices,
+    }
+
+
+def read_table(path):
+    lines = Path(path).read_text().splitlines()
+    header = lines[0].split("\t")
+    return header, [dict(zip(header, line.split("\t"))) for line in lines[1:]]
+
+
+def check_summary(path, runs, names):
+    header, rows = read_table(path)
+    check(header[: len(SUMMARY)] == SUMMARY, f"summary header {header}")
+    check([row["run"] for row in rows] == names, f"summary rows {[row['run'] for row in rows]}")
+    for row in rows:
+        log = read_log(runs / row["run"] / "dorvu.log")
+        for column in SUMMARY[1:]:
+            check(row[column] == log[column], f"summary {row['run']} {column}: {row[column]} != {log[column]}")
+    return rows
+
+
+def check_seed(run, seed, env):
+    """The recorded seed is the one the run used: dorvu with it writes the same log."""
+    with tempfile.TemporaryDirectory(prefix="dorvu-seed-") as again:
+        (Path(again) / "input.txt").write_bytes((run / "input.txt").read_bytes())
+        subprocess.run(["dorvu"], cwd=again, env=dict(env, DORVU_SEED=str(seed), DORVU_THREADS="1"), check=True)
+        check((Path(again) / "dorvu.log").read_bytes() == (run / "dorvu.log").read_bytes(),
+              f"seed {seed} repeats run {run.name}")
+
+
+def run(command, work, env):
+    done = subprocess.run(command, cwd=work, env=env, capture_output=True, text=True)
+    check(done.returncode == 0, f"{command[0]} exited with {done.returncode}:\n{done.stderr[-3000:]}")
+
+
+def test_snakemake(source, work, env):
+    inputs = work / "inputs"
+    inputs.mkdir()
+    (inputs / "low.txt").write_text(ready_input(source, 1, 0.1))
+    (inputs / "two.txt").write_text(ready_input(source, 2, 0.1))
+    (inputs / "typo.txt").write_text(ready_input(source, 1, 0, bad_leaf=7))
+    text, names = fasta(seed=3)
+    (inputs / "genes.fa").write_text(text)
+    (inputs / "notes.md").write_text("not an input")
+    run(["snakemake", "-s", str(source / "workflow" / "Snakefile"), "--cores", "2", "--directory", str(work),
+         "--config", "inputs=inputs", "results=results", "cardinality=1", "noise=0.1", "seed=11", "threads=1"],
+        work, env)
+
+    runs = work / "results" / "runs"
+    check(sorted(p.name for p in runs.iterdir()) == ["genes", "low", "two", "typo"], "one run per input")
+    for path in runs.iterdir():
+        expected = RUN_FILES | ({"input.names.tsv"} if path.name == "genes" else set())
+        check({p.name for p in path.iterdir()} == expected, f"files of run {path.name}")
+    prepared = subprocess.run(["dorvu-prep", "--cardinality", "1", "--noise", "0.1", "-o", "-", inputs / "genes.fa"],
+                              env=env, capture_output=True, text=True, check=True)
+    check((runs / "genes" / "input.txt").read_text() == prepared.stdout, "genes/input.txt is dorvu-prep's")
+
+    rows = check_summary(work / "results" / "summary.tsv", runs, ["genes", "low", "two", "typo"])
+    check(rows[3]["input_errors"] == "1" and rows[2]["cardinality"] == "2", "the logs' own values")
+    for row in rows:
+        check_seed(runs / row["run"], int(row["seed"]), env)
+
+    header, vertices = read_table(work / "results" / "vertices.tsv")
+    check(header == ["run", "vertex", "parent", "depth", "marked", "A", "C", "G", "T", "name"], f"header {header}")
+    check(len(vertices) == 4 * 127, f"{len(vertices)} vertex rows")
+    for row in vertices:
+        logged = read_log(runs / row["run"] / "dorvu.log")["vertices"][row["vertex"]]
+        check([row[b] for b in "ACGT"] == logged, f"vertex {row['vertex']} of run {row['run']}")
+        leaf = row["vertex"].startswith("6.") and row["run"] == "genes"
+        name = names[int(row["vertex"][2:]) - 1] if leaf else ""
+        check(row["name"] == name, f"name of {row['vertex']} in run {row['run']}: {row['name']!r}")
+
+
+def test_parallel(source, work, env):
+    blocks = re.findall(r"```sh\n(.*?)```", (source / "README.md").read_text(), re.S)
+    commands = [block for block in blocks if "| parallel " in block]
+    check(len(commands) == 1, f"{len(commands)} GNU parallel commands in the README")
+    (work / "inputs").mkdir()
+    for name, cardinality in (("a", 1), ("b", 2)):
+        (work / "inputs" / f"{name}.txt").write_text(ready_input(source, cardinality, 0.1))
+    run(["sh", "-c", commands[0]], work, env)
+
+    runs = work / "runs"
+    for name in ("a", "b"):
+        check({p.name for p in (runs / name).iterdir()} == RUN_FILES, f"files of {name}")
+    check_summary(work / "summary.tsv", runs, ["a", "b"])
+    # The job log: every job succeeded, and its sequence number is its seed.
+    jobs = [line.split("\t") for line in (work / "runs.joblog").read_text().splitlines()[1:]]
+    check(len(jobs) == 2 and all(job[6] == "0" for job in jobs), f"job log: {jobs}")
+    for job in jobs:
+        check_seed(runs / re.search(r"mkdir -p runs/(\S+)", job[-1])[1], job[0], env)
+
+
+def main():
+    mode, program_dirs, source = sys.argv[1], sys.argv[2], Path(sys.argv[3])
+    env = dict(os.environ, PATH=program_dirs + os.pathsep + os.environ["PATH"])
+    with tempfile.TemporaryDirectory(prefix=f"dorvu-{mode}-") as work:
+        {"snakemake": test_snakemake, "parallel": test_parallel}[mode](source, Path(work), env)
+    print(f"{mode}: the runs and their tables agree with the logs")
+
+
+if __name__ == "__main__":
+    main()
