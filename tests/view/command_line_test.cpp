@@ -19,9 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::DataPath;
-using testing::ReadBytes;
+using testing::ReadFile;
 using testing::ScratchDirectory;
-using testing::WriteBytes;
+using testing::WriteFile;
 
 struct Outcome {
   int status;
@@ -43,22 +43,22 @@ std::set<std::string> FilesIn(const fs::path& dir) {
 
 TEST(CommandLine, WritesTheThreeFilesBesideTheLog) {
   ScratchDirectory dir;
-  WriteBytes(dir.path / "dorvu.log", ReadBytes(DataPath("comma.log")));
-  const Outcome result = RunView({(dir.path / "dorvu.log").string()});
+  WriteFile(dir.path() / "dorvu.log", ReadFile(DataPath("comma.log")));
+  const Outcome result = RunView({(dir.path() / "dorvu.log").string()});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"dorvu.log", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}));
-  EXPECT_TRUE(ReadBytes((dir.path / "dorvu.tsv").string()).starts_with("vertex\tparent"));
+  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"dorvu.log", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}));
+  EXPECT_TRUE(ReadFile((dir.path() / "dorvu.tsv").string()).starts_with("vertex\tparent"));
 }
 
 TEST(CommandLine, WritesUnderTheGivenPrefix) {
   ScratchDirectory dir;
-  const std::string prefix = (dir.path / "run7").string();
+  const std::string prefix = (dir.path() / "run7").string();
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{DataPath("pure.log"), "-o", prefix},
         std::vector<std::string>{"--output=" + prefix, DataPath("pure.log")}}) {
     EXPECT_EQ(RunView(args).status, 0);
-    EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"run7.svg", "run7.tsv", "run7.nwk"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run7.svg", "run7.tsv", "run7.nwk"}));
   }
 }
 
@@ -71,44 +71,44 @@ TEST(CommandLine, LeavesNothingBehindWhenTheLogIsRefused) {
       {"no-such.log", "no-such.log: no such file"}};
   for (const auto& [name, message] : cases) {
     ScratchDirectory dir;
-    WriteBytes(dir.path / "old.svg", "earlier picture");
-    const Outcome result = RunView({DataPath(name), "-o", (dir.path / "old").string()});
+    WriteFile(dir.path() / "old.svg", "earlier picture");
+    const Outcome result = RunView({DataPath(name), "-o", (dir.path() / "old").string()});
     EXPECT_EQ(result.status, ExitFailure) << name;
     EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
-    EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"old.svg"})) << name;
-    EXPECT_EQ(ReadBytes((dir.path / "old.svg").string()), "earlier picture");
+    EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"old.svg"})) << name;
+    EXPECT_EQ(ReadFile((dir.path() / "old.svg").string()), "earlier picture");
   }
 }
 
 TEST(CommandLine, LeavesNothingBehindWhenAFileCannotBeWritten) {
   ScratchDirectory dir;
-  fs::create_directory(dir.path / "run.nwk");  // the third file cannot take this name
-  const Outcome result = RunView({DataPath("example.log"), "-o", (dir.path / "run").string()});
+  fs::create_directory(dir.path() / "run.nwk");  // the third file cannot take this name
+  const Outcome result = RunView({DataPath("example.log"), "-o", (dir.path() / "run").string()});
   EXPECT_EQ(result.status, ExitFailure);
   EXPECT_NE(result.err.find("run.nwk"), std::string::npos) << result.err;
-  EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"run.nwk"}));
+  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 
   const Outcome missingDirectory =
-      RunView({DataPath("example.log"), "-o", (dir.path / "no" / "run").string()});
+      RunView({DataPath("example.log"), "-o", (dir.path() / "no" / "run").string()});
   EXPECT_EQ(missingDirectory.status, ExitFailure);
-  EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"run.nwk"}));
+  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 }
 
 TEST(OutputFiles, RemovesWhatWasWrittenWhenALaterFileFails) {
   ScratchDirectory dir;
   const std::string problem = WriteAllOrNothing(
-      {{(dir.path / "a.svg").string(), "picture"}, {(dir.path / "no" / "a.tsv").string(), "table"}});
+      {{(dir.path() / "a.svg").string(), "picture"}, {(dir.path() / "no" / "a.tsv").string(), "table"}});
   EXPECT_NE(problem.find("a.tsv"), std::string::npos) << problem;
-  EXPECT_TRUE(FilesIn(dir.path).empty());
+  EXPECT_TRUE(FilesIn(dir.path()).empty());
 }
 
 TEST(CommandLine, NeverOverwritesTheLog) {
   ScratchDirectory dir;
-  const std::string log = (dir.path / "run.tsv").string();
-  WriteBytes(log, ReadBytes(DataPath("example.log")));
-  EXPECT_EQ(RunView({log, "-o", (dir.path / "run").string()}).status, ExitFailure);
-  EXPECT_EQ(ReadBytes(log), ReadBytes(DataPath("example.log")));
-  EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"run.tsv"}));
+  const std::string log = (dir.path() / "run.tsv").string();
+  WriteFile(log, ReadFile(DataPath("example.log")));
+  EXPECT_EQ(RunView({log, "-o", (dir.path() / "run").string()}).status, ExitFailure);
+  EXPECT_EQ(ReadFile(log), ReadFile(DataPath("example.log")));
+  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.tsv"}));
 }
 
 TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
@@ -140,18 +140,18 @@ std::string NamesTable(const std::map<int, std::string>& names) {
 TEST(CommandLine, LabelsTheLeavesWithTheirNames) {
   ScratchDirectory dir;
   const std::string longName = "a record name far longer than a label has room for";
-  WriteBytes(dir.path / "names.tsv", NamesTable({{1, "BRCA<2>"}, {2, longName}}));
-  const Outcome result = RunView({DataPath("example.log"), "--names", (dir.path / "names.tsv").string(), "-o",
-                                  (dir.path / "run").string()});
+  WriteFile(dir.path() / "names.tsv", NamesTable({{1, "BRCA<2>"}, {2, longName}}));
+  const Outcome result = RunView({DataPath("example.log"), "--names", (dir.path() / "names.tsv").string(), "-o",
+                                  (dir.path() / "run").string()});
   ASSERT_EQ(result.status, 0) << result.err;
-  const std::string tsv = ReadBytes((dir.path / "run.tsv").string());
+  const std::string tsv = ReadFile((dir.path() / "run.tsv").string());
   EXPECT_TRUE(tsv.starts_with("vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\n0\tNA\t0\t1\t"))
       << tsv.substr(0, 80);
   EXPECT_NE(tsv.find("\t0.304960941887948\t\n1.1\t0\t"), std::string::npos);  // the root has no name
   EXPECT_NE(tsv.find("\n6.1\t5.1\t6\t0\t"), std::string::npos);
   EXPECT_NE(tsv.find("\tBRCA<2>\n6.2\t5.1\t"), std::string::npos);
   EXPECT_TRUE(tsv.ends_with("\tgene 64\n"));
-  const std::string svg = ReadBytes((dir.path / "run.svg").string());
+  const std::string svg = ReadFile((dir.path() / "run.svg").string());
   EXPECT_NE(svg.find("fill=\"#222222\">BRCA&lt;2&gt;</text>"), std::string::npos);
   EXPECT_NE(svg.find("<title>6.1 BRCA&lt;2&gt;: A "), std::string::npos);
   EXPECT_NE(svg.find(">a record name far longer than\u2026</text>"), std::string::npos);
@@ -175,13 +175,13 @@ TEST(CommandLine, RefusesABadTableOfNames) {
   };
   for (const auto& [table, message] : cases) {
     ScratchDirectory dir;
-    WriteBytes(dir.path / "names.tsv", table);
-    fs::current_path(dir.path);
+    WriteFile(dir.path() / "names.tsv", table);
+    fs::current_path(dir.path());
     const Outcome result = RunView({DataPath("example.log"), "--names", "names.tsv", "-o", "run"});
     fs::current_path(fs::temp_directory_path());
     EXPECT_EQ(result.status, ExitFailure);
     EXPECT_EQ(result.err, "dorvu-view: " + message + "\n");
-    EXPECT_EQ(FilesIn(dir.path), (std::set<std::string>{"names.tsv"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"names.tsv"}));
   }
   EXPECT_EQ(RunView({DataPath("example.log"), "--names", DataPath("no-names.tsv")}).err,
             "dorvu-view: " + DataPath("no-names.tsv") + ": no such file\n");
@@ -189,28 +189,28 @@ TEST(CommandLine, RefusesABadTableOfNames) {
 
 TEST(CommandLine, SaysOnStandardErrorWhenTheRunHadInputErrors) {
   ScratchDirectory dir;
-  const std::string log = (dir.path / "dorvu.log").string();
-  WriteBytes(log, ReadBytes(DataPath("input_errors.log")));
+  const std::string log = (dir.path() / "dorvu.log").string();
+  WriteFile(log, ReadFile(DataPath("input_errors.log")));
   const Outcome result = RunView({log});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "dorvu-view: " + log + ": the run logged 2 input errors; see the log\n");
-  std::string one = ReadBytes(DataPath("input_errors.log"));
+  std::string one = ReadFile(DataPath("input_errors.log"));
   one.erase(0, one.find('\n') + 1);
-  WriteBytes(log, one);
+  WriteFile(log, one);
   EXPECT_EQ(RunView({log}).err, "dorvu-view: " + log + ": the run logged 1 input error; see the log\n");
-  EXPECT_EQ(RunView({DataPath("example.log"), "-o", (dir.path / "x").string()}).err, "");
+  EXPECT_EQ(RunView({DataPath("example.log"), "-o", (dir.path() / "x").string()}).err, "");
 }
 
 TEST(CommandLine, SummarisesEachRunInOneRow) {
   ScratchDirectory dir;
   for (const auto& [run, log] :
        {std::pair{"a", "example.log"}, {"b", "input_errors.log"}, {"c", "messages.log"}}) {
-    fs::create_directory(dir.path / run);
-    WriteBytes(dir.path / run / "dorvu.log", ReadBytes(DataPath(log)));
+    fs::create_directory(dir.path() / run);
+    WriteFile(dir.path() / run / "dorvu.log", ReadFile(DataPath(log)));
   }
   const Outcome result =
-      RunView({"--summary", (dir.path / "a" / "dorvu.log").string(),
-               (dir.path / "b" / "." / "dorvu.log").string(), (dir.path / "c" / "dorvu.log").string()});
+      RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
+               (dir.path() / "b" / "." / "dorvu.log").string(), (dir.path() / "c" / "dorvu.log").string()});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out,
@@ -220,7 +220,7 @@ TEST(CommandLine, SummarisesEachRunInOneRow) {
             "c\t25\t0\t1E-20\t1.1\t2\t4\n");
 
   // One refused log: nothing on standard output, and every refused log named.
-  const Outcome refused = RunView({"--summary", (dir.path / "a" / "dorvu.log").string(),
+  const Outcome refused = RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
                                    DataPath("empty_report.log"), DataPath("no-such.log")});
   EXPECT_EQ(refused.status, ExitFailure);
   EXPECT_EQ(refused.out, "");

@@ -1,11 +1,10 @@
-// Helpers shared by the dorvu-view tests.
+// Helpers of the dorvu-view tests: the stored logs, and the scratch
+// directories and whole files that every program's tests share.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
+
+#include "support/files.h"
 
 namespace dorvu::view::testing {
 
@@ -13,31 +12,9 @@ inline std::string DataPath(const std::string& name) {
   return std::string(DORVU_VIEW_TEST_DATA) + "/" + name;
 }
 
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using ScratchDirectory = dorvu::test::ScratchDir;
 
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A fresh directory, removed with everything in it at the end of the test.
-struct ScratchDirectory {
-  std::filesystem::path path;
-  ScratchDirectory() {
-    std::random_device device;
-    path = std::filesystem::temp_directory_path() / ("dorvu-view-test-" + std::to_string(device()));
-    std::filesystem::create_directories(path);
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-};
+using dorvu::test::ReadFile;
+using dorvu::test::WriteFile;
 
 }  // namespace dorvu::view::testing
