@@ -37,6 +37,7 @@ void BM_WholeRun(benchmark::State& state, const std::string& input, Search searc
   setup.logPath = log.string();
   setup.seed = 1;
   if (search == Search::Plain) setup.evaluator = EvaluatorKind::Plain;
+  setup.quiet = true;
   setup.threads = search == Search::FastOneThread ? 1 : 0;
   for (auto _ : state) RunDorvu(setup);
   state.counters["threads"] = search == Search::FastAllThreads ? SearchThreads(0) : 1;

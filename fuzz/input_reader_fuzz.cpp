@@ -1,6 +1,8 @@
 // Fuzz target: arbitrary bytes as the whole of "input.txt" for the input
 // reader, and the same bytes as one value token for the two conversion rules,
-// each checked against an independent reading of its rule.
+// each checked against an independent reading of its rule. The input check
+// must call logged exactly the problems the reader logs.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -10,9 +12,11 @@
 
 #include "fuzz_support.h"
 #include "input/convert.h"
+#include "input/input_check.h"
 #include "input/input_reader.h"
 #include "log/io_error.h"
 #include "log/run_log.h"
+#include "search/run_parameters.h"
 #include "tree/tree.h"
 
 namespace {
@@ -147,13 +151,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   dorvu::RunLog log;
   log.path = (dir / "dorvu.log").string();
   dorvu::Tree tree;
+  dorvu::InputParameters params;
   try {
     dorvu::CreateLog(log);
     dorvu::LayOutTree(tree);
-    dorvu::ReadInput(inputPath, log, tree);
+    params = dorvu::ReadInput(inputPath, log, tree);
   } catch (const dorvu::IoError& error) {
     Fail("file error on a readable file: " + error.message);
   }
-  CheckLog(dorvu::test::ReadFile(log.path));
+  const std::string logText = dorvu::test::ReadFile(log.path);
+  CheckLog(logText);
+  auto logged = std::count(logText.begin(), logText.end(), '\n');
+  if (params.cardinality > dorvu::MaxCardinality) ++logged;  // the driver's line about the limit
+  const auto findings = dorvu::CheckInput(bytes, "input.txt", dorvu::MaxCardinality);
+  if (std::count_if(findings.begin(), findings.end(), [](const auto& f) { return f.logged; }) != logged)
+    Fail("the input check's logged problems differ from the log");
   return 0;
 }

@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   setup.inputPath = (dir / "input.txt").string();
   setup.logPath = (dir / "dorvu.log").string();
   setup.seed = Seed;
+  setup.quiet = true;
   dorvu::fuzz::WriteWholeFile(setup.inputPath, input);
   try {
     dorvu::RunDorvu(setup);

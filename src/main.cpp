@@ -1,14 +1,40 @@
 // dorvu: reads input.txt in the current directory, searches the few branches
 // of the fixed tree on which the base composition shifts, and writes dorvu.log.
-// Command-line arguments are ignored.
+// --help, --version and --check answer without writing any file.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "run/command_line.h"
 #include "run/driver.h"
 #include "log/io_error.h"
 #include "log/number_format.h"
 
-int main() {
+namespace {
+
+// Writes a text to standard output; a failed write is a fatal error.
+int Answer(const std::string& text) {
+  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "dorvu: cannot write standard output: %s\n", std::strerror(errno));
+    return dorvu::ExitFatal;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const dorvu::CommandLine command = dorvu::ParseCommandLine({argv + 1, argv + argc});
+  switch (command.action) {
+    case dorvu::Action::Help: return Answer(dorvu::HelpText());
+    case dorvu::Action::Version: return Answer(dorvu::VersionText());
+    case dorvu::Action::Usage:
+      std::fputs(dorvu::UsageErrorText(command.problem).c_str(), stderr);
+      return dorvu::ExitUsage;
+    case dorvu::Action::Check: return dorvu::RunInputCheck(dorvu::RunSetup().inputPath);
+    case dorvu::Action::Run: break;
+  }
   dorvu::RunSetup setup;
   if (const char* seedText = std::getenv("DORVU_SEED")) {
     setup.seed = dorvu::ParseSeed(seedText);

@@ -61,6 +61,7 @@ void ExpectSameLogs(const std::string& input) {
   RunSetup setup;
   setup.inputPath = (dir / "input.txt").string();
   setup.seed = 2024;
+  setup.quiet = true;
   setup.logPath = (dir / "plain.log").string();
   setup.evaluator = EvaluatorKind::Plain;
   RunDorvu(setup);

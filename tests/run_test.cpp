@@ -40,7 +40,7 @@ TEST(WholeRun, ExampleFindsItsPlantedShiftsAndReportsEveryVertex) {
   EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
 }
 
-TEST(WholeRun, SeedRepeatsANoisyRunAndArgumentsAreIgnored) {
+TEST(WholeRun, SeedRepeatsANoisyRun) {
   ScratchDir a, b;
   const std::string input = WithParameters(ExampleInput(), "1", "0.5");
   WriteFile(a / "input.txt", input);

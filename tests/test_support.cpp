@@ -7,15 +7,19 @@
 
 namespace dorvu::test {
 
-ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment) {
-  const std::filesystem::path errors = dir / ".stderr";
-  const std::string command = "cd '" + dir.string() + "' && env " + environment + " '" +
-                              DORVU_EXECUTABLE + "' 2> '" + errors.string() + "'";
+ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment,
+                            const std::string& arguments, const std::string& executable) {
+  const std::string errors = dir.string() + ".stderr";
+  const std::string output = dir.string() + ".stdout";
+  const std::string command = "cd '" + dir.string() + "' && env " + environment + " '" + executable + "' " +
+                              arguments + " > '" + output + "' 2> '" + errors + "'";
   const int raw = std::system(command.c_str());
   ProcessResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   result.stderrText = ReadFile(errors);
+  result.stdoutText = ReadFile(output);
   std::filesystem::remove(errors);
+  std::filesystem::remove(output);
   return result;
 }
 

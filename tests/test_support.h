@@ -20,11 +20,14 @@ namespace dorvu::test {
 struct ProcessResult {
   int status = -1;     // exit status
   std::string stderrText;
+  std::string stdoutText;
 };
 
-// Runs the dorvu executable in `dir` with extra environment assignments
-// ("NAME=value ..."), capturing standard error.
-ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment = "");
+// Runs an executable (dorvu unless given) in `dir` with extra environment
+// assignments ("NAME=value ...") and arguments (shell words), capturing its
+// standard output and standard error in files beside `dir`, not in it.
+ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment = "",
+                            const std::string& arguments = "", const std::string& executable = DORVU_EXECUTABLE);
 
 // A laid-out tree with derived links whose leaves hold `leaf(k)` for leaf k.
 template <typename LeafFunction>

@@ -9,6 +9,8 @@
 
 namespace dorvu {
 
+inline constexpr int InputLineCount = 2 + LeafCount;  // lines read; the rest is ignored
+
 // The two parameters as read; after a failed conversion, the value the
 // conversion left.
 struct InputParameters {

@@ -1,6 +1,13 @@
 #include "input/leaf_noise.h"
 
+#include <algorithm>
+
 namespace dorvu {
+
+double NoiseInForce(double levelRead) {
+  const double level = std::max(static_cast<double>(static_cast<long double>(levelRead) - NoiseOffset), 0.0);
+  return level == 0.0 && levelRead > 0.0 ? 0.005 : level;
+}
 
 BaseValues Renormalise(const BaseValues& w) { return ProjectToSimplex(w, BaseValues{}, 0.0); }
 

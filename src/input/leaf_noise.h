@@ -8,6 +8,13 @@
 
 namespace dorvu {
 
+// Taken off the noise level read.
+inline constexpr double NoiseOffset = 0.04;
+
+// The noise in force for the level read: the level less the offset, not
+// below 0; a positive level that the offset takes away keeps 0.005.
+double NoiseInForce(double levelRead);
+
 // A uniform integer from 0 to n - 1.
 inline uint32_t UniformInteger(std::mt19937& gen, uint32_t n) {
   return static_cast<uint32_t>((uint64_t(gen()) * n) >> 32);

@@ -2,17 +2,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <random>
 #include <sched.h>
 #include <thread>
 
+#include "input/input_check.h"
 #include "input/input_reader.h"
 #include "input/leaf_noise.h"
+#include "log/io_error.h"
 #include "log/log_lines.h"
 #include "log/number_format.h"
 #include "log/run_log.h"
 #include "report/report.h"
+#include "run/command_line.h"
 #include "run/progress_display.h"
 #include "search/result_cache.h"
 #include "search/run_parameters.h"
@@ -22,13 +26,6 @@
 namespace dorvu {
 
 namespace {
-
-// The noise in force: the level read less the offset, not below 0; a small
-// positive level keeps a small noise.
-double NoiseInForce(double levelRead, double offset) {
-  const double level = std::max(static_cast<double>(static_cast<long double>(levelRead) - offset), 0.0);
-  return level == 0.0 && levelRead > 0.0 ? 0.005 : level;
-}
 
 // Echoes the parameters as read and fixes the run's parameters from them.
 RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
@@ -41,8 +38,20 @@ RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
     WriteLogLine(log, std::string(log_lines::CardinalityLimitPrefix) + FormatInteger(MaxCardinality));
   }
   params.noiseLevelRead = read.noiseLevel;
-  params.noiseLevel = NoiseInForce(params.noiseLevelRead, params.noiseOffset);
+  params.noiseLevel = NoiseInForce(params.noiseLevelRead);
   return params;
+}
+
+// Likely mistakes in the input, and the count of the problems the log holds,
+// as warnings on standard error. The run has read the file already, so a
+// second reading that fails only loses the warnings.
+void WarnAboutInput(const RunSetup& setup) {
+  try {
+    const std::string warnings = RunWarnings(CheckInput(ReadInputBytes(setup.inputPath), setup.inputPath, MaxCardinality),
+                                             setup.inputPath, setup.logPath);
+    std::fputs(warnings.c_str(), stderr);
+  } catch (const IoError&) {
+  }
 }
 
 uint32_t ClockSeed() {
@@ -90,9 +99,14 @@ RunSummary RunDorvu(const RunSetup& setup) {
   auto tree = std::make_unique<Tree>();
   LayOutTree(*tree);
   const RunParameters params = TakeParameters(ReadInput(setup.inputPath, log, *tree), log);
+  if (!setup.quiet) WarnAboutInput(setup);
 
   std::mt19937 gen;
-  if (params.noiseSwitch == 1) gen.seed(setup.seed ? *setup.seed : ClockSeed());
+  if (params.noiseSwitch == 1) {
+    const uint32_t seed = setup.seed ? *setup.seed : ClockSeed();
+    gen.seed(seed);
+    if (!setup.seed && params.noiseLevel > 0.0 && !setup.quiet) std::fputs(SeedNotice(seed).c_str(), stderr);
+  }
   if (params.noiseSwitch == 1 && params.noiseLevel > 0.0) PerturbLeaves(*tree, params.noiseLevel, gen);
   DeriveLinks(*tree);
 

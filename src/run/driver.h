@@ -19,6 +19,7 @@ struct RunSetup {
   int32_t threads = 0;           // threads that search; 0: all hardware threads the process may use
   std::optional<EvaluatorKind> evaluator;  // none: chosen from the threads (tests name one)
   std::size_t cacheBytes = DefaultCacheBytes;  // the bound of the outcome cache; 0: no cache
+  bool quiet = false;  // no input warnings and no seed notice on standard error
 };
 
 // What a run's search did, for benchmarks.

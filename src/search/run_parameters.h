@@ -28,7 +28,6 @@ struct RunParameters {
   double stepFactor = 0.5;
   double noiseLevel = 0.0;      // the noise in force, after the adjustment
   double noiseLevelRead = 0.0;  // the noise level as read
-  double noiseOffset = 0.04;    // taken off the level read
 };
 
 }  // namespace dorvu

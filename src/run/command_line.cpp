@@ -1,0 +1,94 @@
+#include "run/command_line.h"
+
+#include <cstdio>
+
+#include "input/input_check.h"
+#include "log/io_error.h"
+#include "search/run_parameters.h"
+
+#ifndef DORVU_VERSION
+#define DORVU_VERSION "unknown"
+#endif
+
+namespace dorvu {
+
+namespace {
+
+constexpr const char* Help = R"(Usage: dorvu [--check | --help | --version]
+Find the few branches of a fixed tree of 64 leaves on which the base
+composition shifts.
+
+Without an argument, dorvu reads input.txt in the current directory and
+writes its report to dorvu.log there, replacing an earlier log.
+
+Options:
+      --check    read input.txt as a run would, report on standard error the
+                 problems a run would log and the likely mistakes it would
+                 take silently; write no file and run no search
+  -h, --help     show this help and exit
+      --version  show the version and exit
+
+Environment:
+  DORVU_SEED     seed of the noise, an unsigned 32-bit decimal number; a noisy
+                 run without it draws a seed and shows it on standard error
+  DORVU_THREADS  threads that search, 1 to 1024 (default: all the processors
+                 the run may use)
+  LC_ALL, LC_NUMERIC, LANG  the decimal separator of the numbers in the log
+
+Exit status:
+  0  the run ended (input problems are in the log, and warnings about them
+     on standard error), or --check found nothing
+  1  a file could not be read or written, or DORVU_SEED or DORVU_THREADS is
+     unusable; the reason is on standard error
+  2  a bad command line
+  3  --check found a problem or a likely mistake
+
+The full guide is README.md in the source; see also dorvu(1) and dorvu-view(1).
+)";
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine command;
+  for (const std::string& arg : args) {
+    if (arg == "-h" || arg == "--help")
+      command.action = Action::Help;
+    else if (arg == "--version")
+      command.action = Action::Version;
+    else if (arg == "--check")
+      command.action = Action::Check;
+    else
+      return {Action::Usage, "unknown argument \"" + arg + "\""};
+  }
+  if (args.size() > 1) return {Action::Usage, "one argument at most, not " + std::to_string(args.size())};
+  return command;
+}
+
+std::string HelpText() { return Help; }
+
+std::string VersionText() { return std::string("dorvu ") + DORVU_VERSION + "\n"; }
+
+std::string UsageErrorText(const std::string& problem) {
+  return "dorvu: " + problem + "\nTry \"dorvu --help\".\n";
+}
+
+int RunInputCheck(const std::string& inputPath) {
+  std::vector<InputFinding> findings;
+  try {
+    findings = CheckInput(ReadInputBytes(inputPath), inputPath, MaxCardinality);
+  } catch (const IoError& error) {
+    std::fprintf(stderr, "dorvu: %s\n", error.message.c_str());
+    return ExitFatal;
+  }
+  for (const InputFinding& finding : findings) std::fprintf(stderr, "dorvu: %s\n", finding.text.c_str());
+  if (!findings.empty()) return ExitCheckFound;
+  std::fprintf(stderr, "dorvu: %s: no problems found\n", inputPath.c_str());
+  return 0;
+}
+
+std::string SeedNotice(uint32_t seed) {
+  const std::string assignment = "DORVU_SEED=" + std::to_string(seed);
+  return "dorvu: noise seed " + std::to_string(seed) + "; " + assignment + " dorvu repeats this run\n";
+}
+
+}  // namespace dorvu
