@@ -16,7 +16,6 @@ namespace dorvu {
 
 namespace {
 
-constexpr char EndOfFileByte = 26;
 constexpr char BaseLetters[4] = {'A', 'C', 'G', 'T'};
 
 // Values rounded to two decimals sum to within 0.02 of 1; the small margin

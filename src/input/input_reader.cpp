@@ -11,8 +11,6 @@ namespace dorvu {
 
 namespace {
 
-constexpr int EndOfFileByte = 26;
-
 // Reads the file line by line: LF or CR LF end a line, a lone CR is dropped,
 // byte 26 ends the file. Lines of any length.
 class LineReader {

@@ -10,6 +10,7 @@
 namespace dorvu {
 
 inline constexpr int InputLineCount = 2 + LeafCount;  // lines read; the rest is ignored
+inline constexpr char EndOfFileByte = 26;             // ends the file wherever it stands
 
 // The two parameters as read; after a failed conversion, the value the
 // conversion left.

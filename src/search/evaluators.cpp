@@ -1,4 +1,5 @@
 // The plain and the fast evaluator, and the choice between the evaluators.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
