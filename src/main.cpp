@@ -8,6 +8,7 @@
 
 #include "run/command_line.h"
 #include "run/driver.h"
+#include "run/interrupt.h"
 #include "log/io_error.h"
 #include "log/number_format.h"
 
@@ -20,6 +21,38 @@ int Answer(const std::string& text) {
     return dorvu::ExitFatal;
   }
   return 0;
+}
+
+// Reads DORVU_SEED, DORVU_THREADS and DORVU_CACHE_MB into the setup; an
+// unusable value is reported on standard error and gives false, before the
+// log is touched.
+bool TakeEnvironment(dorvu::RunSetup& setup) {
+  if (const char* seedText = std::getenv("DORVU_SEED")) {
+    setup.seed = dorvu::ParseSeed(seedText);
+    if (!setup.seed) {
+      std::fprintf(stderr, "dorvu: DORVU_SEED must be an unsigned 32-bit decimal number, not \"%s\"\n", seedText);
+      return false;
+    }
+  }
+  if (const char* threadsText = std::getenv("DORVU_THREADS")) {
+    const std::optional<int32_t> threads = dorvu::ParseThreadCount(threadsText);
+    if (!threads) {
+      std::fprintf(stderr, "dorvu: DORVU_THREADS must be a whole number from 1 to %d, not \"%s\"\n",
+                   static_cast<int>(dorvu::MaxThreads), threadsText);
+      return false;
+    }
+    setup.threads = *threads;
+  }
+  if (const char* cacheText = std::getenv("DORVU_CACHE_MB")) {
+    const std::optional<std::size_t> cacheBytes = dorvu::ParseCacheBytes(cacheText);
+    if (!cacheBytes) {
+      std::fprintf(stderr, "dorvu: DORVU_CACHE_MB must be a whole number of MiB from 0 to %d, not \"%s\"\n",
+                   static_cast<int>(dorvu::MaxCacheMegabytes), cacheText);
+      return false;
+    }
+    setup.cacheBytes = *cacheBytes;
+  }
+  return true;
 }
 
 }  // namespace
@@ -36,29 +69,19 @@ int main(int argc, char** argv) {
     case dorvu::Action::Run: break;
   }
   dorvu::RunSetup setup;
-  if (const char* seedText = std::getenv("DORVU_SEED")) {
-    setup.seed = dorvu::ParseSeed(seedText);
-    if (!setup.seed) {
-      std::fprintf(stderr, "dorvu: DORVU_SEED must be an unsigned 32-bit decimal number, not \"%s\"\n",
-                   seedText);
-      return 1;
-    }
-  }
-  if (const char* threadsText = std::getenv("DORVU_THREADS")) {
-    const std::optional<int32_t> threads = dorvu::ParseThreadCount(threadsText);
-    if (!threads) {
-      std::fprintf(stderr, "dorvu: DORVU_THREADS must be a whole number from 1 to %d, not \"%s\"\n",
-                   static_cast<int>(dorvu::MaxThreads), threadsText);
-      return 1;
-    }
-    setup.threads = *threads;
-  }
+  if (!TakeEnvironment(setup)) return dorvu::ExitFatal;
   dorvu::SetDecimalSeparator(dorvu::DecimalSeparatorFromEnvironment());
+  dorvu::CatchStopSignals();
+  setup.stop = &dorvu::StopSignal();
   try {
     dorvu::RunDorvu(setup);
   } catch (const dorvu::IoError& error) {
     std::fprintf(stderr, "dorvu: %s\n", error.message.c_str());
     return 1;
+  } catch (const dorvu::RunInterrupted& stopped) {
+    std::fprintf(stderr, "dorvu: interrupted by %s; %s is incomplete\n", dorvu::SignalName(stopped.signal).c_str(),
+                 setup.logPath.c_str());
+    return 128 + stopped.signal;
   }
   return 0;
 }

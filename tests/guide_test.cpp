@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -54,6 +56,41 @@ TEST(Guide, LogExcerptsComeFromSeededRunsOfTheExample) {
     }
   }
   EXPECT_GE(excerpts, 2);
+}
+
+// The options a program's --help lists: each "-x" or "--name" that opens an
+// indented line of its help, with the long forms of "-o, --output".
+std::set<std::string> HelpOptions(const std::string& executable) {
+  const test::ScratchDir dir;
+  const test::ProcessResult help = test::RunExecutable(dir.path(), "", "--help", executable);
+  EXPECT_EQ(help.status, 0) << executable;
+  std::set<std::string> options;
+  const std::regex option(R"(^ +(-[a-zA-Z]|--[a-z][a-z-]*)(, (--[a-z][a-z-]*))?)");
+  for (const std::string& line : Lines(help.stdoutText)) {
+    std::smatch match;
+    if (!std::regex_search(line, match, option)) continue;
+    options.insert(match[1]);
+    if (match[3].matched) options.insert(match[3]);
+  }
+  return options;
+}
+
+// Each man page names every option its program's --help lists, so neither
+// falls behind the other.
+TEST(Guide, ManPagesListEveryOptionOfTheHelp) {
+  const struct {
+    const char* executable;
+    const char* page;
+  } programs[] = {{DORVU_EXECUTABLE, "dorvu"}, {DORVU_VIEW_EXECUTABLE, "dorvu-view"}, {DORVU_PREP_EXECUTABLE, "dorvu-prep"}};
+  for (const auto& program : programs) {
+    const std::string page = ReadFile(std::string(DORVU_SOURCE_DIR) + "/man/" + program.page + ".1.in");
+    const std::set<std::string> options = HelpOptions(program.executable);
+    EXPECT_GE(options.size(), 3u) << program.page;
+    for (const std::string& option : options) {
+      const std::string inRoff = std::regex_replace(option, std::regex("-"), "\\-");
+      EXPECT_NE(page.find(inRoff), std::string::npos) << program.page << ".1 lacks " << option;
+    }
+  }
 }
 
 TEST(Guide, CitationNamesTheVersionBuilt) {

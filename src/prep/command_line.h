@@ -1,4 +1,5 @@
-// The command line of dorvu-prep: dorvu-prep [--cardinality N] [--noise X] [-o FILE] INPUT.
+// The command line of dorvu-prep:
+// dorvu-prep [--cardinality N] [--noise X] [--label KIND] [--bootstrap SEED] [-o FILE] INPUT.
 #pragma once
 
 #include <iosfwd>

@@ -6,40 +6,41 @@ namespace dorvu::prep {
 
 namespace {
 
-struct CodeTable {
-  std::array<BaseCounts, 256> counts{};
-  std::array<bool, 256> known{};
+// The sixths of a base that one position of each code class gives to A, C, G and T.
+constexpr std::array<BaseCounts, kCodeClassCount> kClassSixths{{
+    {6, 0, 0, 0},  // A
+    {0, 6, 0, 0},  // C
+    {0, 0, 6, 0},  // G
+    {0, 0, 0, 6},  // T or U
+    {3, 0, 3, 0},  // R: A or G
+    {0, 3, 0, 3},  // Y: C or T
+    {0, 3, 3, 0},  // S: C or G
+    {3, 0, 0, 3},  // W: A or T
+    {0, 0, 3, 3},  // K: G or T
+    {3, 3, 0, 0},  // M: A or C
+    {0, 2, 2, 2},  // B: not A
+    {2, 0, 2, 2},  // D: not C
+    {2, 2, 0, 2},  // H: not G
+    {2, 2, 2, 0},  // V: not T
+}};
 
-  void Set(std::string_view letters, BaseCounts value) {
-    for (const char letter : letters) {
-      for (const char c : {letter, static_cast<char>(letter - 'A' + 'a')}) {
-        counts[static_cast<unsigned char>(c)] = value;
-        known[static_cast<unsigned char>(c)] = true;
-      }
-    }
-  }
-};
+constexpr std::uint8_t kSkipped = kCodeClassCount;  // N, gaps and white space
+constexpr std::uint8_t kUnknown = kCodeClassCount + 1;
 
-// Sixths of a base for every code; the skipped characters count nothing.
-const CodeTable& Codes() {
-  static const CodeTable table = [] {
-    CodeTable t;
-    t.Set("A", {6, 0, 0, 0});
-    t.Set("C", {0, 6, 0, 0});
-    t.Set("G", {0, 0, 6, 0});
-    t.Set("TU", {0, 0, 0, 6});
-    t.Set("R", {3, 0, 3, 0});  // A or G
-    t.Set("Y", {0, 3, 0, 3});  // C or T
-    t.Set("S", {0, 3, 3, 0});  // C or G
-    t.Set("W", {3, 0, 0, 3});  // A or T
-    t.Set("K", {0, 0, 3, 3});  // G or T
-    t.Set("M", {3, 3, 0, 0});  // A or C
-    t.Set("B", {0, 2, 2, 2});  // not A
-    t.Set("D", {2, 0, 2, 2});  // not C
-    t.Set("H", {2, 2, 0, 2});  // not G
-    t.Set("V", {2, 2, 2, 0});  // not T
-    t.Set("N", {0, 0, 0, 0});
-    for (const char c : std::string_view("-.? \t\r\v\f")) t.known[static_cast<unsigned char>(c)] = true;
+// The code class of every byte, in either case.
+const std::array<std::uint8_t, 256>& ClassOfByte() {
+  static const std::array<std::uint8_t, 256> table = [] {
+    std::array<std::uint8_t, 256> t{};
+    t.fill(kUnknown);
+    const auto set = [&t](char letter, std::uint8_t codeClass) {
+      t[static_cast<unsigned char>(letter)] = codeClass;
+      t[static_cast<unsigned char>(letter - 'A' + 'a')] = codeClass;
+    };
+    constexpr std::string_view kLetters = "ACGTRYSWKMBDHV";
+    for (std::size_t k = 0; k < kLetters.size(); ++k) set(kLetters[k], static_cast<std::uint8_t>(k));
+    set('U', 3);
+    set('N', kSkipped);
+    for (const char c : std::string_view("-.? \t\r\v\f")) t[static_cast<unsigned char>(c)] = kSkipped;
     return t;
   }();
   return table;
@@ -48,13 +49,28 @@ const CodeTable& Codes() {
 }  // namespace
 
 std::optional<std::size_t> CountSequence(std::string_view text, BaseCounts& counts) {
-  const CodeTable& codes = Codes();
+  CodeCounts codes{};
+  const auto bad = CountCodes(text, codes);
+  const BaseCounts sixths = Sixths(codes);
+  for (std::size_t b = 0; b < 4; ++b) counts[b] += sixths[b];
+  return bad;
+}
+
+std::optional<std::size_t> CountCodes(std::string_view text, CodeCounts& counts) {
+  const auto& classOf = ClassOfByte();
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (!codes.known[c]) return i;
-    for (std::size_t b = 0; b < 4; ++b) counts[b] += codes.counts[c][b];
+    const std::uint8_t codeClass = classOf[static_cast<unsigned char>(text[i])];
+    if (codeClass == kUnknown) return i;
+    if (codeClass != kSkipped) ++counts[codeClass];
   }
   return std::nullopt;
+}
+
+BaseCounts Sixths(const CodeCounts& counts) {
+  BaseCounts sixths{};
+  for (std::size_t k = 0; k < kCodeClassCount; ++k)
+    for (std::size_t b = 0; b < 4; ++b) sixths[b] += counts[k] * kClassSixths[k][b];
+  return sixths;
 }
 
 std::array<double, 4> Shares(const BaseCounts& counts) {

@@ -21,9 +21,23 @@ using BaseCounts = std::array<std::uint64_t, 4>;
 // Counts above this are not all exact as doubles; a record that reaches it is refused.
 inline constexpr std::uint64_t MaxExactCount = std::uint64_t{1} << 53;
 
+// The number of positions of each code class, in the order A, C, G, T (with
+// U), R, Y, S, W, K, M, B, D, H, V. Every position counts six sixths in all, so
+// a record of n positions has 6n sixths. A bootstrap replicate draws
+// positions, so it needs these rather than the sixths alone.
+inline constexpr std::size_t kCodeClassCount = 14;
+using CodeCounts = std::array<std::uint64_t, kCodeClassCount>;
+
 // Adds the bases of one line of sequence to `counts`. Returns the position of
 // the first character that is no base code and cannot be skipped, if any.
 std::optional<std::size_t> CountSequence(std::string_view text, BaseCounts& counts);
+
+// The same, counting positions by code class.
+std::optional<std::size_t> CountCodes(std::string_view text, CodeCounts& counts);
+
+// The sixths of a base that the positions give to A, C, G and T. Exact while
+// the positions number at most MaxExactCount / 6.
+BaseCounts Sixths(const CodeCounts& counts);
 
 // Each count divided by the sum of the four, correctly rounded. The sum must
 // be positive and at most MaxExactCount.

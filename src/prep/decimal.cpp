@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <string>
 
 #include "prep/composition.h"
 
@@ -87,6 +88,47 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
     ++number.exponent;
   }
   return number;
+}
+
+std::optional<std::uint64_t> WholeNumber(std::string_view text) {
+  constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+  if (text.starts_with('-')) text.remove_prefix(1);
+  const std::size_t mantissaEnd = std::min(text.find_first_of("eE"), text.size());
+  int exponent = 0;
+  if (mantissaEnd < text.size()) {
+    std::string_view power = text.substr(mantissaEnd + 1);
+    const bool minus = power.starts_with('-');
+    if (minus || power.starts_with('+')) power.remove_prefix(1);
+    std::from_chars(power.data(), power.data() + power.size(), exponent);
+    if (minus) exponent = -exponent;
+  }
+  // The significant digits, and the power of ten of the last of them.
+  std::string digits;
+  std::int64_t scale = exponent;
+  bool afterPoint = false;
+  for (const char c : text.substr(0, mantissaEnd)) {
+    if (c == '.') {
+      afterPoint = true;
+      continue;
+    }
+    if (c != '0' || !digits.empty()) digits += c;
+    if (afterPoint) --scale;
+  }
+  while (!digits.empty() && digits.back() == '0') {
+    digits.pop_back();
+    ++scale;
+  }
+  if (digits.empty()) return 0;
+  if (scale < 0) return std::nullopt;
+  if (static_cast<std::int64_t>(digits.size()) + scale > 20) return kLargest;
+  digits.append(static_cast<std::size_t>(scale), '0');
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (kLargest - digit) / 10) return kLargest;
+    value = value * 10 + digit;
+  }
+  return value;
 }
 
 std::array<double, 4> RowShares(const std::array<Decimal, 4>& values) {

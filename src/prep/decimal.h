@@ -23,6 +23,11 @@ struct Decimal {
 // a double.
 std::optional<Decimal> ParseDecimal(std::string_view text);
 
+// The whole number that a text ParseDecimal reads, not negative, stands for:
+// "12", "12.0", "1.2e1" and "120e-1" are all 12. Numbers above 2^64 - 1 give
+// 2^64 - 1. Nothing when the number has a fraction, as "0.25" has.
+std::optional<std::uint64_t> WholeNumber(std::string_view text);
+
 // The four values divided by their sum. Exact (each share rounded once) when
 // the values, written with a common number of decimals, are whole numbers that
 // sum to at most 2^53; otherwise divided in double arithmetic. The values must

@@ -19,7 +19,7 @@ std::string InputText(const std::string& cardinality, const std::string& noise,
 std::string NamesTable(const std::vector<Record>& records) {
   std::string out = "leaf\tname\n";
   for (std::size_t k = 0; k < records.size(); ++k)
-    out += "6." + std::to_string(k + 1) + "\t" + records[k].name + "\n";
+    out += "6." + std::to_string(k + 1) + "\t" + records[k].label + "\n";
   return out;
 }
 

@@ -14,7 +14,7 @@ namespace dorvu::prep {
 std::string InputText(const std::string& cardinality, const std::string& noise,
                       const std::vector<Record>& records);
 
-// The header "leaf<TAB>name", then "6.k<TAB>NAME" for every leaf.
+// The header "leaf<TAB>name", then "6.k<TAB>LABEL" for every leaf.
 std::string NamesTable(const std::vector<Record>& records);
 
 // The table's name beside the input: OUTPUT without its ".txt" ending, then

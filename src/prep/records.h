@@ -9,14 +9,39 @@
 #include <string>
 #include <vector>
 
+#include "prep/composition.h"
+
 namespace dorvu::prep {
 
 inline constexpr int LeafCount = 64;
 
+// The most a table row may hold in all under the bootstrap, which draws its
+// counts one by one.
+inline constexpr std::uint64_t kMaxDrawnTotal = std::uint64_t{1} << 32;
+
+// What names a FASTA record in the table of names: the header's first word,
+// the rest of the header, or one "|"-separated field of the first word.
+struct LabelChoice {
+  enum class Kind { kWord, kDescription, kField };
+  Kind kind = Kind::kWord;
+  std::size_t field = 0;  // for kField, counted from 1
+};
+
+struct ReadOptions {
+  LabelChoice label;
+  // Table rows must be whole counts, at most kMaxDrawnTotal in all, and are
+  // kept in Record::positions for a bootstrap replicate.
+  bool forBootstrap = false;
+};
+
 struct Record {
   std::string name;                // FASTA: the header's first word; table: the leaf as written
+  std::string label;               // the name for the table of names
   std::array<double, 4> shares{};  // A, C, G, T; they sum to 1 up to rounding
   std::int64_t line = 0;           // where the record starts
+  // FASTA: the positions of each code class. Table read for the bootstrap:
+  // the row's counts in the classes A, C, G and T.
+  CodeCounts positions{};
 };
 
 // Input that cannot be used. `line` is 1-based, 0 when no line is concerned;
@@ -30,9 +55,15 @@ struct InputError : std::runtime_error {
 // FASTA when the first line that is not blank starts with ">", a table when
 // it is the header "leaf<TAB>A<TAB>C<TAB>G<TAB>T". Returns the records in
 // leaf order. Throws InputError.
-std::vector<Record> ReadRecords(std::istream& in);
+std::vector<Record> ReadRecords(std::istream& in, const ReadOptions& options = {});
 
 // The same from a file; a file that cannot be read is an InputError on line 0.
-std::vector<Record> ReadRecordsFile(const std::string& path);
+std::vector<Record> ReadRecordsFile(const std::string& path, const ReadOptions& options = {});
+
+// One site-bootstrap replicate: every record's positions drawn with
+// replacement, as many as it has, and its shares set from the drawn ones. One
+// generator seeded with `seed` draws the records in leaf order. A table must
+// have been read with ReadOptions::forBootstrap.
+void DrawBootstrapReplicate(std::vector<Record>& records, std::uint64_t seed);
 
 }  // namespace dorvu::prep

@@ -33,15 +33,21 @@ Environment:
                  run without it draws a seed and shows it on standard error
   DORVU_THREADS  threads that search, 1 to 1024 (default: all the processors
                  the run may use)
+  DORVU_CACHE_MB the most memory the outcome cache may take, in MiB, 0 to
+                 65536; 0 turns the cache off (default: 1024). The log does
+                 not depend on it; a smaller cache only re-evaluates more
   LC_ALL, LC_NUMERIC, LANG  the decimal separator of the numbers in the log
 
 Exit status:
   0  the run ended (input problems are in the log, and warnings about them
      on standard error), or --check found nothing
-  1  a file could not be read or written, or DORVU_SEED or DORVU_THREADS is
+  1  a file could not be read or written, another run is writing dorvu.log
+     in this directory, or DORVU_SEED, DORVU_THREADS or DORVU_CACHE_MB is
      unusable; the reason is on standard error
   2  a bad command line
   3  --check found a problem or a likely mistake
+  128+N  stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP): the log
+     holds every line up to the stop, and no report
 
 The full guide is README.md in the source; see also dorvu(1) and dorvu-view(1).
 )";

@@ -14,9 +14,11 @@
 #include "log/io_error.h"
 #include "log/log_lines.h"
 #include "log/number_format.h"
+#include "log/run_lock.h"
 #include "log/run_log.h"
 #include "report/report.h"
 #include "run/command_line.h"
+#include "run/interrupt.h"
 #include "run/progress_display.h"
 #include "search/result_cache.h"
 #include "search/run_parameters.h"
@@ -83,6 +85,17 @@ std::optional<int32_t> ParseThreadCount(const std::string& text) {
   return value;
 }
 
+std::optional<std::size_t> ParseCacheBytes(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  std::size_t megabytes = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    megabytes = megabytes * 10 + static_cast<std::size_t>(c - '0');
+    if (megabytes > MaxCacheMegabytes) return std::nullopt;
+  }
+  return megabytes << 20;
+}
+
 int32_t SearchThreads(int32_t requested) {
   if (requested > 0) return requested;
   // The hardware threads this process may run on (what `nproc` counts), so
@@ -94,6 +107,7 @@ int32_t SearchThreads(int32_t requested) {
 }
 
 RunSummary RunDorvu(const RunSetup& setup) {
+  const RunLock lock(setup.logPath);
   const RunLog log{setup.logPath};
   CreateLog(log);
   auto tree = std::make_unique<Tree>();
@@ -118,8 +132,9 @@ RunSummary RunDorvu(const RunSetup& setup) {
   BestList bestList;
   {
     const ProgressDisplay display(counters, cache.get(), log.path);
-    bestList = RunSearch(params, *evaluator, log, &counters);
+    bestList = RunSearch(params, *evaluator, log, &counters, setup.stop);
   }
+  if (setup.stop && setup.stop->load() != 0) throw RunInterrupted{setup.stop->load()};
   WriteReport(bestList, params, *tree, *evaluator, log);
   return RunSummary{counters.visited.load(), cache ? cache->Size() : 0};
 }

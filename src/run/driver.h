@@ -1,6 +1,8 @@
 // The whole run: log, parameters, tree, input, echo, noise, search, report.
 #pragma once
 
+#include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +22,9 @@ struct RunSetup {
   std::optional<EvaluatorKind> evaluator;  // none: chosen from the threads (tests name one)
   std::size_t cacheBytes = DefaultCacheBytes;  // the bound of the outcome cache; 0: no cache
   bool quiet = false;  // no input warnings and no seed notice on standard error
+  // Non-zero asks the search to stop: the run then writes what it holds and
+  // throws RunInterrupted. None: the run goes to its end.
+  const std::atomic<int>* stop = nullptr;
 };
 
 // What a run's search did, for benchmarks.
@@ -28,7 +33,8 @@ struct RunSummary {
   int64_t evaluated = 0;  // distinct sets held by the outcome cache
 };
 
-// Runs to the end; a failed file operation throws IoError.
+// Runs to the end; a failed file operation, or another run holding the
+// directory's lock, throws IoError; a stop request throws RunInterrupted.
 RunSummary RunDorvu(const RunSetup& setup);
 
 // Reads a seed from the text of DORVU_SEED: an unsigned 32-bit decimal number.
@@ -39,6 +45,14 @@ inline constexpr int32_t MaxThreads = 1024;
 // Reads a thread count from the text of DORVU_THREADS: a decimal number from
 // 1 to MaxThreads.
 std::optional<int32_t> ParseThreadCount(const std::string& text);
+
+// The largest bound DORVU_CACHE_MB takes, 64 GiB: far more than any search
+// fills, and small enough that a typing slip does not claim the machine.
+inline constexpr int32_t MaxCacheMegabytes = 65536;
+
+// Reads the outcome cache's bound from the text of DORVU_CACHE_MB, a decimal
+// number of MiB from 0 (no cache) to MaxCacheMegabytes, as a number of bytes.
+std::optional<std::size_t> ParseCacheBytes(const std::string& text);
 
 // The threads a run searches with: `requested`, or for 0 all hardware threads
 // the process may run on.

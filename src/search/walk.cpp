@@ -87,7 +87,7 @@ void WriteProgressLine(Walk& walk, const EnumerationLevel& entry) {
 }  // namespace
 
 BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log,
-                   WalkCounters* counters) {
+                   WalkCounters* counters, const std::atomic<int>* stop) {
   auto walkState = std::make_unique<Walk>(params, evaluator, log);
   Walk& walk = *walkState;
   walk.counters = counters;
@@ -98,6 +98,7 @@ BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunL
 
   auto& stack = walk.EnumerationStack;
   while (walk.searchLevel > 0 || (walk.searchLevel == 0 && stack[0].choice <= stack[0].limit)) {
+    if (stop && stop->load(std::memory_order_relaxed) != 0) break;
     const int32_t level = walk.searchLevel;
     EnumerationLevel& entry = stack[level];
     if (entry.choice == 0) {

@@ -25,8 +25,10 @@ struct WalkCounters {
 
 // Walks the scenarios to the end, writing the progress lines and the memory
 // messages to the log; returns the best list. The memory messages are
-// written in batches (LineBatch), each before any other line.
+// written in batches (LineBatch), each before any other line. When `stop`
+// turns non-zero the walk ends at the next scenario it reaches, with every
+// line up to there written, so the log is a prefix of the whole walk's.
 BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log,
-                   WalkCounters* counters = nullptr);
+                   WalkCounters* counters = nullptr, const std::atomic<int>* stop = nullptr);
 
 }  // namespace dorvu

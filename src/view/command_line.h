@@ -1,5 +1,6 @@
-// The command line of dorvu-view: dorvu-view [LOG] [-o PREFIX] [--names FILE], or
-// dorvu-view --summary LOG...
+// The command line of dorvu-view: dorvu-view [LOG] [-o PREFIX] [--names FILE],
+// dorvu-view --summary LOG..., and dorvu-view --support or --scan LOG...
+// [-o PREFIX] [--names FILE].
 #pragma once
 
 #include <iosfwd>

@@ -187,6 +187,7 @@ void ReadCardinality(LineStream& cursor, RunReport& report) {
     throw LogError(cursor.Number(),
                    "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
   report.cardinality = *value;
+  report.cardinalityLine = cursor.Number();
   cursor.Advance();
 }
 
@@ -197,6 +198,7 @@ void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
     throw LogError(cursor.Number(), "expected \"noise level=X\", found " + ShownLine(line));
   report.noiseLevel =
       reals.Read(std::string_view(line).substr(NoisePrefix.size()), cursor.Number(), "the noise level");
+  report.noiseLine = cursor.Number();
   cursor.Advance();
 }
 
@@ -218,7 +220,7 @@ void ReadSearchLines(LineStream& cursor, RunReport& report) {
   }
   throw LogError(
       cursor.LastNumber(),
-      "the log ends before its report (\"the best scenario:\"); the run was stopped or is still going");
+      "the log ends before its report (\"the best scenario:\"): the run may have been interrupted, or is still going");
 }
 
 void ReadMarkedVertices(LineStream& cursor, RunReport& report) {

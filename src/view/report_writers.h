@@ -17,7 +17,8 @@ namespace dorvu::view {
 std::string TsvTable(const RunReport& report, const LeafNames& names = {});
 
 // The fixed tree in Newick form with every vertex named; the root is "0".
-std::string NewickTree();
+// With leaf names, each leaf is labelled with its name instead.
+std::string NewickTree(const LeafNames& names = {});
 
 // A Newick label, quoted when it holds characters that Newick gives a meaning.
 std::string NewickLabel(std::string_view name);

@@ -36,6 +36,8 @@ struct RunReport {
   std::string logName;
   std::string cardinalityText;
   int cardinality = 0;
+  std::int64_t cardinalityLine = 0;  // the lines of the two echoed parameters
+  std::int64_t noiseLine = 0;
   std::optional<int> cardinalityLimit;  // when the run limited the cardinality
   LogReal noiseLevel;
   char decimalSeparator = '.';

@@ -41,7 +41,8 @@ std::string Counted(std::int64_t n, std::string_view what) {
 }
 
 std::string NewickLabel(std::string_view name) {
-  constexpr std::string_view Special = " \t\r\n()[]':;,";
+  // An unquoted underscore reads as a blank.
+  constexpr std::string_view Special = " \t\r\n()[]':;,_";
   if (!name.empty() && name.find_first_of(Special) == std::string_view::npos) return std::string(name);
   std::string label = "'";
   for (const char c : name) label += c == '\'' ? std::string("''") : std::string(1, c);
@@ -50,22 +51,23 @@ std::string NewickLabel(std::string_view name) {
 
 namespace {
 
-void AppendSubtree(VertexId v, std::string& out) {
+void AppendSubtree(VertexId v, const LeafNames& names, std::string& out) {
   if (!IsLeaf(v)) {
     out += '(';
-    AppendSubtree(FirstChildOf(v), out);
+    AppendSubtree(FirstChildOf(v), names, out);
     out += ',';
-    AppendSubtree(SecondChildOf(v), out);
+    AppendSubtree(SecondChildOf(v), names, out);
     out += ')';
   }
-  out += NewickLabel(VertexName(v));
+  const std::string name = LeafName(names, v);
+  out += NewickLabel(name.empty() ? VertexName(v) : name);
 }
 
 }  // namespace
 
-std::string NewickTree() {
+std::string NewickTree(const LeafNames& names) {
   std::string out;
-  AppendSubtree(Root, out);
+  AppendSubtree(Root, names, out);
   return out + ";\n";
 }
 

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "input/input_reader.h"
 #include "prep/decimal.h"
@@ -121,6 +124,41 @@ TEST(TableRow, IsDividedByItsSumExactlyWhereTheDecimalsAllow) {
        {"", "-", ".", "e5", "1e", "1e+", "0x10", "1,5", "inf", "nan", "1e999", " 1", "+1"})
     EXPECT_FALSE(ParseDecimal(bad)) << bad;
   EXPECT_TRUE(ParseDecimal("-2")->negative);
+}
+
+// The bootstrap draws positions by code class (the shares come from their
+// sixths, checked above).
+TEST(Composition, CountsPositionsByCodeClass) {
+  CodeCounts classes{};
+  EXPECT_EQ(CountCodes("AuRYSWKMBDHVn-T", classes), std::nullopt);
+  EXPECT_EQ(classes, (CodeCounts{1, 0, 0, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+  EXPECT_EQ(CountCodes("ACE", classes), 2u);
+}
+
+// Under the bootstrap a table row must be whole counts, however written.
+TEST(TableRow, ReadsWholeCountsInEveryForm) {
+  constexpr auto kLargest = std::numeric_limits<std::uint64_t>::max();
+  const std::vector<std::pair<std::string, std::optional<std::uint64_t>>> cases{
+      {"12", 12},
+      {"12.0", 12},
+      {"1.2e1", 12},
+      {"120E-1", 12},
+      {"1.000000000000000000000000000000", 1},
+      {"-0", 0},
+      {"0.0e-400", 0},
+      {"1e3", 1000},
+      {"4294967296", 4294967296u},
+      {"18446744073709551616", kLargest},
+      {"1e300", kLargest},
+      {"0.25", std::nullopt},
+      {"1.25e1", std::nullopt},
+      {"1e-1", std::nullopt},
+      {"1.0000000000000000000000000001", std::nullopt},
+  };
+  for (const auto& [text, whole] : cases) {
+    ASSERT_TRUE(ParseDecimal(text)) << text;
+    EXPECT_EQ(WholeNumber(text), whole) << text;
+  }
 }
 
 }  // namespace

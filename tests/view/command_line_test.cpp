@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -19,21 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::DataPath;
+using testing::Outcome;
+using testing::RunView;
 using testing::ReadFile;
 using testing::ScratchDirectory;
 using testing::WriteFile;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunView(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunDorvuView(args, out, err);
-  return {status, out.str(), err.str()};
-}
 
 std::set<std::string> FilesIn(const fs::path& dir) {
   std::set<std::string> names;
@@ -126,6 +117,41 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
     EXPECT_EQ(bad.status, ExitUsage) << args[0];
     EXPECT_NE(bad.err.find("--help"), std::string::npos);
   }
+  const std::vector<std::pair<std::vector<std::string>, std::string>> manyLogs{
+      {{"--support"}, "--support needs at least one LOG"},
+      {{"--scan", "-o", "x", "--names", "n"}, "--scan needs at least one LOG"},
+      {{"--support", "--scan", "a.log"}, "--summary, --support and --scan exclude each other"},
+      {{"--summary", "a.log", "--support"}, "--summary, --support and --scan exclude each other"},
+      {{"--scan", "a.log", "-o", ""}, "PREFIX must not be empty"},
+  };
+  for (const auto& [args, problem] : manyLogs)
+    EXPECT_EQ(RunView(args).err, "dorvu-view: " + problem + "\nTry \"dorvu-view --help\".\n") << args[0];
+}
+
+// Every option the help lists, in each of its forms, is in the manual page.
+TEST(CommandLine, TheManualPageNamesEveryOptionOfTheHelp) {
+  const std::string help = RunView({"--help"}).out;
+  const std::string manual = ReadFile(DORVU_VIEW_MAN_PAGE);
+  const std::string options = help.substr(help.find("\nOptions:\n"));
+  const std::regex option(R"(\n {2,6}(-[a-z])?(, )?(--[a-z-]+))");
+  std::set<std::string> listed;
+  for (std::sregex_iterator it(options.begin(), options.end(), option), end; it != end; ++it) {
+    if ((*it)[1].matched) listed.insert((*it)[1]);
+    listed.insert((*it)[3]);
+  }
+  EXPECT_EQ(listed, (std::set<std::string>{"-o", "--output", "--names", "--summary", "--support", "--scan",
+                                           "-h", "--help", "--version"}));
+  // The words of the manual's OPTIONS section, as roff writes them ("\-o").
+  const std::size_t section = manual.find(".SH OPTIONS\n");
+  const std::string optionsSection = manual.substr(section, manual.find(".SH ", section + 1) - section);
+  std::set<std::string> words;
+  const std::regex word(R"([^\s"\[\]|,]+)");
+  for (std::sregex_iterator it(optionsSection.begin(), optionsSection.end(), word), end; it != end; ++it)
+    words.insert(it->str());
+  for (const std::string& name : listed)
+    EXPECT_EQ(words.count(std::regex_replace(name, std::regex("-"), "\\-")), 1u) << name;
+  for (const std::string usage : {"--summary LOG...", "--support LOG...", "--scan LOG..."})
+    EXPECT_NE(help.find("dorvu-view " + usage), std::string::npos) << usage;
 }
 
 // The table dorvu-prep writes beside an input, with `rows` in place of its own.
@@ -158,6 +184,8 @@ TEST(CommandLine, LabelsTheLeavesWithTheirNames) {
   EXPECT_NE(svg.find("<title>6.2 " + longName + ": A "), std::string::npos);
   EXPECT_EQ(svg.find(">6.1</text>"), std::string::npos);
   EXPECT_NE(svg.find(">5.1</text>"), std::string::npos);
+  const std::string tree = ReadFile((dir.path() / "run.nwk").string());
+  EXPECT_TRUE(tree.starts_with("((((((BRCA<2>,'" + longName + "')5.1,('gene 3','gene 4')5.2)4.1,")) << tree;
 }
 
 TEST(CommandLine, RefusesABadTableOfNames) {

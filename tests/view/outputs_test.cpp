@@ -132,7 +132,28 @@ TEST(NewickTree, QuotesLabelsThatNewickGivesAMeaning) {
   EXPECT_EQ(NewickLabel("a b"), "'a b'");
   EXPECT_EQ(NewickLabel("it's"), "'it''s'");
   EXPECT_EQ(NewickLabel("x:1"), "'x:1'");
+  EXPECT_EQ(NewickLabel("Homo_sapiens"), "'Homo_sapiens'");  // unquoted, "_" reads as a blank
+  EXPECT_EQ(NewickLabel("gi|2765658|emb|Z78533.1|CIZ78533"), "gi|2765658|emb|Z78533.1|CIZ78533");
   EXPECT_EQ(NewickLabel(""), "''");
+}
+
+TEST(NewickTree, LabelsTheLeavesWithTheirNames) {
+  LeafNames names(LeafCount);
+  for (int k = 1; k <= LeafCount; ++k) names[k - 1] = "taxon" + std::to_string(k);
+  names[0] = "Homo sapiens";
+  names[1] = "O'Brien (1998)";
+  const std::string tree = NewickTree(names);
+  EXPECT_TRUE(tree.starts_with("(((((('Homo sapiens','O''Brien (1998)')5.1,(taxon3,taxon4)5.2)4.1,")) << tree;
+  EXPECT_TRUE(tree.ends_with("(taxon63,taxon64)5.32)4.16)3.8)2.4)1.2)0;\n")) << tree;
+  // Without the quoted two, the rest reads as before: internal vertices keep
+  // their names, each leaf k is named taxonk under 5.((k + 1) / 2).
+  std::string plain = tree;
+  plain.replace(plain.find("'Homo sapiens','O''Brien (1998)'"), 32, "taxon1,taxon2");
+  const auto parent = NewickParents(plain);
+  ASSERT_EQ(parent.size(), 127u);
+  for (int k = 1; k <= LeafCount; ++k)
+    EXPECT_EQ(parent.at("taxon" + std::to_string(k)), "5." + std::to_string((k + 1) / 2));
+  EXPECT_EQ(parent.at("5.1"), "4.1");
 }
 
 TEST(XmlCheck, RefusesMalformedText) {
@@ -248,6 +269,43 @@ TEST(SvgPicture, ShowsNoVertexNameInTheLegend) {
   const std::regex text(">([^<]*)</text>");
   for (std::sregex_iterator it(legend.begin(), legend.end(), text), end; it != end; ++it)
     EXPECT_FALSE(ParseVertexName((*it)[1].str())) << (*it)[1];
+}
+
+// The badge of a marked name must hold its bold text: at least 0.70 em per
+// digit and the advances of DejaVu Sans Bold, the widest font named, for the
+// others (1 em outside ASCII). The room below the leaves must hold the widest
+// leaf label.
+TEST(SvgPicture, SizesBadgesAndTheLeafRoomToTheirText) {
+  const RunReport report = ParseFile("comma.log");  // marks the leaf 6.40
+  struct Case {
+    std::string name;
+    std::string shown;
+    double minimumEm;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"12345678901234567890", "12345678901234567890", 0.70 * 20},
+                         {"gi|2765658|emb|Z78533.1|CIZ78533", "gi|2765658|emb|Z78533.1|CIZ785\u2026", 20.03},
+                         {"WWWWMMMMWWWW", "WWWWMMMMWWWW", 12.81},
+                         {"\u00c5\u00e9\u4e2d\u6587", "\u00c5\u00e9\u4e2d\u6587", 4}}) {
+    LeafNames names(LeafCount, "x");
+    names[39] = c.name;
+    const std::string svg = SvgPicture(report, names);
+    const std::size_t text = svg.find("font-weight=\"bold\" fill=\"white\">" + c.shown + "</text>");
+    ASSERT_NE(text, std::string::npos) << c.name;
+    const std::string badge = svg.substr(svg.rfind("<rect ", text), 120);
+    std::smatch match;
+    ASSERT_TRUE(
+        std::regex_search(badge, match, std::regex("^<rect x=\"(-?[0-9.]+)\" y=\"-12\" width=\"([0-9.]+)\"")))
+        << badge;
+    const double width = std::stod(match[2]);
+    EXPECT_GE(width, c.minimumEm * 11 + 6) << c.name;
+    EXPECT_NEAR(std::stod(match[1]), -width + 3, 0.011)
+        << c.name;  // the text ends 3 px before the badge does
+    const XmlDocument doc = ParseXml(svg);
+    ASSERT_EQ(doc.error, "");
+    const double height = std::stod(doc.elements[0].attributes.at("height"));
+    EXPECT_GE(height, 150 + 6 * 92 + 42 + 8 + width) << c.name;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@ of this build, and checked against the run logs:
       workflow/Snakefile on three ready inputs and one FASTA
   workflow_test.py parallel PROGRAM_DIRS SOURCE_DIR
       the README's GNU parallel command, as written there, on two ready inputs
+  workflow_test.py replicates PROGRAM_DIRS SOURCE_DIR
+      workflow/Snakefile with replicates and cardinalities on one ready input
+      and one FASTA, a site bootstrap, and the settings it refuses
 """
 
 import os
@@ -15,7 +18,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-RUN_FILES = {"input.txt", "dorvu.log", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}
+RUN_FILES = {"input.txt", "dorvu.log", "dorvu.log.lock", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}
 SUMMARY = ["run", "cardinality", "noise_level", "penalty", "marked", "input_errors", "memory_lines"]
 
 
@@ -133,6 +136,112 @@ def test_snakemake(source, work, env):
         check(row["name"] == name, f"name of {row['vertex']} in run {row['run']}: {row['name']!r}")
 
 
+def snakemake(source, work, env, *settings):
+    command = ["snakemake", "-s", str(source / "workflow" / "Snakefile"), "--cores", "2", "--directory", str(work),
+               "--config", "inputs=inputs", *settings]
+    return subprocess.run(command, cwd=work, env=env, capture_output=True, text=True)
+
+
+def support_counts(logs):
+    """Per vertex, in the log's order, the number of logs whose best scenario marks it."""
+    counts = {vertex: 0 for vertex in read_log(logs[0])["vertices"]}
+    for log in logs:
+        for vertex in read_log(log)["marked"].split():
+            counts[vertex] += 1
+    counts["0"] = len(logs)
+    return counts
+
+
+def check_support(path, logs):
+    header, rows = read_table(path)
+    check(header[:6] == ["vertex", "parent", "depth", "runs", "marked", "support"], f"{path.name} header {header}")
+    counts = support_counts(logs)
+    check([row["vertex"] for row in rows] == list(counts), f"{path.name}: the vertices in the log's order")
+    for row in rows:
+        marked = counts[row["vertex"]]
+        check(row["runs"] == str(len(logs)) and row["marked"] == str(marked), f"{path.name} {row}")
+        check(float(row["support"]) == marked / len(logs), f"{path.name} support {row}")
+    check(path.with_suffix(".svg").read_text().startswith("<?xml"), f"{path.name}: its picture")
+
+
+def check_scan(path, logs_by_cardinality):
+    header, rows = read_table(path)
+    check(header == ["cardinality", "runs", "penalty_min", "penalty_median", "penalty_max", "marked"],
+          f"scan header {header}")
+    check([row["cardinality"] for row in rows] == [str(c) for c in logs_by_cardinality], "one row per cardinality")
+    for row, logs in zip(rows, logs_by_cardinality.values()):
+        penalties = sorted((read_log(log)["penalty"] for log in logs), key=float)
+        middle = penalties[len(penalties) // 2]  # three replicates: the middle one
+        counts = support_counts(logs)
+        strong = [v for v, n in counts.items() if v != "0" and 2 * n >= len(logs)]
+        check(row["runs"] == str(len(logs)), f"scan runs {row}")
+        check([row["penalty_min"], row["penalty_median"], row["penalty_max"]] == [penalties[0], middle, penalties[-1]],
+              f"scan penalties {row} against {penalties}")
+        check(row["marked"].split() == strong, f"scan marked {row} against {strong}")
+    check(path.with_suffix(".svg").read_text().startswith("<?xml"), "the scan's picture")
+
+
+def test_replicates(source, work, env):
+    inputs = work / "inputs"
+    inputs.mkdir()
+    example = ready_input(source, 1, 0.1)
+    (inputs / "ex.txt").write_text(example)
+    text, _ = fasta(seed=5)
+    (inputs / "genes.fa").write_text(text)
+    done = snakemake(source, work, env, "results=results", "replicates=3", "cardinalities=2,3", "seed=7")
+    check(done.returncode == 0, f"snakemake exited with {done.returncode}:\n{done.stderr[-3000:]}")
+
+    runs = work / "results" / "runs"
+    names = [f"{name}.c{c}.r{r}" for name in ("ex", "genes") for c in (2, 3) for r in (1, 2, 3)]
+    check(sorted(p.name for p in runs.iterdir()) == names, "one run per input, cardinality and replicate")
+    for c in (2, 3):
+        lines = (runs / f"ex.c{c}.r1" / "input.txt").read_text().split("\n")
+        check(lines[0] == f"presupposed cardinality of scenario={c}" and lines[1:] == example.split("\n")[1:],
+              f"the ready input at cardinality {c}")
+        prepared = subprocess.run(["dorvu-prep", "--cardinality", str(c), "-o", "-", inputs / "genes.fa"],
+                                  env=env, capture_output=True, text=True, check=True)
+        check((runs / f"genes.c{c}.r2" / "input.txt").read_text() == prepared.stdout, f"genes at cardinality {c}")
+
+    rows = check_summary(work / "results" / "summary.tsv", runs, names)
+    seeds = set()
+    for row in rows:
+        check(row["replicate"] == row["run"][-1], f"replicate of {row['run']}")
+        check_seed(runs / row["run"], int(row["seed"]), env)
+        seeds.add(row["seed"])
+    check(len(seeds) == len(rows), "every run has a seed of its own")
+
+    for name in ("ex", "genes"):
+        logs = {c: [runs / f"{name}.c{c}.r{r}" / "dorvu.log" for r in (1, 2, 3)] for c in (2, 3)}
+        for c in (2, 3):
+            check_support(work / "results" / "support" / f"{name}.c{c}.tsv", logs[c])
+        check_scan(work / "results" / "scan" / f"{name}.tsv", logs)
+
+    # A site bootstrap: every replicate is dorvu-prep's draw with the recorded seed.
+    done = snakemake(source, work, env, "results=sites", "replicates=2", "resample=sites", "cardinalities=2",
+                     "--", "sites/support/genes.c2.tsv", "sites/summary.tsv")
+    check(done.returncode == 1 and "holds compositions only" in done.stderr, f"sites on a ready input:\n{done.stderr}")
+    (inputs / "ex.txt").unlink()
+    done = snakemake(source, work, env, "results=sites", "replicates=2", "resample=sites", "cardinalities=2")
+    check(done.returncode == 0, f"snakemake exited with {done.returncode}:\n{done.stderr[-3000:]}")
+    _, rows = read_table(work / "sites" / "summary.tsv")
+    drawn = []
+    for row in rows:
+        prepared = subprocess.run(["dorvu-prep", "--cardinality", "2", "--bootstrap", row["bootstrap_seed"], "-o", "-",
+                                   inputs / "genes.fa"], env=env, capture_output=True, text=True, check=True)
+        drawn.append((work / "sites" / "runs" / row["run"] / "input.txt").read_text())
+        check(drawn[-1] == prepared.stdout, f"{row['run']} is the bootstrap draw of its seed")
+    check(len(rows) == 2 and drawn[0] != drawn[1], "two different draws")
+    check_support(work / "sites" / "support" / "genes.c2.tsv",
+                  [work / "sites" / "runs" / row["run"] / "dorvu.log" for row in rows])
+    check(not (work / "sites" / "scan").exists(), "no scan of one cardinality")
+
+    # Replicates of a run without leaf noise would all be the same run.
+    (inputs / "quiet.txt").write_text(ready_input(source, 2, 0))
+    done = snakemake(source, work, env, "results=quiet", "replicates=2")
+    check(done.returncode == 1 and "noise level is 0 or below" in done.stderr, f"no noise:\n{done.stderr}")
+    check(not (work / "quiet").exists(), "nothing runs before the refusal")
+
+
 def test_parallel(source, work, env):
     blocks = re.findall(r"```sh\n(.*?)```", (source / "README.md").read_text(), re.S)
     commands = [block for block in blocks if "| parallel " in block]
@@ -144,20 +253,25 @@ def test_parallel(source, work, env):
 
     runs = work / "runs"
     for name in ("a", "b"):
-        check({p.name for p in (runs / name).iterdir()} == RUN_FILES, f"files of {name}")
-    check_summary(work / "summary.tsv", runs, ["a", "b"])
-    # The job log: every job succeeded, and its sequence number is its seed.
+        check({p.name for p in (runs / name).iterdir()} == RUN_FILES | {"seed"}, f"files of {name}")
+    rows = check_summary(work / "summary.tsv", runs, ["a", "b"])
     jobs = [line.split("\t") for line in (work / "runs.joblog").read_text().splitlines()[1:]]
     check(len(jobs) == 2 and all(job[6] == "0" for job in jobs), f"job log: {jobs}")
-    for job in jobs:
-        check_seed(runs / re.search(r"mkdir -p runs/(\S+)", job[-1])[1], job[0], env)
+    for row in rows:
+        check_seed(runs / row["run"], int(row["seed"]), env)
+
+    # A seed comes from the input's name alone: another input changes no seed.
+    (work / "inputs" / "0first.txt").write_text(ready_input(source, 1, 0.1))
+    run(["sh", "-c", commands[0]], work, env)
+    again = check_summary(work / "summary.tsv", runs, ["0first", "a", "b"])
+    check([row["seed"] for row in again[1:]] == [row["seed"] for row in rows], "the seeds of a and b stay")
 
 
 def main():
     mode, program_dirs, source = sys.argv[1], sys.argv[2], Path(sys.argv[3])
     env = dict(os.environ, PATH=program_dirs + os.pathsep + os.environ["PATH"])
     with tempfile.TemporaryDirectory(prefix=f"dorvu-{mode}-") as work:
-        {"snakemake": test_snakemake, "parallel": test_parallel}[mode](source, Path(work), env)
+        {"snakemake": test_snakemake, "parallel": test_parallel, "replicates": test_replicates}[mode](source, Path(work), env)
     print(f"{mode}: the runs and their tables agree with the logs")
 
 

@@ -1,0 +1,148 @@
+#include "view/run_tallies.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numeric>
+
+#include "view/log_number.h"
+
+namespace dorvu::view {
+
+namespace {
+
+constexpr std::string_view kSupportRule = "--support takes runs of one cardinality and one noise level";
+constexpr std::string_view kScanRule = "--scan takes runs of one noise level";
+
+LogError Differs(std::int64_t line, std::string_view what, const std::string& found, const std::string& first,
+                 const std::string& firstLog, std::string_view rule) {
+  return LogError(line, std::string(what) + " \"" + found + "\" differs from \"" + first + "\" in " +
+                            firstLog + "; " + std::string(rule));
+}
+
+void CountMarks(const RunReport& report, std::array<std::int64_t, VertexCount>& marked) {
+  for (std::size_t i = 0; i < report.vertices.size(); ++i)
+    if (IsMarked(report, report.vertices[i].vertex)) ++marked[i];
+}
+
+std::string Tabbed(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) line.append(i == 0 ? "" : "\t").append(fields[i]);
+  return line + "\n";
+}
+
+}  // namespace
+
+std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report) {
+  if (tally.runs == 0) {
+    tally.firstLog = report.logName;
+    tally.cardinalityText = report.cardinalityText;
+    tally.cardinalityLimit = report.cardinalityLimit;
+    tally.noiseLevel = report.noiseLevel.printed;
+  }
+  std::vector<LogError> problems;
+  if (report.cardinalityText != tally.cardinalityText)
+    problems.push_back(Differs(report.cardinalityLine, "the cardinality", report.cardinalityText,
+                               tally.cardinalityText, tally.firstLog, kSupportRule));
+  if (report.noiseLevel.printed != tally.noiseLevel)
+    problems.push_back(Differs(report.noiseLine, "the noise level", report.noiseLevel.printed,
+                               tally.noiseLevel, tally.firstLog, kSupportRule));
+  if (!problems.empty()) return problems;
+  ++tally.runs;
+  if (report.inputErrors > 0) ++tally.runsWithInputErrors;
+  std::array<std::int64_t, VertexCount> marked{};
+  CountMarks(report, marked);
+  for (std::size_t i = 0; i < report.vertices.size(); ++i) {
+    tally.vertices[i].marked += marked[i];
+    for (std::size_t b = 0; b < Bases.size(); ++b)
+      tally.vertices[i].sums[b] += report.vertices[i].base[b].value;
+  }
+  return {};
+}
+
+std::vector<LogError> AddToScan(ScanTally& tally, const RunReport& report) {
+  if (tally.runs == 0) {
+    tally.firstLog = report.logName;
+    tally.noiseLevel = report.noiseLevel.printed;
+  }
+  if (report.noiseLevel.printed != tally.noiseLevel)
+    return {Differs(report.noiseLine, "the noise level", report.noiseLevel.printed, tally.noiseLevel,
+                    tally.firstLog, kScanRule)};
+  ++tally.runs;
+  if (report.inputErrors > 0) ++tally.runsWithInputErrors;
+  CardinalityTally& cardinality = tally.cardinalities[report.cardinality];
+  cardinality.penalties.push_back(report.penalty);
+  CountMarks(report, cardinality.marked);
+  return {};
+}
+
+bool MarkedInHalf(std::int64_t marked, std::int64_t runs) { return 2 * marked >= runs; }
+
+int SupportPercent(std::int64_t marked, std::int64_t runs) {
+  const auto percent = static_cast<int>((200 * marked + runs) / (2 * runs));  // halves round up
+  if (marked > 0 && percent == 0) return 1;
+  if (marked < runs && percent == 100) return 99;
+  return percent;
+}
+
+std::string SupportFraction(std::int64_t marked, std::int64_t runs) {
+  std::array<char, 64> buffer{};
+  const double share = static_cast<double>(marked) / static_cast<double>(runs);
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), share, std::chars_format::fixed);
+  return std::string(buffer.data(), result.ptr);
+}
+
+std::vector<LogReal> SortedByValue(std::vector<LogReal> penalties) {
+  std::stable_sort(penalties.begin(), penalties.end(), [](const LogReal& a, const LogReal& b) {
+    if (std::isnan(a.value)) return false;
+    return std::isnan(b.value) || a.value < b.value;
+  });
+  return penalties;
+}
+
+LogReal Median(const std::vector<LogReal>& sorted) {
+  const std::size_t n = sorted.size();
+  const LogReal& upper = sorted[n / 2];
+  if (n % 2 == 1) return upper;
+  const LogReal& lower = sorted[n / 2 - 1];
+  if (lower.value == upper.value) return lower;
+  const double mean = std::midpoint(lower.value, upper.value);
+  const std::string text = FormatLogReal(mean);
+  return {text, text, mean};
+}
+
+std::string SupportTable(const SupportTally& tally, const LeafNames& names) {
+  std::vector<std::string> header{"vertex", "parent", "depth", "runs", "marked", "support"};
+  if (!names.empty()) header.push_back("name");
+  std::string out = Tabbed(header);
+  const std::vector<VertexId>& order = DepthFirstOrder();
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const VertexId v = order[i];
+    const std::int64_t marked = tally.vertices[i].marked;
+    std::vector<std::string> row{VertexName(v),           v == Root ? "NA" : VertexName(ParentOf(v)),
+                                 std::to_string(v.depth), std::to_string(tally.runs),
+                                 std::to_string(marked),  SupportFraction(marked, tally.runs)};
+    if (!names.empty()) row.push_back(LeafName(names, v));
+    out += Tabbed(row);
+  }
+  return out;
+}
+
+std::string ScanTable(const ScanTally& tally) {
+  std::string out = Tabbed({"cardinality", "runs", "penalty_min", "penalty_median", "penalty_max", "marked"});
+  const std::vector<VertexId>& order = DepthFirstOrder();
+  for (const auto& [cardinality, runs] : tally.cardinalities) {
+    const std::vector<LogReal> sorted = SortedByValue(runs.penalties);
+    const auto count = static_cast<std::int64_t>(sorted.size());
+    std::string marked;
+    for (std::size_t i = 0; i < order.size(); ++i)
+      if (order[i] != Root && MarkedInHalf(runs.marked[i], count))
+        marked.append(marked.empty() ? "" : " ").append(VertexName(order[i]));
+    out += Tabbed({std::to_string(cardinality), std::to_string(count), sorted.front().text,
+                   Median(sorted).text, sorted.back().text, marked});
+  }
+  return out;
+}
+
+}  // namespace dorvu::view

@@ -1,0 +1,75 @@
+// DORVU_CACHE_MB: the bound of the outcome cache, read like DORVU_THREADS,
+// and a log that does not depend on it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "run/driver.h"
+#include "test_support.h"
+
+namespace dorvu {
+namespace {
+
+using test::ReadFile;
+using test::RunExecutable;
+using test::ScratchDir;
+using test::WriteFile;
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+TEST(CacheSetting, ReadsWholeMebibytesUpToTheMaximum) {
+  const struct {
+    const char* text;
+    std::optional<std::size_t> bytes;
+  } cases[] = {
+      {"0", 0},
+      {"1", kMiB},
+      {"1024", DefaultCacheBytes},
+      {"0064", 64 * kMiB},
+      {"65536", std::size_t{65536} * kMiB},
+      {"65537", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+      {"", std::nullopt},
+      {"-1", std::nullopt},
+      {"+5", std::nullopt},
+      {" 5", std::nullopt},
+      {"5 ", std::nullopt},
+      {"1.5", std::nullopt},
+      {"1G", std::nullopt},
+      {"0x10", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseCacheBytes(c.text), c.bytes) << '"' << c.text << '"';
+}
+
+TEST(CacheSetting, UnusableValueStopsBeforeTheLogExists) {
+  for (const char* value : {"", "-1", "65537", "1GB", "1.5"}) {
+    ScratchDir dir;
+    WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED=1 DORVU_CACHE_MB='") + value + "'");
+    EXPECT_EQ(result.status, 1) << value;
+    EXPECT_EQ(result.stderrText,
+              std::string("dorvu: DORVU_CACHE_MB must be a whole number of MiB from 0 to 65536, not \"") + value +
+                  "\"\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "dorvu.log")) << value;
+  }
+}
+
+// No cache, the smallest one and the default one write the same log.
+TEST(CacheSetting, EveryBoundWritesTheSameLog) {
+  ScratchDir dir;
+  WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=12345").status, 0);
+  const std::string standard = ReadFile(dir / "dorvu.log");
+  ASSERT_NE(standard.find("the best scenario:"), std::string::npos);
+  for (const char* megabytes : {"0", "1", "1024"}) {
+    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED=12345 DORVU_CACHE_MB=") + megabytes);
+    EXPECT_EQ(result.status, 0) << megabytes;
+    EXPECT_EQ(result.stderrText, "") << megabytes;
+    EXPECT_EQ(ReadFile(dir / "dorvu.log"), standard) << megabytes;
+  }
+}
+
+}  // namespace
+}  // namespace dorvu
