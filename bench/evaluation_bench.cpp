@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "input/input_reader.h"
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 
 namespace dorvu {
 namespace {
@@ -26,7 +26,7 @@ std::unique_ptr<Tree> LeavesOf(Leaves leaves) {
     std::mt19937 gen(31);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (int k = 1; k <= LeafCount; ++k) {
-      BaseValues& v = tree->TreeSequence[tree->LeafSlots[k]].value;
+      BaseValues& v = tree->treeSequence[tree->leafSlots[k]].value;
       if (leaves == Leaves::PureBase) {
         const uint32_t base = gen() % 4;
         v = {base == 0 ? 1.0 : 0.0, base == 1 ? 1.0 : 0.0, base == 2 ? 1.0 : 0.0, base == 3 ? 1.0 : 0.0};
@@ -45,14 +45,14 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree) {
   std::mt19937 gen(57);
   std::vector<ScenarioKey> scenarios(16);
   for (ScenarioKey& key : scenarios) {
-    MarkTable Mark{};
-    Mark[0] = 1;
+    MarkTable mark{};
+    mark[0] = 1;
     for (uint32_t n = gen() % 7; n > 0; --n) {
       int slot = 0;
-      while (slot == 0 || tree.TreeSequence[slot].kind == KindClose) slot = static_cast<int>(gen() % SlotCount);
-      Mark[slot] = 1;
+      while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % SlotCount);
+      mark[slot] = 1;
     }
-    key = KeyOfMarks(Mark);
+    key = KeyOfMarks(mark);
   }
   return scenarios;
 }

@@ -17,7 +17,7 @@
 
 #include "input/input_reader.h"
 #include "run/driver.h"
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 
 namespace {
 
@@ -31,14 +31,14 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree, int32_t marks) {
   std::mt19937 gen(91);
   std::vector<ScenarioKey> scenarios(64);
   for (ScenarioKey& key : scenarios) {
-    MarkTable Mark{};
-    Mark[0] = 1;
+    MarkTable mark{};
+    mark[0] = 1;
     for (int32_t n = 1 + static_cast<int32_t>(gen() % static_cast<uint32_t>(marks)); n > 0; --n) {
       int slot = 0;
-      while (slot == 0 || tree.TreeSequence[slot].kind == KindClose) slot = static_cast<int>(gen() % SlotCount);
-      Mark[slot] = 1;
+      while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % SlotCount);
+      mark[slot] = 1;
     }
-    key = KeyOfMarks(Mark);
+    key = KeyOfMarks(mark);
   }
   return scenarios;
 }

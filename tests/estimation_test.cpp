@@ -42,9 +42,9 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
   // four squares summed in extended precision and rounded once.
   double energy = 0.0;
   for (int k = 0; k < SlotCount; ++k) {
-    if (tree.TreeSequence[k].kind != KindClose) continue;
-    const int o = tree.OpenSlotOf[k];
-    for (int c : {tree.FirstChildSlot[o], tree.SecondChildSlot[o]}) {
+    if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
+    const int o = tree.openSlotOf[k];
+    for (int c : {tree.firstChildSlot[o], tree.secondChildSlot[o]}) {
       if (marks[c] != 0) continue;
       Extended sum = energy;
       for (int b = 0; b < BaseCount; ++b) sum += (Extended(pass.value[c].b[b]) - pass.value[o].b[b]) * (Extended(pass.value[c].b[b]) - pass.value[o].b[b]);
@@ -63,7 +63,7 @@ TEST(EstimationPass1, IdenticalLeavesGiveZeroGradientAndNoStep) {
   EXPECT_EQ(pass.energy, 0.0);
   EXPECT_EQ(pass.gradNorm, 0.0);
   for (int s = 0; s < SlotCount; ++s) {
-    if (tree.TreeSequence[s].kind == KindClose) continue;
+    if (tree.treeSequence[s].kind == SlotKind::kClose) continue;
     for (int b = 0; b < BaseCount; ++b)
       EXPECT_EQ(pass.value[s].b[b], static_cast<double>(std::sqrt(static_cast<long double>(same.b[b]))));
   }
@@ -96,9 +96,9 @@ TEST(EstimationPasses, AnAllZeroClampedStepKeepsTheVertexAndTheSweepGoesOn) {
   }
   // Every internal vertex leaves pass 2 as a unit vector with no negative part.
   for (int s = 0; s < SlotCount; ++s) {
-    if (tree.TreeSequence[s].kind != KindOpen) continue;
+    if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
     const BaseValues& v = pass.value[s];
-    EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12) << tree.VertexNames[s];
+    EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12) << tree.vertexNames[s];
     for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
   }
 }
@@ -113,8 +113,8 @@ TEST(EstimationPasses, ResultDependsOnlyOnLeavesAndMarks) {
       MarkTable other = MarksOf({});
       for (int i = 0; i < 4; ++i) {
         int s = slot(gen), t = slot(gen);
-        if (tree.TreeSequence[s].kind != KindClose) marks[s] = 1;
-        if (tree.TreeSequence[t].kind != KindClose) other[t] = 1;
+        if (tree.treeSequence[s].kind != SlotKind::kClose) marks[s] = 1;
+        if (tree.treeSequence[t].kind != SlotKind::kClose) other[t] = 1;
       }
       PassState fresh, reused;
       EstimateScenario(RunParameters{}, tree, other, reused);
@@ -138,19 +138,19 @@ TEST(EstimationPasses, DistributionsAndUnitVectorsOnRandomLeaves) {
     MarkTable marks = MarksOf({});
     for (int i = 0; i < trial; ++i) {
       const int s = 1 + static_cast<int>(u(gen) * 188);
-      if (tree.TreeSequence[s].kind != KindClose) marks[s] = 1;
+      if (tree.treeSequence[s].kind != SlotKind::kClose) marks[s] = 1;
     }
     PassState pass;
     EstimationPass1(RunParameters{}, tree, marks, pass);
     for (int s = 0; s < SlotCount; ++s) {
-      if (tree.TreeSequence[s].kind != KindOpen) continue;
+      if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
       const BaseValues& v = pass.value[s];
       EXPECT_NEAR(v.b[0] + v.b[1] + v.b[2] + v.b[3], 1.0, 1e-12);
       for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
     }
     EstimationPass2(RunParameters{}, tree, marks, pass);
     for (int s = 0; s < SlotCount; ++s) {
-      if (tree.TreeSequence[s].kind == KindClose) continue;
+      if (tree.treeSequence[s].kind == SlotKind::kClose) continue;
       const BaseValues& v = pass.value[s];
       EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12);
     }
@@ -192,9 +192,9 @@ TEST(ScoreScenario, DistancesAndPenalty) {
   long double penalty = 0.0L;
   int filled = 0;
   for (int i = 1; i < SlotCount; ++i) {
-    const DistanceEntry& e = score.DistanceTable[i];
+    const DistanceEntry& e = score.distanceTable[i];
     if (i > 1) {
-      EXPECT_GE(score.DistanceTable[i - 1].distance, e.distance);
+      EXPECT_GE(score.distanceTable[i - 1].distance, e.distance);
     }
     if (e.slot == 0) {
       EXPECT_EQ(e.distance, 0.0);
@@ -202,7 +202,7 @@ TEST(ScoreScenario, DistancesAndPenalty) {
     }
     ++filled;
     const BaseValues& v = pass.value[e.slot];
-    const BaseValues& u = pass.value[tree.ParentSlot[e.slot]];
+    const BaseValues& u = pass.value[tree.parentSlot[e.slot]];
     long double d = 0.0L;
     for (int b = 0; b < BaseCount; ++b) d += (static_cast<long double>(v.b[b]) - u.b[b]) * (static_cast<long double>(v.b[b]) - u.b[b]);
     EXPECT_EQ(e.distance, static_cast<double>(d));
@@ -218,7 +218,7 @@ TEST(ScoreScenario, DistancesAndPenalty) {
   EXPECT_EQ(outcome.penalty, score.scenarioPenalty);
   ASSERT_EQ(outcome.candidateCount, 6);
   for (int k = 0, i = 1; k < 6; ++i) {
-    const int s = score.DistanceTable[i].slot;
+    const int s = score.distanceTable[i].slot;
     if (s > 0 && marks[s] == 0) {
       EXPECT_EQ(outcome.candidates[k++], s);
     }

@@ -12,7 +12,7 @@
 
 #include "run/driver.h"
 #include "log/io_error.h"
-#include "search/result_cache.h"
+#include "search/evaluate/result_cache.h"
 #include "search/walk.h"
 #include "test_support.h"
 
@@ -107,7 +107,6 @@ struct DirectSearch {
       : tree(MakeTree(leaf)) {
     if (cacheBytes > 0) cache = std::make_unique<ResultCache>(cacheBytes);
     params.mainMemoryCapacity = 1 << storeExponent;
-    params.mainMemorySearchSteps = storeExponent;
     params.cardinality = cardinality;
     params.noiseLevel = noiseLevel;
     CreateLog(log);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "search/estimation.h"
-#include "search/fast_evaluation.h"
+#include "search/evaluate/fast_evaluation.h"
 #include "search/scenario_memory.h"
 #include "search/scoring.h"
 #include "test_support.h"
@@ -46,14 +46,14 @@ Tree RandomLeaves(LeafKind kind, uint32_t seed) {
 
 // The root and 0 to 20 further vertex slots, leaves included.
 MarkTable RandomMarks(std::mt19937& gen, const Tree& tree) {
-  MarkTable Mark = MarksOf({});
+  MarkTable mark = MarksOf({});
   const uint32_t count = gen() % 21;
   for (uint32_t n = 0; n < count; ++n) {
     int slot = 0;
-    while (slot == 0 || tree.TreeSequence[slot].kind == KindClose) slot = static_cast<int>(gen() % SlotCount);
-    Mark[slot] = 1;
+    while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % SlotCount);
+    mark[slot] = 1;
   }
-  return Mark;
+  return mark;
 }
 
 bool SameBits(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
@@ -61,29 +61,30 @@ bool SameBits(const void* a, const void* b, std::size_t size) { return std::memc
 bool SameScores(const ScenarioScore& a, const ScenarioScore& b) {
   bool same = SameBits(&a.scenarioPenalty, &b.scenarioPenalty, sizeof(double));
   for (int i = 1; i < SlotCount; ++i)
-    same = same && a.DistanceTable[i].slot == b.DistanceTable[i].slot &&
-           SameBits(&a.DistanceTable[i].distance, &b.DistanceTable[i].distance, sizeof(double));
+    same = same && a.distanceTable[i].slot == b.distanceTable[i].slot &&
+           SameBits(&a.distanceTable[i].distance, &b.distanceTable[i].distance, sizeof(double));
   return same;
 }
 
 // Evaluates the marks both ways and compares every result bit for bit.
-void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTable& Mark) {
+void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTable& mark) {
   RunParameters params;
   auto pass = std::make_unique<PassState>();
   auto plainScore = std::make_unique<ScenarioScore>();
-  EstimateScenario(params, tree, Mark, *pass);
-  ScoreScenario(tree, Mark, pass->value, *plainScore);
+  EstimateScenario(params, tree, mark, *pass);
+  ScoreScenario(tree, mark, pass->value, *plainScore);
 
   // With the vector units where the processor has them, and without.
-  for (const bool vectorUnits : {VectorUnitsAvailable(), false}) {
+  for (const KernelRoutines* routines : {&ChooseKernelRoutines(), &kPlainRoutines}) {
+    const bool vectorUnits = routines == &kVectorRoutines;
     auto work = std::make_unique<FastWork>();
-    work->vectorUnits = vectorUnits;
+    work->routines = routines;
     auto fastScore = std::make_unique<ScenarioScore>();
-    FastEvaluateScenario(fast, Mark, *work, *fastScore);
+    FastEvaluateScenario(fast, mark, *work, *fastScore);
     auto values = std::make_unique<ValueTable>();
     CopyValuesBySlot(fast, *work, *values);
 
-    const std::string marks = test::SlotsText(Mark) + (vectorUnits ? " (vector units)" : " (x87 only)");
+    const std::string marks = test::SlotsText(mark) + (vectorUnits ? " (vector units)" : " (x87 only)");
     for (int s = 0; s < SlotCount; ++s)
       ASSERT_TRUE(SameBits(&pass->value[s], &(*values)[s], sizeof(BaseValues))) << "slot " << s << " marks " << marks;
     ASSERT_TRUE(SameScores(*plainScore, *fastScore)) << "marks " << marks;
@@ -125,8 +126,8 @@ TEST(FastKernel, MatchesPlainOnEdgeCases) {
     PrepareFastTree(params, *tree, fast);
     // The root alone; a vertex whose three edges are cut (slot 5 and its
     // leaves 6 and 7); both leaves of that vertex cut away.
-    for (const MarkTable& Mark : {MarksOf({}), MarksOf({5, 6, 7}), MarksOf({6, 7})})
-      ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, Mark));
+    for (const MarkTable& mark : {MarksOf({}), MarksOf({5, 6, 7}), MarksOf({6, 7})})
+      ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, mark));
   }
 }
 
@@ -153,8 +154,8 @@ TEST(FastKernel, MatchesPlainOnExtremeLeaves) {
     RunParameters params;
     FastTree fast;
     PrepareFastTree(params, *tree, fast);
-    for (const MarkTable& Mark : {MarksOf({}), MarksOf({5, 40}), MarksOf({2, 3, 64, 100, 131})})
-      ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, Mark));
+    for (const MarkTable& mark : {MarksOf({}), MarksOf({5, 40}), MarksOf({2, 3, 64, 100, 131})})
+      ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, mark));
   }
 }
 
@@ -166,10 +167,10 @@ TEST(FastKernel, RepeatedEvaluationsDependOnlyOnTheMarks) {
   auto work = std::make_unique<FastWork>();
   auto first = std::make_unique<ScenarioScore>();
   auto again = std::make_unique<ScenarioScore>();
-  const MarkTable Mark = MarksOf({25, 40});
-  FastEvaluateScenario(fast, Mark, *work, *first);
+  const MarkTable mark = MarksOf({25, 40});
+  FastEvaluateScenario(fast, mark, *work, *first);
   FastEvaluateScenario(fast, MarksOf({3, 90, 120}), *work, *again);  // leaves traces in the work area
-  FastEvaluateScenario(fast, Mark, *work, *again);
+  FastEvaluateScenario(fast, mark, *work, *again);
   EXPECT_TRUE(SameScores(*first, *again));
 }
 

@@ -108,7 +108,7 @@ ReadResult ReadBytes(const std::string& bytes) {
   return result;
 }
 
-const BaseValues& Leaf(const ReadResult& r, int k) { return r.tree.TreeSequence[r.tree.LeafSlots[k]].value; }
+const BaseValues& Leaf(const ReadResult& r, int k) { return r.tree.treeSequence[r.tree.leafSlots[k]].value; }
 
 TEST(InputFile, ParametersAndLeavesWithTheirMessagesInOrder) {
   const ReadResult r = ReadBytes(
@@ -253,8 +253,8 @@ TEST(LeafNoise, TheProjectionWithNoStepIsTheShiftAndDropRenormalisation) {
 TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
   Tree tree;
   LayOutTree(tree);
-  for (int k = 1; k <= LeafCount; ++k) tree.TreeSequence[tree.LeafSlots[k]].value = {0.4, 0.3, 0.2, 0.1};
-  tree.TreeSequence[tree.LeafSlots[7]].value = {};
+  for (int k = 1; k <= LeafCount; ++k) tree.treeSequence[tree.leafSlots[k]].value = {0.4, 0.3, 0.2, 0.1};
+  tree.treeSequence[tree.leafSlots[7]].value = {};
   std::mt19937 gen(42);
   PerturbLeaves(tree, 0.06, gen);
 
@@ -270,7 +270,7 @@ TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
       w.b[b] = static_cast<double>(v.b[b] + change);
     }
     const BaseValues expected = Renormalise(w);
-    const BaseValues& got = tree.TreeSequence[tree.LeafSlots[k]].value;
+    const BaseValues& got = tree.treeSequence[tree.leafSlots[k]].value;
     for (int b = 0; b < BaseCount; ++b) EXPECT_EQ(got.b[b], expected.b[b]) << "leaf " << k;
     EXPECT_NEAR(got.b[0] + got.b[1] + got.b[2] + got.b[3], 1.0, 1e-15);
   }

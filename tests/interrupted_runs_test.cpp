@@ -92,7 +92,6 @@ std::pair<std::string, int> StoppedWalk(int stopAt, EvaluatorKind kind, int32_t 
   CreateLog(log);
   RunParameters params;
   params.mainMemoryCapacity = 8;
-  params.mainMemorySearchSteps = 3;
   params.cardinality = 3;
   const Tree tree = test::MakeTree(Shifted);
   std::atomic<int> stop{0};

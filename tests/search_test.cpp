@@ -39,7 +39,6 @@ TEST(ScenarioKeys, OrderedAsListsOfNumbersWithAPrefixFirst) {
 RunParameters SmallStores() {
   RunParameters params;
   params.mainMemoryCapacity = 4;
-  params.mainMemorySearchSteps = 2;
   return params;
 }
 
@@ -53,13 +52,13 @@ TEST(ScenarioMemory, AppendsInOrderInsertsTheRestAndFindsBoth) {
     ASSERT_TRUE(LookUpKey(memory, key));
   }
   EXPECT_EQ(memory.mainCount, 3);
-  EXPECT_EQ(memory.MainMemory[1], KeyOf({}));
-  EXPECT_EQ(memory.MainMemory[2], KeyOf({17}));
-  EXPECT_EQ(memory.MainMemory[3], KeyOf({17, 20}));
+  EXPECT_EQ(memory.mainMemory[1], KeyOf({}));
+  EXPECT_EQ(memory.mainMemory[2], KeyOf({17}));
+  EXPECT_EQ(memory.mainMemory[3], KeyOf({17, 20}));
   EXPECT_EQ(memory.addCount, 3);
-  EXPECT_EQ(memory.AddMemory[1], KeyOf({3}));
-  EXPECT_EQ(memory.AddMemory[2], KeyOf({5}));
-  EXPECT_EQ(memory.AddMemory[3], KeyOf({9}));
+  EXPECT_EQ(memory.addMemory[1], KeyOf({3}));
+  EXPECT_EQ(memory.addMemory[2], KeyOf({5}));
+  EXPECT_EQ(memory.addMemory[3], KeyOf({9}));
   for (const ScenarioKey& key : keys) EXPECT_TRUE(LookUpKey(memory, key));
   EXPECT_FALSE(LookUpKey(memory, KeyOf({4})));
   EXPECT_FALSE(LookUpKey(memory, KeyOf({17, 21})));
@@ -84,16 +83,16 @@ TEST(ScenarioMemory, ManyRandomKeysStaySortedAndAreFound) {
   std::mt19937 gen(4242);
   std::set<ScenarioKey> held;
   for (int n = 0; n < 3000; ++n) {
-    MarkTable Mark = test::MarksOf({});
-    for (uint32_t m = gen() % 6; m > 0; --m) Mark[1 + gen() % (SlotCount - 1)] = 1;
-    const ScenarioKey key = KeyOfMarks(Mark);
+    MarkTable mark = test::MarksOf({});
+    for (uint32_t m = gen() % 6; m > 0; --m) mark[1 + gen() % (SlotCount - 1)] = 1;
+    const ScenarioKey key = KeyOfMarks(mark);
     ASSERT_EQ(LookUpKey(memory, key), held.contains(key));
     if (held.contains(key)) continue;
     RememberKey(memory, key);
     held.insert(key);
   }
-  for (int i = 2; i <= memory.addCount; ++i) ASSERT_LT(memory.AddMemory[i - 1], memory.AddMemory[i]) << i;
-  for (int i = 2; i <= memory.mainCount; ++i) ASSERT_LT(memory.MainMemory[i - 1], memory.MainMemory[i]) << i;
+  for (int i = 2; i <= memory.addCount; ++i) ASSERT_LT(memory.addMemory[i - 1], memory.addMemory[i]) << i;
+  for (int i = 2; i <= memory.mainCount; ++i) ASSERT_LT(memory.mainMemory[i - 1], memory.mainMemory[i]) << i;
   EXPECT_EQ(static_cast<std::size_t>(memory.mainCount + memory.addCount), held.size());
   for (const ScenarioKey& key : held) EXPECT_TRUE(LookUpKey(memory, key));
 }
@@ -160,7 +159,7 @@ TEST(Search, EachSetOfMarksIsEvaluatedOnceAndStoredFirst) {
 
 TEST(Report, EmptyBestListGivesTheHeadingAlone) {
   SearchRun run(-1);
-  WriteReport(run.best, run.params, run.tree, *run.evaluator, run.file.log);
+  WriteReport(run.best, run.tree, *run.evaluator, run.file.log);
   EXPECT_EQ(run.file.Text(), "the best scenario:\n");
 }
 
@@ -168,7 +167,7 @@ TEST(Report, MarkedVerticesPenaltyAndAllVertexLines) {
   SearchRun run(0);
   run.best[0].key = KeyOf({1, 6, 183});
   run.best[0].penalty = 0.125;
-  WriteReport(run.best, run.params, run.tree, *run.evaluator, run.file.log);
+  WriteReport(run.best, run.tree, *run.evaluator, run.file.log);
   const std::string text = run.file.Text();
   EXPECT_EQ(text.substr(0, text.find("distribution values:")),
             "the best scenario:\n 1.1  6.1  6.64 \nits penalty=0.125\n");

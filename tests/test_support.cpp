@@ -32,10 +32,10 @@ MarkTable MarksOf(std::initializer_list<int> slots) {
 
 ScenarioKey KeyOf(std::initializer_list<int> slots) { return KeyOfMarks(MarksOf(slots)); }
 
-std::string SlotsText(const MarkTable& Mark) {
+std::string SlotsText(const MarkTable& mark) {
   std::string text;
   for (int s = 0; s < SlotCount; ++s)
-    if (Mark[s] != 0) text.append(text.empty() ? "" : " ").append(std::to_string(s));
+    if (mark[s] != 0) text.append(text.empty() ? "" : " ").append(std::to_string(s));
   return text;
 }
 

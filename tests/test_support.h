@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 #include "search/scenario_memory.h"
 #include "support/files.h"
 #include "support/log_shape.h"
@@ -34,7 +34,7 @@ template <typename LeafFunction>
 Tree MakeTree(LeafFunction leaf) {
   Tree tree;
   LayOutTree(tree);
-  for (int k = 1; k <= LeafCount; ++k) tree.TreeSequence[tree.LeafSlots[k]].value = leaf(k);
+  for (int k = 1; k <= LeafCount; ++k) tree.treeSequence[tree.leafSlots[k]].value = leaf(k);
   DeriveLinks(tree);
   return tree;
 }
@@ -46,7 +46,7 @@ MarkTable MarksOf(std::initializer_list<int> slots);
 ScenarioKey KeyOf(std::initializer_list<int> slots);
 
 // The marked slots as text, for messages: "0 5 17".
-std::string SlotsText(const MarkTable& Mark);
+std::string SlotsText(const MarkTable& mark);
 
 // Passes every request on, and keeps the scenarios the walk asked for, in
 // order, and the sets it stored.

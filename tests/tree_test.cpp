@@ -18,25 +18,25 @@ TEST(TreeLayout, KindsAndNamesOfTheFirstAndLastSlots) {
   const Tree tree = DerivedTree();
   struct Expected {
     int slot;
-    int32_t kind;
+    SlotKind kind;
     const char* name;
   };
   const Expected expected[] = {
-      {0, KindOpen, " 0 "},  {1, KindOpen, "1.1"},   {2, KindOpen, "2.1"},   {3, KindOpen, "3.1"},
-      {4, KindOpen, "4.1"},  {5, KindOpen, "5.1"},   {6, KindLeaf, "6.1"},   {7, KindLeaf, "6.2"},
-      {8, KindClose, ""},    {9, KindOpen, "5.2"},   {10, KindLeaf, "6.3"},  {11, KindLeaf, "6.4"},
-      {12, KindClose, ""},   {13, KindClose, ""},    {14, KindOpen, "4.2"},  {15, KindOpen, "5.3"},
-      {16, KindLeaf, "6.5"}, {17, KindLeaf, "6.6"},  {18, KindClose, ""},    {19, KindOpen, "5.4"},
-      {182, KindLeaf, "6.63"}, {183, KindLeaf, "6.64"}, {184, KindClose, ""}, {189, KindClose, ""},
-      {48, KindOpen, "2.2"}, {95, KindOpen, "1.2"},  {96, KindOpen, "2.3"},  {142, KindOpen, "2.4"},
+      {0, SlotKind::kOpen, " 0 "},  {1, SlotKind::kOpen, "1.1"},   {2, SlotKind::kOpen, "2.1"},   {3, SlotKind::kOpen, "3.1"},
+      {4, SlotKind::kOpen, "4.1"},  {5, SlotKind::kOpen, "5.1"},   {6, SlotKind::kLeaf, "6.1"},   {7, SlotKind::kLeaf, "6.2"},
+      {8, SlotKind::kClose, ""},    {9, SlotKind::kOpen, "5.2"},   {10, SlotKind::kLeaf, "6.3"},  {11, SlotKind::kLeaf, "6.4"},
+      {12, SlotKind::kClose, ""},   {13, SlotKind::kClose, ""},    {14, SlotKind::kOpen, "4.2"},  {15, SlotKind::kOpen, "5.3"},
+      {16, SlotKind::kLeaf, "6.5"}, {17, SlotKind::kLeaf, "6.6"},  {18, SlotKind::kClose, ""},    {19, SlotKind::kOpen, "5.4"},
+      {182, SlotKind::kLeaf, "6.63"}, {183, SlotKind::kLeaf, "6.64"}, {184, SlotKind::kClose, ""}, {189, SlotKind::kClose, ""},
+      {48, SlotKind::kOpen, "2.2"}, {95, SlotKind::kOpen, "1.2"},  {96, SlotKind::kOpen, "2.3"},  {142, SlotKind::kOpen, "2.4"},
   };
   for (const Expected& e : expected) {
-    EXPECT_EQ(tree.TreeSequence[e.slot].kind, e.kind) << "slot " << e.slot;
-    EXPECT_EQ(tree.VertexNames[e.slot], e.name) << "slot " << e.slot;
+    EXPECT_EQ(tree.treeSequence[e.slot].kind, e.kind) << "slot " << e.slot;
+    EXPECT_EQ(tree.vertexNames[e.slot], e.name) << "slot " << e.slot;
   }
   const std::pair<int, int> closes[] = {{8, 5},     {13, 4},    {94, 1},   {184, 181}, {185, 176},
                                         {186, 165}, {187, 142}, {188, 95}, {189, 0}};
-  for (auto [close, open] : closes) EXPECT_EQ(tree.OpenSlotOf[close], open) << "close slot " << close;
+  for (auto [close, open] : closes) EXPECT_EQ(tree.openSlotOf[close], open) << "close slot " << close;
 }
 
 TEST(TreeLayout, LeafSlotsAreTheListedOnesInOrder) {
@@ -47,11 +47,11 @@ TEST(TreeLayout, LeafSlotsAreTheListedOnesInOrder) {
                                    115, 122, 123, 126, 127, 132, 133, 136, 137, 146, 147, 150, 151,
                                    156, 157, 160, 161, 168, 169, 172, 173, 178, 179, 182, 183};
   int leaves = 0;
-  for (int s = 0; s < SlotCount; ++s) leaves += tree.TreeSequence[s].kind == KindLeaf;
+  for (int s = 0; s < SlotCount; ++s) leaves += tree.treeSequence[s].kind == SlotKind::kLeaf;
   EXPECT_EQ(leaves, LeafCount);
   for (int k = 1; k <= LeafCount; ++k) {
-    EXPECT_EQ(tree.LeafSlots[k], expected[k - 1]) << "leaf " << k;
-    EXPECT_EQ(tree.VertexNames[tree.LeafSlots[k]], "6." + std::to_string(k));
+    EXPECT_EQ(tree.leafSlots[k], expected[k - 1]) << "leaf " << k;
+    EXPECT_EQ(tree.vertexNames[tree.leafSlots[k]], "6." + std::to_string(k));
   }
 }
 
@@ -59,33 +59,33 @@ TEST(TreeLayout, EveryVertexNamedOnceAndCloseSlotsUnnamed) {
   const Tree tree = DerivedTree();
   std::set<std::string> names;
   for (int s = 0; s < SlotCount; ++s) {
-    if (tree.TreeSequence[s].kind == KindClose)
-      EXPECT_TRUE(tree.VertexNames[s].empty());
+    if (tree.treeSequence[s].kind == SlotKind::kClose)
+      EXPECT_TRUE(tree.vertexNames[s].empty());
     else
-      names.insert(tree.VertexNames[s]);
+      names.insert(tree.vertexNames[s]);
   }
   EXPECT_EQ(names.size(), 127u);
 }
 
 TEST(TreeLinks, ChildrenParentsAndMatchingOpenSlots) {
   const Tree tree = DerivedTree();
-  EXPECT_EQ(tree.ParentSlot[0], -1);
-  EXPECT_EQ(tree.FirstChildSlot[0], 1);
-  EXPECT_EQ(tree.SecondChildSlot[0], 95);
-  EXPECT_EQ(tree.OpenSlotOf[189], 0);
-  EXPECT_EQ(tree.FirstChildSlot[5], 6);
-  EXPECT_EQ(tree.SecondChildSlot[5], 7);
-  EXPECT_EQ(tree.OpenSlotOf[8], 5);
-  EXPECT_EQ(tree.SecondChildSlot[4], 9);
-  EXPECT_EQ(tree.ParentSlot[183], 181);
-  EXPECT_EQ(tree.ParentSlot[181], 176);
-  EXPECT_EQ(tree.OpenSlotOf[184], 181);
-  EXPECT_EQ(tree.OpenSlotOf[185], 176);
+  EXPECT_EQ(tree.parentSlot[0], -1);
+  EXPECT_EQ(tree.firstChildSlot[0], 1);
+  EXPECT_EQ(tree.secondChildSlot[0], 95);
+  EXPECT_EQ(tree.openSlotOf[189], 0);
+  EXPECT_EQ(tree.firstChildSlot[5], 6);
+  EXPECT_EQ(tree.secondChildSlot[5], 7);
+  EXPECT_EQ(tree.openSlotOf[8], 5);
+  EXPECT_EQ(tree.secondChildSlot[4], 9);
+  EXPECT_EQ(tree.parentSlot[183], 181);
+  EXPECT_EQ(tree.parentSlot[181], 176);
+  EXPECT_EQ(tree.openSlotOf[184], 181);
+  EXPECT_EQ(tree.openSlotOf[185], 176);
   // Every child's parent link points back to the vertex that lists it.
   for (int s = 0; s < SlotCount; ++s) {
-    if (tree.TreeSequence[s].kind != KindOpen) continue;
-    EXPECT_EQ(tree.ParentSlot[tree.FirstChildSlot[s]], s);
-    EXPECT_EQ(tree.ParentSlot[tree.SecondChildSlot[s]], s);
+    if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
+    EXPECT_EQ(tree.parentSlot[tree.firstChildSlot[s]], s);
+    EXPECT_EQ(tree.parentSlot[tree.secondChildSlot[s]], s);
   }
 }
 
@@ -97,12 +97,12 @@ TEST(TreeLinks, SlotNumbersFollowTheBlockSizes) {
   // Depth of each open slot from the parent chain; the close slot of a vertex
   // at depth d lies SubtreeSlots(d) - 1 slots after its open slot.
   for (int s = 0; s < SlotCount; ++s) {
-    if (tree.TreeSequence[s].kind != KindClose) continue;
-    const int o = tree.OpenSlotOf[s];
+    if (tree.treeSequence[s].kind != SlotKind::kClose) continue;
+    const int o = tree.openSlotOf[s];
     int depth = 0;
-    for (int p = tree.ParentSlot[o]; p >= 0; p = tree.ParentSlot[p]) ++depth;
-    EXPECT_EQ(s - o + 1, SubtreeSlots(depth)) << "vertex " << tree.VertexNames[o];
-    EXPECT_EQ(tree.SecondChildSlot[o], o + 1 + SubtreeSlots(depth + 1));
+    for (int p = tree.parentSlot[o]; p >= 0; p = tree.parentSlot[p]) ++depth;
+    EXPECT_EQ(s - o + 1, SubtreeSlots(depth)) << "vertex " << tree.vertexNames[o];
+    EXPECT_EQ(tree.secondChildSlot[o], o + 1 + SubtreeSlots(depth + 1));
   }
 }
 

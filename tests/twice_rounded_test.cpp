@@ -8,7 +8,8 @@
 #include <cstring>
 #include <random>
 
-#include "search/twice_rounded.h"
+#include "search/evaluate/fast_evaluation.h"
+#include "search/evaluate/twice_rounded.h"
 #include "tree/base_values.h"
 
 namespace dorvu {
@@ -59,8 +60,7 @@ double X87Difference(double a, double b) { return static_cast<double>(Extended(a
 class TwiceRounded : public testing::Test {
  protected:
   void SetUp() override {
-    if (!CpuHasVectorUnits()) GTEST_SKIP() << "no AVX2 and FMA on this processor";
-    if (!ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
+    if (!VectorUnitsAvailable()) GTEST_SKIP() << "no AVX2 and FMA, or long double is not the 80-bit format here";
   }
   std::mt19937_64 gen{20261207};
   double Unit() { return std::uniform_real_distribution<double>(0.0, 1.0)(gen); }

@@ -105,7 +105,7 @@ InputParameters ReadInput(const std::string& path, const RunLog& log, Tree& tree
 
   for (int leaf = 1; leaf <= LeafCount; ++leaf) {
     const std::string line = reader.Next();
-    const int failures = ReadLeafLine(line, tree.TreeSequence[tree.LeafSlots[leaf]].value);
+    const int failures = ReadLeafLine(line, tree.treeSequence[tree.leafSlots[leaf]].value);
     for (int i = 0; i < failures; ++i)
       WriteLogLine(log, std::string(log_lines::LeafErrorPrefix) + std::to_string(leaf));
   }

@@ -14,8 +14,8 @@ BaseValues Renormalise(const BaseValues& w) { return ProjectToSimplex(w, BaseVal
 void PerturbLeaves(Tree& tree, double noiseLevel, std::mt19937& gen) {
   constexpr uint32_t Outcomes = 2002;  // changes +0..+1000 and -0..-1000 thousandths
   for (int s = 1; s < SlotCount; ++s) {
-    if (tree.TreeSequence[s].kind != KindLeaf) continue;
-    BaseValues& v = tree.TreeSequence[s].value;
+    if (tree.treeSequence[s].kind != SlotKind::kLeaf) continue;
+    BaseValues& v = tree.treeSequence[s].value;
     BaseValues w;
     for (int b = 0; b < BaseCount; ++b) {
       const uint32_t r = UniformInteger(gen, Outcomes);

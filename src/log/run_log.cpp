@@ -1,17 +1,12 @@
 #include "log/run_log.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "log/io_error.h"
 
 namespace dorvu {
-
-IoError IoErrorFromErrno(const char* action, const std::string& path) {
-  return IoError{std::string("cannot ") + action + " " + path + ": " + std::strerror(errno)};
-}
 
 namespace {
 

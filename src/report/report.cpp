@@ -13,7 +13,7 @@ namespace {
 
 // Every marked vertex but the root, in slot order, each between two blanks.
 void WriteMarkedVertices(const ScenarioKey& marks, const Tree& tree, const RunLog& log) {
-  for (int p = 1; p < marks.count; ++p) WriteLogText(log, " " + tree.VertexNames[marks.slot[p]] + " ");
+  for (int p = 1; p < marks.count; ++p) WriteLogText(log, " " + tree.vertexNames[marks.slot[p]] + " ");
   WriteLogLine(log, "");
 }
 
@@ -29,18 +29,16 @@ std::string VertexLine(const std::string& name, const BaseValues& x) {
 void WriteDistributions(const ValueTable& values, const Tree& tree, const RunLog& log) {
   WriteLogLine(log, log_lines::ValuesHeading);
   for (int s = 0; s < SlotCount; ++s)
-    if (tree.TreeSequence[s].kind != KindClose) WriteLogLine(log, VertexLine(tree.VertexNames[s], values[s]));
+    if (tree.treeSequence[s].kind != SlotKind::kClose) WriteLogLine(log, VertexLine(tree.vertexNames[s], values[s]));
 }
 
 }  // namespace
 
-void WriteReport(const BestList& bestList, const RunParameters& params, const Tree& tree, Evaluator& evaluator,
+void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator,
                  const RunLog& log) {
   WriteLogLine(log, log_lines::ReportHeading);
   auto values = std::make_unique<ValueTable>();
-  const int32_t count = std::min<int32_t>(params.reportCount, static_cast<int32_t>(bestList.size()));
-  for (int32_t i = 0; i < count; ++i) {
-    const scenarik& entry = bestList[i];
+  for (const BestListEntry& entry : bestList) {
     if (entry.key.count == 0) continue;
     WriteMarkedVertices(entry.key, tree, log);
     WriteLogLine(log, std::string(log_lines::PenaltyPrefix) + FormatReal(entry.penalty));

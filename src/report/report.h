@@ -3,14 +3,13 @@
 #pragma once
 
 #include "log/run_log.h"
-#include "search/evaluator.h"
-#include "search/run_parameters.h"
+#include "search/evaluate/evaluator.h"
 #include "search/scoring.h"
 #include "tree/tree.h"
 
 namespace dorvu {
 
-void WriteReport(const BestList& bestList, const RunParameters& params, const Tree& tree, Evaluator& evaluator,
+void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator,
                  const RunLog& log);
 
 }  // namespace dorvu

@@ -20,7 +20,7 @@
 #include "run/command_line.h"
 #include "run/interrupt.h"
 #include "run/progress_display.h"
-#include "search/result_cache.h"
+#include "search/evaluate/result_cache.h"
 #include "search/run_parameters.h"
 #include "search/walk.h"
 #include "tree/tree.h"
@@ -115,13 +115,11 @@ RunSummary RunDorvu(const RunSetup& setup) {
   const RunParameters params = TakeParameters(ReadInput(setup.inputPath, log, *tree), log);
   if (!setup.quiet) WarnAboutInput(setup);
 
-  std::mt19937 gen;
-  if (params.noiseSwitch == 1) {
-    const uint32_t seed = setup.seed ? *setup.seed : ClockSeed();
-    gen.seed(seed);
-    if (!setup.seed && params.noiseLevel > 0.0 && !setup.quiet) std::fputs(SeedNotice(seed).c_str(), stderr);
-  }
-  if (params.noiseSwitch == 1 && params.noiseLevel > 0.0) PerturbLeaves(*tree, params.noiseLevel, gen);
+  // The generator is seeded whatever the noise level, as every run always has been.
+  const uint32_t seed = setup.seed ? *setup.seed : ClockSeed();
+  std::mt19937 gen(seed);
+  if (!setup.seed && params.noiseLevel > 0.0 && !setup.quiet) std::fputs(SeedNotice(seed).c_str(), stderr);
+  if (params.noiseLevel > 0.0) PerturbLeaves(*tree, params.noiseLevel, gen);
   DeriveLinks(*tree);
 
   const int32_t threads = SearchThreads(setup.threads);
@@ -135,7 +133,7 @@ RunSummary RunDorvu(const RunSetup& setup) {
     bestList = RunSearch(params, *evaluator, log, &counters, setup.stop);
   }
   if (setup.stop && setup.stop->load() != 0) throw RunInterrupted{setup.stop->load()};
-  WriteReport(bestList, params, *tree, *evaluator, log);
+  WriteReport(bestList, *tree, *evaluator, log);
   return RunSummary{counters.visited.load(), cache ? cache->Size() : 0};
 }
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 
 namespace dorvu {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "search/result_cache.h"
+#include "search/evaluate/result_cache.h"
 #include "search/walk.h"
 
 namespace dorvu {

@@ -7,31 +7,31 @@ namespace dorvu {
 namespace {
 
 // Adds the energy of the uncut edges below open slot o.
-double AddChildEdges(double running, const Tree& tree, const MarkTable& Mark, const ValueTable& x,
+double AddChildEdges(double running, const Tree& tree, const MarkTable& mark, const ValueTable& x,
                      int o) {
-  const int c1 = tree.FirstChildSlot[o];
-  const int c2 = tree.SecondChildSlot[o];
-  if (Mark[c1] == 0) running = AddSquaredDistance(running, x[c1], x[o]);
-  if (Mark[c2] == 0) running = AddSquaredDistance(running, x[c2], x[o]);
+  const int c1 = tree.firstChildSlot[o];
+  const int c2 = tree.secondChildSlot[o];
+  if (mark[c1] == 0) running = AddSquaredDistance(running, x[c1], x[o]);
+  if (mark[c2] == 0) running = AddSquaredDistance(running, x[c2], x[o]);
   return running;
 }
 
-// Gradient of the energy at every internal vertex; returns its L1 norm.
-double ComputeGradient(const Tree& tree, const MarkTable& Mark, PassState& pass) {
+// gradient of the energy at every internal vertex; returns its L1 norm.
+double ComputeGradient(const Tree& tree, const MarkTable& mark, PassState& pass) {
   const ValueTable& x = pass.value;
   double norm = 0.0;
   for (int k = 0; k < SlotCount; ++k) {
-    if (tree.TreeSequence[k].kind != KindOpen) continue;
-    const int p = tree.ParentSlot[k];
-    const int c1 = tree.FirstChildSlot[k];
-    const int c2 = tree.SecondChildSlot[k];
-    BaseValues& g = pass.Gradient[k];
+    if (tree.treeSequence[k].kind != SlotKind::kOpen) continue;
+    const int p = tree.parentSlot[k];
+    const int c1 = tree.firstChildSlot[k];
+    const int c2 = tree.secondChildSlot[k];
+    BaseValues& g = pass.gradient[k];
     g = BaseValues{};
     for (int b = 0; b < BaseCount; ++b) {
       // Each term is added into the stored component and rounded there.
-      if (Mark[k] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[p].b[b]));
-      if (Mark[c1] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c1].b[b]));
-      if (Mark[c2] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c2].b[b]));
+      if (mark[k] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[p].b[b]));
+      if (mark[c1] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c1].b[b]));
+      if (mark[c2] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c2].b[b]));
     }
     norm = AddAbsoluteSum(norm, g);
   }
@@ -40,23 +40,23 @@ double ComputeGradient(const Tree& tree, const MarkTable& Mark, PassState& pass)
 
 // Starting point of pass 1: every internal vertex from its unmarked children,
 // bottom-up; returns the energy of that start.
-double BuildStart(const Tree& tree, const MarkTable& Mark, ValueTable& x) {
+double BuildStart(const Tree& tree, const MarkTable& mark, ValueTable& x) {
   double energy = 0.0;
   for (int k = 0; k < SlotCount; ++k) {
-    if (tree.TreeSequence[k].kind != KindClose) continue;
-    const int o = tree.OpenSlotOf[k];
-    const int f = tree.FirstChildSlot[o];
-    const int s = tree.SecondChildSlot[o];
-    if (Mark[f] == 0 && Mark[s] == 0) {
+    if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
+    const int o = tree.openSlotOf[k];
+    const int f = tree.firstChildSlot[o];
+    const int s = tree.secondChildSlot[o];
+    if (mark[f] == 0 && mark[s] == 0) {
       for (int b = 0; b < BaseCount; ++b) x[o].b[b] = static_cast<double>((Extended(x[f].b[b]) + x[s].b[b]) * 0.5L);
-    } else if (Mark[f] == 0) {
+    } else if (mark[f] == 0) {
       x[o] = x[f];
-    } else if (Mark[s] == 0) {
+    } else if (mark[s] == 0) {
       x[o] = x[s];
     } else {
       x[o] = BaseValues{{0.25, 0.25, 0.25, 0.25}};
     }
-    energy = AddChildEdges(energy, tree, Mark, x, o);
+    energy = AddChildEdges(energy, tree, mark, x, o);
   }
   return energy;
 }
@@ -64,7 +64,7 @@ double BuildStart(const Tree& tree, const MarkTable& Mark, ValueTable& x) {
 // Copies the trial point into the internal vertices.
 void AcceptTrial(const Tree& tree, PassState& pass) {
   for (int k = 0; k < SlotCount; ++k)
-    if (tree.TreeSequence[k].kind == KindOpen) pass.value[k] = pass.TrialDist[k];
+    if (tree.treeSequence[k].kind == SlotKind::kOpen) pass.value[k] = pass.trialPoint[k];
   pass.energy = pass.trialEnergy;
 }
 
@@ -77,32 +77,32 @@ void RootTrial(const BaseValues& x, const BaseValues& g, double step, BaseValues
   ScaleToUnit(x, y, trialNorm, trial);
 }
 
-enum class Coordinates { Simplex, Root };
+enum class Coordinates { Simplex, Sqrt };
 
 // One sweep of trial values at step `pass.step`; returns the trial energy.
-double TrialSweep(const Tree& tree, const MarkTable& Mark, PassState& pass, Coordinates coordinates) {
+double TrialSweep(const Tree& tree, const MarkTable& mark, PassState& pass, Coordinates coordinates) {
   double trialEnergy = 0.0;
   pass.trialNorm = 0.0;
   for (int k = 0; k < SlotCount; ++k) {
-    if (tree.TreeSequence[k].kind != KindClose) continue;
-    const int o = tree.OpenSlotOf[k];
+    if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
+    const int o = tree.openSlotOf[k];
     if (coordinates == Coordinates::Simplex)
-      pass.TrialDist[o] = ProjectToSimplex(pass.value[o], pass.Gradient[o], pass.step);
+      pass.trialPoint[o] = ProjectToSimplex(pass.value[o], pass.gradient[o], pass.step);
     else
-      RootTrial(pass.value[o], pass.Gradient[o], pass.step, pass.TrialDist[o], pass.trialNorm);
-    trialEnergy = AddChildEdges(trialEnergy, tree, Mark, pass.TrialDist, o);
+      RootTrial(pass.value[o], pass.gradient[o], pass.step, pass.trialPoint[o], pass.trialNorm);
+    trialEnergy = AddChildEdges(trialEnergy, tree, mark, pass.trialPoint, o);
   }
   return trialEnergy;
 }
 
-// Gradient steps with a halving step search until the gradient's L1 norm falls
+// gradient steps with a halving step search until the gradient's L1 norm falls
 // to the tolerance, vanishes, or the step search stalls.
-void Descend(const RunParameters& params, const Tree& tree, const MarkTable& Mark, PassState& pass,
+void Descend(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass,
              double tolerance, Coordinates coordinates) {
   pass.gradNorm = 10.0;
-  pass.stalled = 0;
+  pass.stalled = false;
   while (pass.gradNorm > tolerance) {
-    pass.gradNorm = ComputeGradient(tree, Mark, pass);
+    pass.gradNorm = ComputeGradient(tree, mark, pass);
     if (pass.gradNorm == 0.0) return;
 
     pass.step = 2.0;
@@ -111,17 +111,17 @@ void Descend(const RunParameters& params, const Tree& tree, const MarkTable& Mar
     pass.stallCount = 0;
     while (pass.trialEnergy >= pass.energy) {
       pass.step = static_cast<double>(Extended(params.stepFactor) * pass.step);
-      pass.trialEnergy = TrialSweep(tree, Mark, pass, coordinates);
+      pass.trialEnergy = TrialSweep(tree, mark, pass, coordinates);
       // Once the step no longer changes any trial value the energy repeats.
       pass.stallCount = pass.trialEnergy == pass.prevTrialEnergy ? pass.stallCount + 1 : 0;
       if (pass.stallCount > params.stallLimit) {
-        pass.stalled = 1;
+        pass.stalled = true;
         break;
       }
       pass.prevTrialEnergy = pass.trialEnergy;
     }
     AcceptTrial(tree, pass);
-    if (pass.stalled == 1) return;
+    if (pass.stalled) return;
   }
 }
 
@@ -129,40 +129,40 @@ void Descend(const RunParameters& params, const Tree& tree, const MarkTable& Mar
 // nothing from an earlier evaluation can be accepted.
 void ResetTrialPoint(const Tree& tree, PassState& pass) {
   for (int k = 0; k < SlotCount; ++k)
-    if (tree.TreeSequence[k].kind != KindClose) pass.TrialDist[k] = pass.value[k];
+    if (tree.treeSequence[k].kind != SlotKind::kClose) pass.trialPoint[k] = pass.value[k];
 }
 
 }  // namespace
 
-void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
+void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark,
                      PassState& pass) {
   for (int k = 0; k < SlotCount; ++k)
-    if (tree.TreeSequence[k].kind == KindLeaf) pass.value[k] = tree.LeafValues[k];
-  pass.energy = BuildStart(tree, Mark, pass.value);
+    if (tree.treeSequence[k].kind == SlotKind::kLeaf) pass.value[k] = tree.leafValues[k];
+  pass.energy = BuildStart(tree, mark, pass.value);
   ResetTrialPoint(tree, pass);
-  Descend(params, tree, Mark, pass, params.pass1Tolerance, Coordinates::Simplex);
+  Descend(params, tree, mark, pass, params.pass1Tolerance, Coordinates::Simplex);
 }
 
-void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
+void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark,
                      PassState& pass) {
   // Root step. A negative value has no real root; it is taken as 0.
   pass.energy = 0.0;
   for (int r = 0; r < SlotCount; ++r) {
-    const int32_t kind = tree.TreeSequence[r].kind;
-    if (kind == KindClose) {
-      pass.energy = AddChildEdges(pass.energy, tree, Mark, pass.value, tree.OpenSlotOf[r]);
+    const SlotKind kind = tree.treeSequence[r].kind;
+    if (kind == SlotKind::kClose) {
+      pass.energy = AddChildEdges(pass.energy, tree, mark, pass.value, tree.openSlotOf[r]);
       continue;
     }
-    for (double& v : pass.value[r].b) v = RootOf(v);
+    for (double& v : pass.value[r].b) v = SqrtOf(v);
   }
   ResetTrialPoint(tree, pass);
-  Descend(params, tree, Mark, pass, params.pass2Tolerance, Coordinates::Root);
+  Descend(params, tree, mark, pass, params.pass2Tolerance, Coordinates::Sqrt);
 }
 
-void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
+void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark,
                       PassState& pass) {
-  EstimationPass1(params, tree, Mark, pass);
-  EstimationPass2(params, tree, Mark, pass);
+  EstimationPass1(params, tree, mark, pass);
+  EstimationPass2(params, tree, mark, pass);
 }
 
 }  // namespace dorvu

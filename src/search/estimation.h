@@ -14,8 +14,8 @@ namespace dorvu {
 // Working storage of one evaluation.
 struct PassState {
   ValueTable value{};      // current values at vertex slots
-  ValueTable Gradient{};   // energy gradient at open slots
-  ValueTable TrialDist{};  // trial point of the step search; leaf entries hold the leaves
+  ValueTable gradient{};   // energy gradient at open slots
+  ValueTable trialPoint{};  // trial point of the step search; leaf entries hold the leaves
   double energy = 0.0;
   double trialEnergy = 0.0;
   double prevTrialEnergy = 0.0;
@@ -23,12 +23,12 @@ struct PassState {
   double gradNorm = 0.0;
   double trialNorm = 0.0;
   int32_t stallCount = 0;
-  int32_t stalled = 0;
+  bool stalled = false;  // the step search found no lower energy
 };
 
 // Restores the leaves, starts from bottom-up means and runs projected
 // gradient descent on the simplex.
-void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
+void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark,
                      PassState& pass);
 
 // Pass 2's step at one vertex: x - step*g, each component clamped at zero.
@@ -51,11 +51,11 @@ inline void ScaleToUnit(const BaseValues& x, const BaseValues& y, double norm, B
 
 // Takes every vertex to square roots, then runs projected gradient descent on
 // unit vectors. Must follow pass 1 for the same marks.
-void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
+void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark,
                      PassState& pass);
 
 // Pass 1 followed by pass 2.
-void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& Mark,
+void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark,
                       PassState& pass);
 
 }  // namespace dorvu

@@ -18,11 +18,7 @@ inline constexpr int32_t MaxCandidates = 6;  // the largest limit
 struct RunParameters {
   int32_t stallLimit = 10;  // a step search ends after more equal trial energies in a row
   int32_t cardinality = 0;  // as read, at most MaxCardinality
-  int32_t mainMemoryCapacity = 32768;  // keys in each of the two scenario stores
-  int32_t noiseSwitch = 1;             // 1: seed the generator and perturb the leaves
-  int32_t bestListLength = 1;
-  int32_t reportCount = 1;             // best-list entries the report covers
-  int32_t mainMemorySearchSteps = 15;  // 2^15 = mainMemoryCapacity
+  int32_t mainMemoryCapacity = 32768;  // keys in each of the two scenario stores; a power of two
   double pass1Tolerance = 0.000001;
   double pass2Tolerance = 0.000001;
   double stepFactor = 0.5;

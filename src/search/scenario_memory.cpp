@@ -1,6 +1,7 @@
 #include "search/scenario_memory.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace dorvu {
 
@@ -57,38 +58,39 @@ ScenarioKey WithoutSlot(const ScenarioKey& key, int32_t slot) {
   return result;
 }
 
-ScenarioKey KeyOfMarks(const MarkTable& Mark) {
+ScenarioKey KeyOfMarks(const MarkTable& mark) {
   ScenarioKey key;
   for (int s = 0; s < SlotCount; ++s)
-    if (Mark[s] == 1) key.slot[key.count++] = static_cast<uint8_t>(s);
+    if (mark[s] == 1) key.slot[key.count++] = static_cast<uint8_t>(s);
   return key;
 }
 
 MarkTable MarksOfKey(const ScenarioKey& key) {
-  MarkTable Mark{};
-  for (int p = 0; p < key.count; ++p) Mark[key.slot[p]] = 1;
-  return Mark;
+  MarkTable mark{};
+  for (int p = 0; p < key.count; ++p) mark[key.slot[p]] = 1;
+  return mark;
 }
 
 void PrepareMemory(ScenarioMemory& memory, const RunParameters& params) {
   memory.capacity = params.mainMemoryCapacity;
-  memory.searchSteps = params.mainMemorySearchSteps;
-  memory.MainMemory.assign(static_cast<std::size_t>(memory.capacity) + 1, ScenarioKey{});
-  memory.AddMemory.assign(static_cast<std::size_t>(memory.capacity) + 1, ScenarioKey{});
+  // The lookup halves the store's range this many times: 2^searchSteps = capacity.
+  memory.searchSteps = std::bit_width(static_cast<uint32_t>(memory.capacity)) - 1;
+  memory.mainMemory.assign(static_cast<std::size_t>(memory.capacity) + 1, ScenarioKey{});
+  memory.addMemory.assign(static_cast<std::size_t>(memory.capacity) + 1, ScenarioKey{});
   memory.mainCount = 0;
   memory.addCount = 0;
 }
 
 bool LookUpKey(const ScenarioMemory& memory, const ScenarioKey& key) {
-  return SearchStore(memory.MainMemory, key, memory) || SearchStore(memory.AddMemory, key, memory);
+  return SearchStore(memory.mainMemory, key, memory) || SearchStore(memory.addMemory, key, memory);
 }
 
 RememberOutcome RememberKey(ScenarioMemory& memory, const ScenarioKey& key) {
   RememberOutcome outcome;
   if (memory.mainCount >= memory.capacity) {
     outcome.mainFull = true;
-  } else if (memory.mainCount == 0 || memory.MainMemory[memory.mainCount] < key) {
-    memory.MainMemory[++memory.mainCount] = key;
+  } else if (memory.mainCount == 0 || memory.mainMemory[memory.mainCount] < key) {
+    memory.mainMemory[++memory.mainCount] = key;
     outcome.stored = true;
     return outcome;
   }
@@ -99,7 +101,7 @@ RememberOutcome RememberKey(ScenarioMemory& memory, const ScenarioKey& key) {
   // The key goes after every held key that does not come after it: the held
   // keys are in ascending order, so that place is found by halving, and the
   // keys after it move up one position.
-  const auto first = memory.AddMemory.begin() + 1;
+  const auto first = memory.addMemory.begin() + 1;
   const auto last = first + memory.addCount;
   const auto place = std::upper_bound(first, last, key);
   std::move_backward(place, last, last + 1);

@@ -64,12 +64,12 @@ ScenarioKey WithSlot(const ScenarioKey& key, int32_t slot);
 ScenarioKey WithoutSlot(const ScenarioKey& key, int32_t slot);
 
 // The key of every slot whose mark is 1, and back.
-ScenarioKey KeyOfMarks(const MarkTable& Mark);
+ScenarioKey KeyOfMarks(const MarkTable& mark);
 MarkTable MarksOfKey(const ScenarioKey& key);
 
 struct ScenarioMemory {
-  std::vector<ScenarioKey> MainMemory;  // positions 1..mainCount, ascending; only appended to
-  std::vector<ScenarioKey> AddMemory;   // positions 1..addCount, ascending; takes the others
+  std::vector<ScenarioKey> mainMemory;  // positions 1..mainCount, ascending; only appended to
+  std::vector<ScenarioKey> addMemory;   // positions 1..addCount, ascending; takes the others
   int32_t mainCount = 0;
   int32_t addCount = 0;
   int32_t capacity = 0;     // keys each store holds

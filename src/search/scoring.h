@@ -20,7 +20,7 @@ struct DistanceEntry {
 using DistanceEntries = std::array<DistanceEntry, SlotCount>;  // entries 1 to 189
 
 struct ScenarioScore {
-  DistanceEntries DistanceTable{};
+  DistanceEntries distanceTable{};
   double scenarioPenalty = 0.0;
 };
 
@@ -36,14 +36,14 @@ struct ScenarioOutcome {
 // Distances to the parents, the penalty over the uncut edges and the
 // distance table sorted by descending distance, from the root vectors left
 // by pass 2.
-void ScoreScenario(const Tree& tree, const MarkTable& Mark, const ValueTable& x, ScenarioScore& score);
+void ScoreScenario(const Tree& tree, const MarkTable& mark, const ValueTable& x, ScenarioScore& score);
 
 // Sorts entries 1 to 189 by descending distance with an exchange sort; its
 // order of equal distances is part of the result.
 void SortDistanceTable(DistanceEntries& table);
 
 // The penalty and the first `limit` unmarked vertices of a sorted table.
-ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& Mark, int32_t limit);
+ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& mark, int32_t limit);
 
 // The number of candidates tried below a scenario with these marks.
 inline int32_t CandidateLimit(const ScenarioKey& key) { return LevelLimits[key.count - 1]; }
@@ -52,13 +52,16 @@ inline int32_t CandidateLimit(const ScenarioKey& key) { return LevelLimits[key.c
 bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty);
 
 // One entry of the best list.
-struct scenarik {
+struct BestListEntry {
   ScenarioKey key;  // count 0: the entry holds no scenario
   double penalty = 1000.0;
   int32_t level = 0;
 };
 
-using BestList = std::vector<scenarik>;
+using BestList = std::vector<BestListEntry>;
+
+// The best list holds the one best scenario, which the report writes.
+inline constexpr std::size_t BestListLength = 1;
 
 // Inserts the scenario at its place by penalty, then level, unless its key is
 // met first or it beats no entry.

@@ -25,10 +25,10 @@ struct Walk {
   int32_t cardinality = 0;  // the deepest level reached
   int32_t searchLevel = 0;
   ScenarioKey marks = RootKey();  // the scenario at the current level
-  std::array<EnumerationLevel, LevelCount> EnumerationStack{};
+  std::array<EnumerationLevel, LevelCount> enumerationStack{};
   // Row L, positions 1 to limit(L): the vertex slots to mark in turn below
   // the scenario evaluated at level L.
-  std::array<std::array<uint8_t, MaxCandidates + 1>, LevelCount> CandidateTable{};
+  std::array<std::array<uint8_t, MaxCandidates + 1>, LevelCount> candidateTable{};
   ScenarioMemory memory;
   BestList bestList;
   LineBatch memoryLines;  // memory messages not yet written
@@ -40,7 +40,7 @@ struct Walk {
 WalkPath CurrentPath(const Walk& walk) {
   WalkPath path;
   for (int32_t l = 0; l < walk.searchLevel; ++l)
-    path.choice[path.length++] = static_cast<uint8_t>(walk.EnumerationStack[l].choice);
+    path.choice[path.length++] = static_cast<uint8_t>(walk.enumerationStack[l].choice);
   return path;
 }
 
@@ -62,7 +62,7 @@ bool EvaluateMarkedScenario(Walk& walk) {
   const ScenarioOutcome outcome = walk.evaluator.Evaluate(walk.marks, CurrentPath(walk));
   const bool quiet = ReachesNoiseFloor(walk.params.noiseLevel, outcome.penalty);
   if (level == walk.cardinality || quiet) OfferToBestList(walk.bestList, walk.marks, outcome.penalty, level);
-  auto& row = walk.CandidateTable[level];
+  auto& row = walk.candidateTable[level];
   for (int32_t k = 0; k < outcome.candidateCount; ++k) row[k + 1] = outcome.candidates[k];
   return level < walk.cardinality && !quiet;
 }
@@ -72,8 +72,8 @@ bool EvaluateMarkedScenario(Walk& walk) {
 void StepBack(Walk& walk) {
   const int32_t level = --walk.searchLevel;
   if (level < 0) return;
-  EnumerationLevel& entry = walk.EnumerationStack[level];
-  walk.marks = WithoutSlot(walk.marks, walk.CandidateTable[level][entry.choice]);
+  EnumerationLevel& entry = walk.enumerationStack[level];
+  walk.marks = WithoutSlot(walk.marks, walk.candidateTable[level][entry.choice]);
   ++entry.choice;
 }
 
@@ -92,11 +92,11 @@ BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunL
   Walk& walk = *walkState;
   walk.counters = counters;
   walk.cardinality = std::min(params.cardinality, MaxCardinality);
-  for (int level = 0; level < LevelCount; ++level) walk.EnumerationStack[level] = {0, LevelLimits[level]};
+  for (int level = 0; level < LevelCount; ++level) walk.enumerationStack[level] = {0, LevelLimits[level]};
   PrepareMemory(walk.memory, params);
-  walk.bestList.assign(static_cast<std::size_t>(params.bestListLength), scenarik{});
+  walk.bestList.assign(BestListLength, BestListEntry{});
 
-  auto& stack = walk.EnumerationStack;
+  auto& stack = walk.enumerationStack;
   while (walk.searchLevel > 0 || (walk.searchLevel == 0 && stack[0].choice <= stack[0].limit)) {
     if (stop && stop->load(std::memory_order_relaxed) != 0) break;
     const int32_t level = walk.searchLevel;
@@ -113,7 +113,7 @@ BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunL
       continue;
     }
     if (level == 0) WriteProgressLine(walk, entry);
-    walk.marks = WithSlot(walk.marks, walk.CandidateTable[level][entry.choice]);
+    walk.marks = WithSlot(walk.marks, walk.candidateTable[level][entry.choice]);
     stack[++walk.searchLevel].choice = 0;
   }
   FlushLogLines(walk.log, walk.memoryLines);

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "log/run_log.h"
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 #include "search/run_parameters.h"
 #include "search/scoring.h"
 

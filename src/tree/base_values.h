@@ -73,7 +73,7 @@ inline double ExtendedSum(const BaseValues& v) {
 
 // The root of a value as the square-root step takes it: a negative value has
 // no real root and becomes 0.
-inline double RootOf(double value) { return value < 0.0 ? 0.0 : static_cast<double>(std::sqrt(Extended(value))); }
+inline double SqrtOf(double value) { return value < 0.0 ? 0.0 : static_cast<double>(std::sqrt(Extended(value))); }
 
 // The Euclidean projection of v - t*g onto the probability simplex: shift
 // every component equally and drop (to 0) those that come out negative,

@@ -14,17 +14,17 @@ std::string VertexName(int depth, int index) {
 // Lays out the subtree of vertex `index` at `depth` from `slot` on (first
 // child before second child); returns the slot after the subtree.
 int LayOutSubtree(Tree& tree, int depth, int index, int slot) {
-  tree.VertexNames[slot] = VertexName(depth, index);
+  tree.vertexNames[slot] = VertexName(depth, index);
   if (depth == TreeDepth) {
-    tree.TreeSequence[slot].kind = KindLeaf;
-    tree.LeafSlots[index] = slot;
+    tree.treeSequence[slot].kind = SlotKind::kLeaf;
+    tree.leafSlots[index] = slot;
     return slot + 1;
   }
-  tree.TreeSequence[slot].kind = KindOpen;
+  tree.treeSequence[slot].kind = SlotKind::kOpen;
   int next = LayOutSubtree(tree, depth + 1, 2 * index - 1, slot + 1);
   next = LayOutSubtree(tree, depth + 1, 2 * index, next);
-  tree.TreeSequence[next].kind = KindClose;
-  tree.VertexNames[next].clear();
+  tree.treeSequence[next].kind = SlotKind::kClose;
+  tree.vertexNames[next].clear();
   return next + 1;
 }
 
@@ -33,27 +33,27 @@ int LayOutSubtree(Tree& tree, int depth, int index, int slot) {
 void LayOutTree(Tree& tree) { LayOutSubtree(tree, 0, 1, 0); }
 
 void DeriveLinks(Tree& tree) {
-  const auto& seq = tree.TreeSequence;
+  const auto& seq = tree.treeSequence;
   for (int s = 1; s < SlotCount; ++s)
-    if (seq[s].kind == KindLeaf) tree.LeafValues[s] = seq[s].value;
+    if (seq[s].kind == SlotKind::kLeaf) tree.leafValues[s] = seq[s].value;
 
-  tree.ParentSlot[0] = -1;
+  tree.parentSlot[0] = -1;
   std::vector<int32_t> open;  // open slots of the vertices entered and not yet left
   open.reserve(TreeDepth);
   for (int s = 0; s < SlotCount; ++s) {
-    if (seq[s].kind == KindOpen) {
+    if (seq[s].kind == SlotKind::kOpen) {
       open.push_back(s);
-    } else if (seq[s].kind == KindClose) {
+    } else if (seq[s].kind == SlotKind::kClose) {
       const int32_t o = open.back();
-      tree.OpenSlotOf[s] = o;
-      tree.FirstChildSlot[o] = o + 1;
+      tree.openSlotOf[s] = o;
+      tree.firstChildSlot[o] = o + 1;
       // The second child ends right before this close slot: either a leaf or
       // the close slot of an internal child.
-      tree.SecondChildSlot[o] = seq[s - 1].kind == KindClose ? tree.OpenSlotOf[s - 1] : s - 1;
-      if (open.size() > 1) tree.ParentSlot[o] = open[open.size() - 2];
+      tree.secondChildSlot[o] = seq[s - 1].kind == SlotKind::kClose ? tree.openSlotOf[s - 1] : s - 1;
+      if (open.size() > 1) tree.parentSlot[o] = open[open.size() - 2];
       open.pop_back();
     } else {
-      tree.ParentSlot[s] = open.back();
+      tree.parentSlot[s] = open.back();
     }
   }
 }

@@ -15,12 +15,12 @@ inline constexpr int SlotCount = 190;
 inline constexpr int LeafCount = 64;
 inline constexpr int TreeDepth = 6;
 
-inline constexpr int32_t KindOpen = -1;
-inline constexpr int32_t KindClose = -2;
-inline constexpr int32_t KindLeaf = 0;
+// What a slot of the bracket sequence holds: the opening or the closing
+// bracket of an internal vertex, or a leaf.
+enum class SlotKind : int8_t { kOpen, kClose, kLeaf };
 
 struct SlotRecord {
-  int32_t kind = KindLeaf;
+  SlotKind kind = SlotKind::kLeaf;
   BaseValues value;  // leaf values as read (and perturbed); unused elsewhere
 };
 
@@ -29,14 +29,14 @@ using MarkTable = SlotTable;  // 1 = the vertex of this vertex slot is marked
 using ValueTable = std::array<BaseValues, SlotCount>;
 
 struct Tree {
-  std::array<SlotRecord, SlotCount> TreeSequence{};
-  std::array<std::string, SlotCount> VertexNames{};  // "" at close slots
-  std::array<int32_t, LeafCount + 1> LeafSlots{};    // entry k: slot of leaf k (entry 0 unused)
-  SlotTable OpenSlotOf{};       // at close slots: open slot of the same vertex
-  SlotTable FirstChildSlot{};   // at open slots
-  SlotTable SecondChildSlot{};  // at open slots
-  SlotTable ParentSlot{};       // at open and leaf slots; -1 at the root
-  ValueTable LeafValues{};      // at leaf slots: the leaf values the search starts from
+  std::array<SlotRecord, SlotCount> treeSequence{};
+  std::array<std::string, SlotCount> vertexNames{};  // "" at close slots
+  std::array<int32_t, LeafCount + 1> leafSlots{};    // entry k: slot of leaf k (entry 0 unused)
+  SlotTable openSlotOf{};       // at close slots: open slot of the same vertex
+  SlotTable firstChildSlot{};   // at open slots
+  SlotTable secondChildSlot{};  // at open slots
+  SlotTable parentSlot{};       // at open and leaf slots; -1 at the root
+  ValueTable leafValues{};      // at leaf slots: the leaf values the search starts from
 };
 
 // Sets the kinds, the vertex names and the leaf slots by walking the tree.

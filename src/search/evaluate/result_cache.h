@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 
 namespace dorvu {
 

@@ -1,8 +1,8 @@
 // The kernel's trial points: every internal vertex's trial value at a step,
 // on the simplex (pass 1) or on unit vectors (pass 2).
 #include "search/estimation.h"
-#include "search/fast_kernel.h"
-#include "search/twice_rounded.h"
+#include "search/evaluate/fast_kernel.h"
+#include "search/evaluate/twice_rounded.h"
 
 namespace dorvu {
 
@@ -33,8 +33,10 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
     ProjectVertex(work.x[i], work.gradient[i], step, work.firstSumV[i], work.firstSumG[i], trial[i]);
 }
 
+}  // namespace
+
 // The trial values of every internal vertex at one step (pass 2).
-[[gnu::noinline]] void RootTrialValues(FastWork& work, double step, VertexTable& trial) {
+[[gnu::noinline]] void SqrtTrialValues(FastWork& work, double step, VertexTable& trial) {
   for (int i = 0; i < InternalCount; ++i) {
     BaseValues y;
     ClampStep(work.x[i], work.gradient[i], step, y);
@@ -47,7 +49,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
 // the length in extended precision as always. The steps and lengths of all
 // vertices come first and the divisions after, so that each loop runs
 // independent short chains side by side.
-[[gnu::target("avx2,fma"), gnu::noinline]] void RootTrialValuesVector(FastWork& work, double step,
+[[gnu::target("avx2,fma"), gnu::noinline]] void SqrtTrialValuesVector(FastWork& work, double step,
                                                                       VertexTable& trial) {
   namespace tr = twice_rounded;
   const __m256d t = _mm256_set1_pd(step);
@@ -100,8 +102,6 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
   }
 }
 
-}  // namespace
-
 // The trial points of one batch, at the given steps, into the given buffers.
 template <Coordinates C>
 void TrialPoints(FastWork& work, int count, const double* steps, const int* buffers) {
@@ -109,14 +109,12 @@ void TrialPoints(FastWork& work, int count, const double* steps, const int* buff
     VertexTable& trial = work.trial[buffers[k]];
     if constexpr (C == Coordinates::Simplex)
       SimplexTrialValues(work, steps[k], trial);
-    else if (work.vectorUnits)
-      RootTrialValuesVector(work, steps[k], trial);
     else
-      RootTrialValues(work, steps[k], trial);
+      work.routines->sqrtTrialValues(work, steps[k], trial);
   }
 }
 
 template void TrialPoints<Coordinates::Simplex>(FastWork&, int, const double*, const int*);
-template void TrialPoints<Coordinates::Root>(FastWork&, int, const double*, const int*);
+template void TrialPoints<Coordinates::Sqrt>(FastWork&, int, const double*, const int*);
 
 }  // namespace dorvu

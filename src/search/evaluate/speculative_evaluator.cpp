@@ -1,4 +1,4 @@
-#include "search/speculative_evaluator.h"
+#include "search/evaluate/speculative_evaluator.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "search/result_cache.h"
+#include "search/evaluate/result_cache.h"
 
 namespace dorvu {
 

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "search/estimation.h"
-#include "search/evaluator.h"
-#include "search/fast_evaluation.h"
-#include "search/result_cache.h"
-#include "search/speculative_evaluator.h"
+#include "search/evaluate/evaluator.h"
+#include "search/evaluate/fast_evaluation.h"
+#include "search/evaluate/result_cache.h"
+#include "search/evaluate/speculative_evaluator.h"
 
 namespace dorvu {
 
@@ -18,16 +18,16 @@ class PlainEvaluator final : public Evaluator {
   PlainEvaluator(const RunParameters& params, const Tree& tree) : params_(params), tree_(tree) {}
 
   ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath&) override {
-    const MarkTable Mark = MarksOfKey(marks);
-    EstimateScenario(params_, tree_, Mark, *pass_);
-    ScoreScenario(tree_, Mark, pass_->value, *score_);
-    return OutcomeOf(*score_, Mark, CandidateLimit(marks));
+    const MarkTable mark = MarksOfKey(marks);
+    EstimateScenario(params_, tree_, mark, *pass_);
+    ScoreScenario(tree_, mark, pass_->value, *score_);
+    return OutcomeOf(*score_, mark, CandidateLimit(marks));
   }
 
   void Values(const ScenarioKey& marks, ValueTable& values) override {
     EstimateScenario(params_, tree_, MarksOfKey(marks), *pass_);
     for (int s = 0; s < SlotCount; ++s)
-      if (tree_.TreeSequence[s].kind != KindClose) values[s] = pass_->value[s];
+      if (tree_.treeSequence[s].kind != SlotKind::kClose) values[s] = pass_->value[s];
   }
 
  private:
@@ -42,9 +42,9 @@ class FastEvaluator final : public Evaluator {
   FastEvaluator(const RunParameters& params, const Tree& tree) { PrepareFastTree(params, tree, *fast_); }
 
   ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath&) override {
-    const MarkTable Mark = MarksOfKey(marks);
-    FastEvaluateScenario(*fast_, Mark, *work_, *score_);
-    return OutcomeOf(*score_, Mark, CandidateLimit(marks));
+    const MarkTable mark = MarksOfKey(marks);
+    FastEvaluateScenario(*fast_, mark, *work_, *score_);
+    return OutcomeOf(*score_, mark, CandidateLimit(marks));
   }
 
   void Values(const ScenarioKey& marks, ValueTable& values) override {
@@ -59,13 +59,6 @@ class FastEvaluator final : public Evaluator {
 };
 
 }  // namespace
-
-bool Precedes(const WalkPath& a, const WalkPath& b) {
-  const int32_t common = std::min(a.length, b.length);
-  for (int32_t i = 0; i < common; ++i)
-    if (a.choice[i] != b.choice[i]) return a.choice[i] < b.choice[i];
-  return a.length < b.length;
-}
 
 EvaluatorKind ChooseEvaluator(int32_t threads) {
   return threads > 1 ? EvaluatorKind::Speculative : EvaluatorKind::Fast;

@@ -1,4 +1,4 @@
-#include "search/result_cache.h"
+#include "search/evaluate/result_cache.h"
 
 #include <bit>
 

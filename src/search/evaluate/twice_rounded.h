@@ -14,18 +14,14 @@
 // bits could be lost to underflow or overflow, and anything infinite or not
 // a number. The caller forms the lanes it is not vouched for the x87 way.
 //
-// Only functions that carry the same target attribute may call these, and
-// only after CpuHasVectorUnits() said yes.
+// Only functions that carry the same target attribute may call these: the
+// vector forms of KernelRoutines, which run only where the processor has the
+// units (kernel_routines.cpp).
 #pragma once
 
 #include <immintrin.h>
 
 namespace dorvu {
-
-// Whether the processor has AVX2 and FMA.
-inline bool CpuHasVectorUnits() {
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
 
 namespace twice_rounded {
 

@@ -2,11 +2,11 @@
 // trial points, energies and descent. Not for use outside the kernel.
 #pragma once
 
-#include "search/fast_evaluation.h"
+#include "search/evaluate/fast_evaluation.h"
 
 namespace dorvu {
 
-enum class Coordinates { Simplex, Root };  // pass 1 on the simplex, pass 2 on unit vectors
+enum class Coordinates { Simplex, Sqrt };  // pass 1 on the simplex, pass 2 on unit vectors
 
 // How energies are formed: exactly, or in double arithmetic as estimates
 // within EstimateSlack of the exact ones.
@@ -17,19 +17,25 @@ enum class Energies { Exact, Estimate };
 // Takes the marks once: which vertices are marked, the uncut edges below each
 // internal vertex (close order, first child first) and each internal vertex's
 // gradient terms (parent, first child, second child).
-void ListEdges(const FastTree& fast, const MarkTable& Mark, FastWork& work);
+void ListEdges(const FastTree& fast, const MarkTable& mark, FastWork& work);
 
 // Pass 1's start: every internal vertex from its unmarked children, bottom-up.
 void BuildStart(const FastTree& fast, FastWork& work);
 
 // Pass 2's root step: every internal vertex to its roots, the leaves to their
 // precomputed roots.
-void TakeRoots(const FastTree& fast, FastWork& work);
+void TakeSqrts(const FastTree& fast, FastWork& work);
 
 // Trial points (fast_trials.cpp): the points of one batch, at the given
 // steps, into the given buffers of the ring.
 template <Coordinates C>
 void TrialPoints(FastWork& work, int count, const double* steps, const int* buffers);
+
+// The plain and vector forms of the kernel's routines (KernelRoutines).
+void SqrtTrialValues(FastWork& work, double step, VertexTable& trial);
+void SqrtTrialValuesVector(FastWork& work, double step, VertexTable& trial);
+void EnergyEstimates(const FastWork& work, int count, const VertexTable* const* points, double* energies);
+void EnergyEstimatesVector(const FastWork& work, int count, const VertexTable* const* points, double* energies);
 
 // Energies (fast_energies.cpp).
 

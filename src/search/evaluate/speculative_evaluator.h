@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "search/evaluator.h"
+#include "search/evaluate/evaluator.h"
 
 namespace dorvu {
 

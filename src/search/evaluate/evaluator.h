@@ -16,19 +16,10 @@
 #include "search/run_parameters.h"
 #include "search/scenario_memory.h"
 #include "search/scoring.h"
+#include "search/walk_path.h"
 #include "tree/tree.h"
 
 namespace dorvu {
-
-// Where a scenario stands in the walk: the candidate position taken at each
-// level above it. The walk visits scenarios in the order of these paths, a
-// path before every path it begins.
-struct WalkPath {
-  std::array<uint8_t, LevelCount> choice{};
-  int32_t length = 0;
-};
-
-bool Precedes(const WalkPath& a, const WalkPath& b);
 
 class Evaluator {
  public:

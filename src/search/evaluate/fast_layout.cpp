@@ -1,22 +1,22 @@
 // The fast kernel's layout: the tree and the leaves in flat arrays, the
 // scenario's edges listed once from its marks, and the starting points of
 // the two passes.
-#include "search/fast_kernel.h"
-#include "search/twice_rounded.h"
+#include "search/evaluate/fast_kernel.h"
+#include "search/evaluate/twice_rounded.h"
 
 namespace dorvu {
 
 // Takes the marks once: which vertices are marked, the uncut edges below each
 // internal vertex (close order, first child first) and each internal vertex's
 // gradient terms (parent, first child, second child).
-void ListEdges(const FastTree& fast, const MarkTable& Mark, FastWork& work) {
-  for (int v = 0; v < VertexCount; ++v) work.marked[v] = Mark[fast.slotOf[v]] == 0 ? 0 : 1;
+void ListEdges(const FastTree& fast, const MarkTable& mark, FastWork& work) {
+  for (int v = 0; v < VertexCount; ++v) work.marked[v] = mark[fast.slotOf[v]] == 0 ? 0 : 1;
   int edges = 0;
   for (int i = 0; i < InternalCount; ++i) {
     work.edgeBegin[i] = edges;
     // A child's edge counts when the child's mark is 0, as in the plain passes.
     for (const int c : {fast.firstChild[i], fast.secondChild[i]}) {
-      if (Mark[fast.slotOf[c]] != 0) continue;
+      if (mark[fast.slotOf[c]] != 0) continue;
       work.edgeChild[edges++] = c;
     }
   }
@@ -24,9 +24,9 @@ void ListEdges(const FastTree& fast, const MarkTable& Mark, FastWork& work) {
   int terms = 0;
   for (int i = 0; i < InternalCount; ++i) {
     work.termBegin[i] = terms;
-    if (Mark[fast.slotOf[i]] == 0) work.termVertex[terms++] = fast.parentOf[i];
-    if (Mark[fast.slotOf[fast.firstChild[i]]] == 0) work.termVertex[terms++] = fast.firstChild[i];
-    if (Mark[fast.slotOf[fast.secondChild[i]]] == 0) work.termVertex[terms++] = fast.secondChild[i];
+    if (mark[fast.slotOf[i]] == 0) work.termVertex[terms++] = fast.parentOf[i];
+    if (mark[fast.slotOf[fast.firstChild[i]]] == 0) work.termVertex[terms++] = fast.firstChild[i];
+    if (mark[fast.slotOf[fast.secondChild[i]]] == 0) work.termVertex[terms++] = fast.secondChild[i];
   }
   work.termBegin[InternalCount] = terms;
 }
@@ -57,18 +57,10 @@ void BuildStart(const FastTree& fast, FastWork& work) {
 
 // Pass 2's root step: every internal vertex to its roots (a negative value to
 // 0), the leaves to their precomputed roots.
-void TakeRoots(const FastTree& fast, FastWork& work) {
+void TakeSqrts(const FastTree& fast, FastWork& work) {
   for (int i = 0; i < InternalCount; ++i)
-    for (double& v : work.x[i].b) v = RootOf(v);
-  for (int v = InternalCount; v < VertexCount; ++v) work.x[v] = fast.leafRoot[v];
-}
-
-bool VectorUnitsAvailable() {
-  // The shortcuts stand in for the 80-bit format; where long double
-  // arithmetic is something else (an emulator that computes it in double
-  // precision), the extended route alone gives what the plain passes give.
-  static const bool available = ExtendedArithmeticIsFaithful() && CpuHasVectorUnits();
-  return available;
+    for (double& v : work.x[i].b) v = SqrtOf(v);
+  for (int v = InternalCount; v < VertexCount; ++v) work.x[v] = fast.leafSqrt[v];
 }
 
 void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fast) {
@@ -76,28 +68,28 @@ void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fa
   int internal = 0;
   int leaf = InternalCount;
   for (int s = 0; s < SlotCount; ++s) {
-    const int32_t kind = tree.TreeSequence[s].kind;
-    if (kind == KindClose) {
-      fast.slotOf[internal] = tree.OpenSlotOf[s];
-      vertexOf[tree.OpenSlotOf[s]] = internal++;
-    } else if (kind == KindLeaf) {
+    const SlotKind kind = tree.treeSequence[s].kind;
+    if (kind == SlotKind::kClose) {
+      fast.slotOf[internal] = tree.openSlotOf[s];
+      vertexOf[tree.openSlotOf[s]] = internal++;
+    } else if (kind == SlotKind::kLeaf) {
       fast.slotOf[leaf] = s;
       vertexOf[s] = leaf++;
     }
   }
   int open = 0;
   for (int s = 0; s < SlotCount; ++s)
-    if (tree.TreeSequence[s].kind == KindOpen) fast.openOrder[open++] = vertexOf[s];
+    if (tree.treeSequence[s].kind == SlotKind::kOpen) fast.openOrder[open++] = vertexOf[s];
   for (int v = 0; v < VertexCount; ++v) {
     const int s = fast.slotOf[v];
-    fast.parentOf[v] = tree.ParentSlot[s] < 0 ? -1 : vertexOf[tree.ParentSlot[s]];
+    fast.parentOf[v] = tree.parentSlot[s] < 0 ? -1 : vertexOf[tree.parentSlot[s]];
     if (v < InternalCount) {
-      fast.firstChild[v] = vertexOf[tree.FirstChildSlot[s]];
-      fast.secondChild[v] = vertexOf[tree.SecondChildSlot[s]];
+      fast.firstChild[v] = vertexOf[tree.firstChildSlot[s]];
+      fast.secondChild[v] = vertexOf[tree.secondChildSlot[s]];
       continue;
     }
-    fast.leafStart[v] = tree.LeafValues[s];
-    for (int b = 0; b < BaseCount; ++b) fast.leafRoot[v].b[b] = RootOf(fast.leafStart[v].b[b]);
+    fast.leafStart[v] = tree.leafValues[s];
+    for (int b = 0; b < BaseCount; ++b) fast.leafSqrt[v].b[b] = SqrtOf(fast.leafStart[v].b[b]);
   }
   fast.stepFactor = params.stepFactor;
   fast.pass1Tolerance = params.pass1Tolerance;

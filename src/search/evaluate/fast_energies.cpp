@@ -1,8 +1,8 @@
 // The kernel's energies: exact ones, chains of extended additions rounded
 // once per edge, and estimates in double arithmetic within EstimateSlack of
 // them; and the gradient's norm, exact or estimated.
-#include "search/fast_kernel.h"
-#include "search/twice_rounded.h"
+#include "search/evaluate/fast_kernel.h"
+#include "search/evaluate/twice_rounded.h"
 
 namespace dorvu {
 
@@ -65,18 +65,10 @@ template <int K>
   }
 }
 
-}  // namespace
-
+// The chains of K points side by side, for the batch sizes the step search
+// uses.
 template <Energies E>
-void EnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
-  if (E == Energies::Estimate && work.vectorUnits) {
-    switch (count) {
-      case 1: EstimatesVector<1>(work, points, energies); return;
-      case 2: EstimatesVector<2>(work, points, energies); return;
-      case 3: EstimatesVector<3>(work, points, energies); return;
-      default: EstimatesVector<4>(work, points, energies); return;
-    }
-  }
+void PointEnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
   switch (count) {
     case 1: PointEnergies<E, 1>(work, points, energies); break;
     case 2: PointEnergies<E, 2>(work, points, energies); break;
@@ -85,6 +77,29 @@ void EnergiesOf(const FastWork& work, int count, const VertexTable* const* point
     case 5: PointEnergies<E, 5>(work, points, energies); break;
     default: PointEnergies<E, MaxBatchTrials + 2>(work, points, energies); break;
   }
+}
+
+}  // namespace
+
+void EnergyEstimates(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
+  PointEnergiesOf<Energies::Estimate>(work, count, points, energies);
+}
+
+void EnergyEstimatesVector(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
+  switch (count) {
+    case 1: EstimatesVector<1>(work, points, energies); return;
+    case 2: EstimatesVector<2>(work, points, energies); return;
+    case 3: EstimatesVector<3>(work, points, energies); return;
+    default: EstimatesVector<4>(work, points, energies); return;
+  }
+}
+
+template <Energies E>
+void EnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
+  if constexpr (E == Energies::Estimate)
+    work.routines->energyEstimates(work, count, points, energies);
+  else
+    PointEnergiesOf<E>(work, count, points, energies);
 }
 
 template void EnergiesOf<Energies::Exact>(const FastWork&, int, const VertexTable* const*, double*);
@@ -135,7 +150,7 @@ bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, doub
   return ExactGradientNorm(fast, work) > tolerance;
 }
 
-// Gradient steps until the gradient's L1 norm falls to the tolerance,
+// gradient steps until the gradient's L1 norm falls to the tolerance,
 // vanishes, or a step search stalls. The norm is measured at the start of
 // each iteration, and the iteration in which it first falls to the
 }  // namespace dorvu

@@ -49,16 +49,35 @@ struct FastTree {
   std::array<int32_t, InternalCount> secondChild{};  // vertex of the second child
   std::array<int32_t, InternalCount> openOrder{};    // internal vertices in open-slot order
   VertexTable leafStart{};  // at leaves: the leaf values pass 1 starts from
-  VertexTable leafRoot{};   // at leaves: their roots, as pass 2's root step takes them
+  VertexTable leafSqrt{};   // at leaves: their roots, as pass 2's root step takes them
   double stepFactor = 0.5;
   double pass1Tolerance = 0.0;
   double pass2Tolerance = 0.0;
   int32_t stallLimit = 0;
 };
 
-// Whether the processor has the vector units (AVX2 and FMA) that the kernel
-// uses where they give the extended-precision result.
+struct FastWork;
+
+// The two steps of the kernel that have a form with the vector units (AVX2
+// and FMA) beside their plain form; both forms give the same bits. An
+// evaluator's working storage picks one set when it is made, and the kernel
+// never asks again.
+struct KernelRoutines {
+  // Pass 2's trial value of every internal vertex at one step.
+  void (*sqrtTrialValues)(FastWork& work, double step, VertexTable& trial);
+  // Energy estimates of `count` points (at most MaxBatchTrials + 2).
+  void (*energyEstimates)(const FastWork& work, int count, const VertexTable* const* points, double* energies);
+};
+
+extern const KernelRoutines kPlainRoutines;
+extern const KernelRoutines kVectorRoutines;
+
+// Whether the processor has the vector units and long double arithmetic is
+// the 80-bit format that the vector forms stand in for.
 bool VectorUnitsAvailable();
+
+// The vector routines where they are available, the plain ones elsewhere.
+const KernelRoutines& ChooseKernelRoutines();
 
 // The working storage of one evaluation; one per thread.
 struct FastWork {
@@ -80,7 +99,7 @@ struct FastWork {
   bool energyKnown = true;      // false while only its estimate is known
   double energyEstimate = 0.0;  // estimate of that energy (the exact one when known)
   double energySlack = 0.0;     // bound on the estimate's distance from the exact energy
-  bool vectorUnits = VectorUnitsAvailable();  // form what it can with AVX2 and FMA
+  const KernelRoutines* routines = &ChooseKernelRoutines();  // plain or vector forms, chosen once
   int32_t lastTrialCount = 1;  // trials the latest step search took; sizes the next batch
 };
 
@@ -89,13 +108,13 @@ struct FastWork {
 void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fast);
 
 // Pass 1 and pass 2 for the marks; leaves the values in `work.x`.
-void FastEstimateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work);
+void FastEstimateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work);
 
 // The scoring of the values left by FastEstimateScenario, as ScoreScenario.
 void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore& score);
 
 // Both of the above.
-void FastEvaluateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work,
+void FastEvaluateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work,
                           ScenarioScore& score);
 
 // The values of `work.x` by slot, as EstimateScenario leaves them (close

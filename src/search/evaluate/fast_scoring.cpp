@@ -3,7 +3,7 @@
 #include <limits>
 #include <utility>
 
-#include "search/fast_kernel.h"
+#include "search/evaluate/fast_kernel.h"
 
 namespace dorvu {
 
@@ -48,7 +48,7 @@ void FastSortDistanceTable(DistanceEntries& table) {
 }
 
 void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore& score) {
-  auto& table = score.DistanceTable;
+  auto& table = score.distanceTable;
   for (int i = 1; i < SlotCount; ++i) table[i] = DistanceEntry{};
   double penalty = 0.0;
   for (int n = 0; n < InternalCount; ++n) {
@@ -64,9 +64,9 @@ void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore
   FastSortDistanceTable(table);
 }
 
-void FastEvaluateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work,
+void FastEvaluateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work,
                           ScenarioScore& score) {
-  FastEstimateScenario(fast, Mark, work);
+  FastEstimateScenario(fast, mark, work);
   FastScoreScenario(fast, work, score);
 }
 

@@ -1,6 +1,6 @@
 // The kernel's descent: the step searches of both passes, deciding on
 // energy estimates where they settle the comparisons.
-#include "search/fast_kernel.h"
+#include "search/evaluate/fast_kernel.h"
 
 namespace dorvu {
 
@@ -156,7 +156,7 @@ template <Coordinates C>
 }
 
 
-// Gradient steps until the gradient's L1 norm falls to the tolerance,
+// gradient steps until the gradient's L1 norm falls to the tolerance,
 // vanishes, or a step search stalls. The norm is measured at the start of
 // each iteration, and the iteration in which it first falls to the
 // tolerance still takes its step.
@@ -175,14 +175,14 @@ void Descend(const FastTree& fast, FastWork& work, double tolerance) {
 
 }  // namespace
 
-void FastEstimateScenario(const FastTree& fast, const MarkTable& Mark, FastWork& work) {
-  ListEdges(fast, Mark, work);
+void FastEstimateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work) {
+  ListEdges(fast, mark, work);
   BuildStart(fast, work);
   EstimateEnergy(work);
   Descend<Coordinates::Simplex>(fast, work, fast.pass1Tolerance);
-  TakeRoots(fast, work);
+  TakeSqrts(fast, work);
   EstimateEnergy(work);
-  Descend<Coordinates::Root>(fast, work, fast.pass2Tolerance);
+  Descend<Coordinates::Sqrt>(fast, work, fast.pass2Tolerance);
 }
 
 }  // namespace dorvu
