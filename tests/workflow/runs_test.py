@@ -48,7 +48,7 @@ def alone(source, work, input_text, seed, env):
 
 
 def test_signals(source, work, env):
-    text = ready_input(source, 6, 0)
+    text = ready_input(source, 5, 0)
     whole = alone(source, work, text, 1, env)
     run_env = dict(env, DORVU_THREADS="1")
     for number, (stop, after) in enumerate([(signal.SIGTERM, 0), (signal.SIGINT, 2), (signal.SIGHUP, 4)]):
