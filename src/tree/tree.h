@@ -8,12 +8,10 @@
 #include <string>
 
 #include "tree/base_values.h"
+#include "tree/tree_size.h"
 
 namespace dorvu {
 
-inline constexpr int SlotCount = 190;
-inline constexpr int LeafCount = 64;
-inline constexpr int TreeDepth = 6;
 
 // What a slot of the bracket sequence holds: the opening or the closing
 // bracket of an internal vertex, or a leaf.

@@ -7,11 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace dorvu::view {
+#include "tree/tree_size.h"
 
-inline constexpr int TreeDepth = 6;
-inline constexpr int VertexCount = 127;
-inline constexpr int LeafCount = 64;
+namespace dorvu::view {
 
 // The root is {0, 1}; vertex i (from 1) at depth d is {d, i}.
 struct VertexId {

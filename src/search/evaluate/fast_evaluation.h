@@ -31,8 +31,7 @@
 
 namespace dorvu {
 
-inline constexpr int InternalCount = 63;                      // internal vertices
-inline constexpr int VertexCount = InternalCount + LeafCount;  // vertices 0..62 internal, 63..126 leaves
+// Vertices are numbered 0 to 62 for the internal ones, 63 to 126 for the leaves.
 inline constexpr int EdgeCount = VertexCount - 1;              // one edge above every non-root vertex
 inline constexpr int MaxBatchTrials = 4;                       // trial sweeps formed together
 inline constexpr int TrialBuffers = MaxBatchTrials + 1;        // a batch's trial points and the one before
