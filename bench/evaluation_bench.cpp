@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "input/input_reader.h"
+#include "run/driver.h"
 #include "search/evaluate/evaluator.h"
 
 namespace dorvu {
@@ -21,7 +22,7 @@ std::unique_ptr<Tree> LeavesOf(Leaves leaves) {
   LayOutTree(*tree);
   if (leaves == Leaves::Example) {
     RunLog log{"/dev/null"};
-    ReadInput(std::string(DORVU_EXAMPLES) + "/input.txt", log, *tree);
+    ReadRunInput(std::string(DORVU_EXAMPLES) + "/input.txt", log, *tree);
   } else {
     std::mt19937 gen(31);
     std::uniform_real_distribution<double> unit(0.0, 1.0);

@@ -47,7 +47,7 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree, int32_t marks) {
 double PlainRate(const std::string& input, double seconds) {
   auto tree = std::make_unique<Tree>();
   LayOutTree(*tree);
-  const InputParameters read = ReadInput(input, RunLog{"/dev/null"}, *tree);
+  const InputParameters read = ReadRunInput(input, RunLog{"/dev/null"}, *tree).parameters;
   DeriveLinks(*tree);
   RunParameters params;
   params.cardinality = read.cardinality;

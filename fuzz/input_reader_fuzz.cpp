@@ -12,8 +12,8 @@
 
 #include "fuzz_support.h"
 #include "input/convert.h"
-#include "input/input_check.h"
 #include "input/input_reader.h"
+#include "run/driver.h"
 #include "log/io_error.h"
 #include "log/run_log.h"
 #include "search/run_parameters.h"
@@ -151,20 +151,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   dorvu::RunLog log;
   log.path = (dir / "dorvu.log").string();
   dorvu::Tree tree;
-  dorvu::InputParameters params;
+  dorvu::ParsedInput input;
   try {
     dorvu::CreateLog(log);
     dorvu::LayOutTree(tree);
-    params = dorvu::ReadInput(inputPath, log, tree);
+    input = dorvu::ReadRunInput(inputPath, log, tree);
   } catch (const dorvu::IoError& error) {
     Fail("file error on a readable file: " + error.message);
   }
   const std::string logText = dorvu::test::ReadFile(log.path);
   CheckLog(logText);
   auto logged = std::count(logText.begin(), logText.end(), '\n');
-  if (params.cardinality > dorvu::MaxCardinality) ++logged;  // the driver's line about the limit
-  const auto findings = dorvu::CheckInput(bytes, "input.txt", dorvu::MaxCardinality);
+  if (input.parameters.cardinality > dorvu::MaxCardinality) ++logged;  // the driver's line about the limit
+  const auto& findings = input.findings;
   if (std::count_if(findings.begin(), findings.end(), [](const auto& f) { return f.logged; }) != logged)
-    Fail("the input check's logged problems differ from the log");
+    Fail("the findings called logged differ from the log");
+  // The file read in blocks and the same bytes in memory find the same.
+  const dorvu::ParsedInput fromBytes = dorvu::ParseInputBytes(bytes, inputPath, dorvu::MaxCardinality);
+  if (fromBytes.findings.size() != findings.size() ||
+      !std::equal(findings.begin(), findings.end(), fromBytes.findings.begin(),
+                  [](const auto& a, const auto& b) { return a.text == b.text && a.logged == b.logged; }))
+    Fail("the findings of the file differ from those of its bytes");
   return 0;
 }

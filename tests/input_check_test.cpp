@@ -6,6 +6,7 @@
 
 #include "input/input_check.h"
 #include "input/input_reader.h"
+#include "run/driver.h"
 #include "log/run_log.h"
 #include "search/run_parameters.h"
 #include "test_support.h"
@@ -29,7 +30,8 @@ std::string WithLine(std::string input, int number, const std::string& text, boo
 
 std::vector<std::string> Texts(std::string_view bytes) {
   std::vector<std::string> texts;
-  for (const InputFinding& finding : CheckInput(bytes, "input.txt", MaxCardinality)) texts.push_back(finding.text);
+  for (const InputFinding& finding : ParseInputBytes(bytes, "input.txt", MaxCardinality).findings)
+    texts.push_back(finding.text);
   return texts;
 }
 
@@ -47,7 +49,8 @@ TEST(InputCheck, FindsTheSilentMistakes) {
   EXPECT_EQ(Texts(WithLine(Example(), 9, "6.7 a:0.2893_c:0.1838_g:0.1957_t:0.3312")),
             Lines{"input.txt:9: leaf 7 gives no A:, C:, G: or T: value, so all four are read as 0"});
   EXPECT_EQ(Texts(BlankFirstLine()),
-            (Lines{"input.txt:1: no \"=\" on the cardinality line",
+            (Lines{"input.txt:1: no \"=\" on the cardinality line; line 2 looks like it, so every line is read one "
+                   "place too low: the run reads the cardinality line as the noise level and logs \"noise level=3\"",
                    "input.txt:1: no cardinality given (logged as an error; the run uses 0)",
                    "input.txt:3: leaf 1 gives no A:, C:, G: or T: value, so all four are read as 0",
                    "input.txt:67: text after line 66 is never read"}));
@@ -119,11 +122,11 @@ TEST(InputCheck, CountsWhatTheRunLogs) {
     CreateLog(log);
     Tree tree;
     LayOutTree(tree);
-    const InputParameters params = ReadInput((dir / "input.txt").string(), log, tree);
+    const ParsedInput parsed = ReadRunInput((dir / "input.txt").string(), log, tree);
     const std::string logText = ReadFile(log.path);
     auto logged = std::count(logText.begin(), logText.end(), '\n');
-    if (params.cardinality > MaxCardinality) ++logged;  // the driver's line about the limit
-    const auto findings = CheckInput(ReadInputBytes((dir / "input.txt").string()), "input.txt", MaxCardinality);
+    if (parsed.parameters.cardinality > MaxCardinality) ++logged;  // the driver's line about the limit
+    const auto& findings = parsed.findings;
     EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const InputFinding& f) { return f.logged; }), logged)
         << input;
   }

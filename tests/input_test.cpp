@@ -7,6 +7,7 @@
 
 #include "input/convert.h"
 #include "input/input_reader.h"
+#include "run/driver.h"
 #include "input/leaf_noise.h"
 #include "log/io_error.h"
 #include "test_support.h"
@@ -103,7 +104,7 @@ ReadResult ReadBytes(const std::string& bytes) {
   CreateLog(log);
   ReadResult result;
   LayOutTree(result.tree);
-  result.params = ReadInput((dir / "input.txt").string(), log, result.tree);
+  result.params = ReadRunInput((dir / "input.txt").string(), log, result.tree).parameters;
   result.log = test::ReadFile(log.path);
   return result;
 }
@@ -167,14 +168,14 @@ TEST(InputFile, MissingFileAndDirectoryAreFatal) {
   LayOutTree(tree);
   const std::string missing = (dir / "input.txt").string();
   try {
-    ReadInput(missing, log, tree);
+    ReadRunInput(missing, log, tree);
     FAIL();
   } catch (const IoError& error) {
     EXPECT_EQ(error.message, "cannot open " + missing + ": No such file or directory");
   }
   std::filesystem::create_directory(missing);
   try {
-    ReadInput(missing, log, tree);
+    ReadRunInput(missing, log, tree);
     FAIL();
   } catch (const IoError& error) {
     EXPECT_EQ(error.message, "cannot read " + missing + ": Is a directory");

@@ -81,7 +81,9 @@ std::string UsageErrorText(const std::string& problem) {
 int RunInputCheck(const std::string& inputPath) {
   std::vector<InputFinding> findings;
   try {
-    findings = CheckInput(ReadInputBytes(inputPath), inputPath, MaxCardinality);
+    ParsedInput input = ParseInput(inputPath, MaxCardinality);
+    if (input.laterReadError) throw *input.laterReadError;
+    findings = std::move(input.findings);
   } catch (const IoError& error) {
     std::fprintf(stderr, "dorvu: %s\n", error.message.c_str());
     return ExitFatal;

@@ -44,18 +44,6 @@ RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
   return params;
 }
 
-// Likely mistakes in the input, and the count of the problems the log holds,
-// as warnings on standard error. The run has read the file already, so a
-// second reading that fails only loses the warnings.
-void WarnAboutInput(const RunSetup& setup) {
-  try {
-    const std::string warnings = RunWarnings(CheckInput(ReadInputBytes(setup.inputPath), setup.inputPath, MaxCardinality),
-                                             setup.inputPath, setup.logPath);
-    std::fputs(warnings.c_str(), stderr);
-  } catch (const IoError&) {
-  }
-}
-
 uint32_t ClockSeed() {
   return static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
@@ -96,6 +84,8 @@ std::optional<std::size_t> ParseCacheBytes(const std::string& text) {
   return megabytes << 20;
 }
 
+std::size_t CacheTableLimit(std::size_t boundBytes) { return boundBytes / 3 * 2; }
+
 int32_t SearchThreads(int32_t requested) {
   if (requested > 0) return requested;
   // The hardware threads this process may run on (what `nproc` counts), so
@@ -106,14 +96,22 @@ int32_t SearchThreads(int32_t requested) {
   return std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, MaxThreads);
 }
 
+ParsedInput ReadRunInput(const std::string& path, const RunLog& log, Tree& tree) {
+  ParsedInput input = ParseInput(path, MaxCardinality, [&log](std::string_view line) { WriteLogLine(log, line); });
+  PlaceLeaves(input, tree);
+  return input;
+}
+
 RunSummary RunDorvu(const RunSetup& setup) {
   const RunLock lock(setup.logPath);
   const RunLog log{setup.logPath};
   CreateLog(log);
   auto tree = std::make_unique<Tree>();
   LayOutTree(*tree);
-  const RunParameters params = TakeParameters(ReadInput(setup.inputPath, log, *tree), log);
-  if (!setup.quiet) WarnAboutInput(setup);
+  const ParsedInput input = ReadRunInput(setup.inputPath, log, *tree);
+  const RunParameters params = TakeParameters(input.parameters, log);
+  // The likely mistakes, and the count of the problems the log holds.
+  if (!setup.quiet) std::fputs(RunWarnings(input.findings, setup.inputPath, setup.logPath).c_str(), stderr);
 
   // The generator is seeded whatever the noise level, as every run always has been.
   const uint32_t seed = setup.seed ? *setup.seed : ClockSeed();
@@ -123,7 +121,7 @@ RunSummary RunDorvu(const RunSetup& setup) {
   DeriveLinks(*tree);
 
   const int32_t threads = SearchThreads(setup.threads);
-  const auto cache = setup.cacheBytes > 0 ? std::make_unique<ResultCache>(setup.cacheBytes) : nullptr;
+  const auto cache = setup.cacheBytes > 0 ? std::make_unique<ResultCache>(CacheTableLimit(setup.cacheBytes)) : nullptr;
   const auto evaluator =
       MakeEvaluator(setup.evaluator.value_or(ChooseEvaluator(threads)), params, *tree, threads, cache.get());
   WalkCounters counters;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "input/input_reader.h"
+#include "log/run_log.h"
 #include "search/evaluate/evaluator.h"
 
 namespace dorvu {
@@ -33,6 +35,10 @@ struct RunSummary {
   int64_t evaluated = 0;  // distinct sets held by the outcome cache
 };
 
+// Reads the input once for a run: its data errors go into the log as the
+// reading meets them, its leaf values onto the tree's leaf slots.
+ParsedInput ReadRunInput(const std::string& path, const RunLog& log, Tree& tree);
+
 // Runs to the end; a failed file operation, or another run holding the
 // directory's lock, throws IoError; a stop request throws RunInterrupted.
 RunSummary RunDorvu(const RunSetup& setup);
@@ -53,6 +59,13 @@ inline constexpr int32_t MaxCacheMegabytes = 65536;
 // Reads the outcome cache's bound from the text of DORVU_CACHE_MB, a decimal
 // number of MiB from 0 (no cache) to MaxCacheMegabytes, as a number of bytes.
 std::optional<std::size_t> ParseCacheBytes(const std::string& text);
+
+// The limit to give the outcome cache's table so that the cache keeps within
+// `boundBytes`. The table grows by moving into one of twice its size, so while
+// it grows it takes one and a half times its size: two thirds of the bound.
+// For a bound of a power of two MiB the table may grow as large as with the
+// whole bound.
+std::size_t CacheTableLimit(std::size_t boundBytes);
 
 // The threads a run searches with: `requested`, or for 0 all hardware threads
 // the process may run on.
