@@ -1,12 +1,15 @@
-// DORVU_CACHE_MB: the bound of the outcome cache, read like DORVU_THREADS,
-// and a log that does not depend on it.
+// DORVU_CACHE_MB: the bound of the outcome cache, read like DORVU_THREADS, a
+// cache that keeps within it while it grows, and a log that does not depend
+// on it.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "run/driver.h"
+#include "search/evaluate/result_cache.h"
 #include "test_support.h"
 
 namespace dorvu {
@@ -43,11 +46,42 @@ TEST(CacheSetting, ReadsWholeMebibytesUpToTheMaximum) {
   for (const auto& c : cases) EXPECT_EQ(ParseCacheBytes(c.text), c.bytes) << '"' << c.text << '"';
 }
 
+// A cache filled with distinct sets of three marks until it takes no more;
+// its table's size in bytes.
+std::size_t FullTableBytes(std::size_t limitBytes) {
+  ResultCache cache(limitBytes);
+  const ScenarioOutcome outcome;
+  for (int32_t a = 1; a < SlotCount; ++a)
+    for (int32_t b = a + 1; b < SlotCount; ++b)
+      for (int32_t c = b + 1; c < SlotCount; ++c) {
+        const int64_t before = cache.Size();
+        cache.Insert(WithSlot(WithSlot(test::KeyOf({a}), b), c), outcome);
+        if (cache.Size() == before) return cache.Bytes();
+      }
+  ADD_FAILURE() << "the cache of " << limitBytes << " bytes never filled";
+  return cache.Bytes();
+}
+
+// While the table grows it holds its old half and its new whole: one and a
+// half times its final size must fit the bound. At a power of two MiB the
+// table is as large as with the whole bound.
+TEST(CacheSetting, TheCacheKeepsWithinTheBoundWhileItGrows) {
+  for (const std::size_t megabytes : {1, 3, 5, 6, 8, 11}) {
+    const std::size_t bound = megabytes * kMiB;
+    const std::size_t table = FullTableBytes(CacheTableLimit(bound));
+    EXPECT_LE(table / 2 * 3, bound) << megabytes << " MiB";
+    EXPECT_GT(table * 3, bound) << megabytes << " MiB: more than a third of the bound is used";
+    if (std::has_single_bit(megabytes)) {
+      EXPECT_EQ(table, FullTableBytes(bound)) << megabytes << " MiB";
+    }
+  }
+}
+
 TEST(CacheSetting, UnusableValueStopsBeforeTheLogExists) {
   for (const char* value : {"", "-1", "65537", "1GB", "1.5"}) {
     ScratchDir dir;
     WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
-    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED=1 DORVU_CACHE_MB='") + value + "'");
+    const auto result = test::RunProgram(dir.path(), {{"DORVU_SEED", "1"}, {"DORVU_CACHE_MB", value}});
     EXPECT_EQ(result.status, 1) << value;
     EXPECT_EQ(result.stderrText,
               std::string("dorvu: DORVU_CACHE_MB must be a whole number of MiB from 0 to 65536, not \"") + value +

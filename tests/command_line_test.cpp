@@ -1,5 +1,5 @@
-// The command line, the warnings and the seed notice of the real executable:
-// exit statuses, exact texts, and no file touched where none may be.
+// The command line, the warnings and the seed notice, through the program's
+// entry: exit statuses, exact texts, and no file touched where none may be.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 using test::RunExecutable;
+using test::RunProgram;
 using test::ScratchDir;
 using test::WriteFile;
 
@@ -37,12 +38,12 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutTouchingAFile) {
   WriteFile(dir / "dorvu.log", "an earlier log\r\n");  // without input.txt, a run would empty it
   const auto before = Snapshot(dir.path());
   for (const char* arg : {"--help", "-h"}) {
-    const auto result = RunExecutable(dir.path(), "", arg);
+    const auto result = RunProgram(dir.path(), {}, {arg});
     EXPECT_EQ(result.status, 0) << arg;
     EXPECT_EQ(result.stdoutText, HelpText()) << arg;
     EXPECT_EQ(result.stderrText, "") << arg;
   }
-  const auto version = RunExecutable(dir.path(), "", "--version");
+  const auto version = RunProgram(dir.path(), {}, {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.stdoutText, "dorvu " DORVU_PROJECT_VERSION "\n");
   EXPECT_EQ(RunExecutable(dir.path(), "", "--version", DORVU_VIEW_EXECUTABLE).stdoutText,
@@ -60,19 +61,19 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageError) {
   WriteFile(dir / "input.txt", Example());
   WriteFile(dir / "dorvu.log", "an earlier log\r\n");
   const auto before = Snapshot(dir.path());
-  const std::pair<const char*, const char*> cases[] = {
-      {"--foo", "unknown argument \"--foo\""},
-      {"input.txt", "unknown argument \"input.txt\""},
-      {"''", "unknown argument \"\""},
-      {"-H", "unknown argument \"-H\""},
-      {"--help extra", "unknown argument \"extra\""},
-      {"--check --help", "one argument at most, not 2"},
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"--foo"}, "unknown argument \"--foo\""},
+      {{"input.txt"}, "unknown argument \"input.txt\""},
+      {{""}, "unknown argument \"\""},
+      {{"-H"}, "unknown argument \"-H\""},
+      {{"--help", "extra"}, "unknown argument \"extra\""},
+      {{"--check", "--help"}, "one argument at most, not 2"},
   };
   for (const auto& [args, problem] : cases) {
-    const auto result = RunExecutable(dir.path(), "", args);
-    EXPECT_EQ(result.status, 2) << args;
+    const auto result = RunProgram(dir.path(), {}, args);
+    EXPECT_EQ(result.status, 2) << args.front();
     EXPECT_EQ(result.stderrText, std::string("dorvu: ") + problem + "\nTry \"dorvu --help\".\n");
-    EXPECT_EQ(result.stdoutText, "") << args;
+    EXPECT_EQ(result.stdoutText, "") << args.front();
   }
   EXPECT_EQ(Snapshot(dir.path()), before);
 }
@@ -80,20 +81,20 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageError) {
 TEST(CommandLine, CheckReportsWithoutWritingAndExitsByWhatItFound) {
   ScratchDir dir;
   WriteFile(dir / "input.txt", Example());
-  auto result = RunExecutable(dir.path(), "", "--check");
+  auto result = RunProgram(dir.path(), {}, {"--check"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.stderrText, "dorvu: input.txt: no problems found\n");
   EXPECT_EQ(result.stdoutText, "");
 
   WriteFile(dir / "input.txt", "c=1\nn=0\n");
-  result = RunExecutable(dir.path(), "", "--check");
+  result = RunProgram(dir.path(), {}, {"--check"});
   EXPECT_EQ(result.status, 3);
   EXPECT_EQ(result.stderrText,
             "dorvu: input.txt: 2 lines, not 66: leaves 1 to 64 are missing, so their values are read as 0\n");
   EXPECT_EQ(Snapshot(dir.path()).size(), 1u);
 
   fs::remove(dir / "input.txt");
-  result = RunExecutable(dir.path(), "", "--check");
+  result = RunProgram(dir.path(), {}, {"--check"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.stderrText, "dorvu: cannot open input.txt: No such file or directory\n");
   EXPECT_TRUE(fs::is_empty(dir.path()));
@@ -105,7 +106,7 @@ TEST(CommandLine, ARunWarnsAboutItsInputAndStillEndsWithStatus0) {
   input.replace(input.find("6.2 A:0.3121"), 12, "6.2 A:0,3121");
   input.replace(input.find("6.7 A:"), 39, "6.7 a:0.2893_c:0.1838_g:0.1957_t:0.3312");
   WriteFile(dir / "input.txt", input);
-  const auto result = RunExecutable(dir.path(), "DORVU_SEED=1");
+  const auto result = RunProgram(dir.path(), {{"DORVU_SEED", "1"}});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.stderrText,
             "dorvu: warning: input.txt:9: leaf 7 gives no A:, C:, G: or T: value, so all four are read as 0\n"
@@ -116,19 +117,19 @@ TEST(CommandLine, ARunWarnsAboutItsInputAndStillEndsWithStatus0) {
 TEST(CommandLine, AnUnseededNoisyRunTellsTheSeedThatRepeatsIt) {
   ScratchDir dir;
   WriteFile(dir / "input.txt", WithNoise(Example(), "0.02"));  // 0.005 in force
-  const auto first = RunExecutable(dir.path(), "-u DORVU_SEED");
+  const auto first = RunProgram(dir.path());
   EXPECT_EQ(first.status, 0);
   std::smatch match;
   ASSERT_TRUE(std::regex_match(first.stderrText, match,
                                std::regex("dorvu: noise seed ([0-9]+); DORVU_SEED=\\1 dorvu repeats this run\n")))
       << first.stderrText;
   const std::string log = ReadFile(dir / "dorvu.log");
-  const auto again = RunExecutable(dir.path(), "DORVU_SEED=" + match[1].str());
+  const auto again = RunProgram(dir.path(), {{"DORVU_SEED", match[1].str()}});
   EXPECT_EQ(again.stderrText, "");
   EXPECT_EQ(ReadFile(dir / "dorvu.log"), log);
 
   WriteFile(dir / "input.txt", WithNoise(Example(), "0"));  // no noise, nothing to repeat
-  EXPECT_EQ(RunExecutable(dir.path(), "-u DORVU_SEED").stderrText, "");
+  EXPECT_EQ(RunProgram(dir.path()).stderrText, "");
   EXPECT_EQ(SeedNotice(3141592653u), "dorvu: noise seed 3141592653; DORVU_SEED=3141592653 dorvu repeats this run\n");
 }
 

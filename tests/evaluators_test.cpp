@@ -245,7 +245,7 @@ TEST(ThreadSetting, UnusableValueStopsBeforeTheLogExists) {
   for (const char* threads : {"0", "abc", "-1", "1025", ""}) {
     ScratchDir dir;
     WriteFile(dir / "input.txt", InputText(1, "0", Planted));
-    const auto result = RunExecutable(dir.path(), std::string("DORVU_THREADS='") + threads + "'");
+    const auto result = test::RunProgram(dir.path(), {{"DORVU_THREADS", threads}});
     EXPECT_EQ(result.status, 1) << threads;
     EXPECT_EQ(result.stderrText, std::string("dorvu: DORVU_THREADS must be a whole number from 1 to 1024, not \"") +
                                      threads + "\"\n");

@@ -56,7 +56,7 @@ TEST(WholeRun, UnusableSeedStopsBeforeTheLogExists) {
   for (const char* seed : {"abc", "-1", "4294967296", "12 ", ""}) {
     ScratchDir dir;
     WriteFile(dir / "input.txt", ExampleInput());
-    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED='") + seed + "'");
+    const auto result = test::RunProgram(dir.path(), {{"DORVU_SEED", seed}});
     EXPECT_EQ(result.status, 1) << seed;
     EXPECT_EQ(result.stderrText,
               std::string("dorvu: DORVU_SEED must be an unsigned 32-bit decimal number, not \"") + seed + "\"\n");
@@ -85,7 +85,7 @@ TEST(WholeRun, CommaLocaleWritesCommas) {
   std::setlocale(LC_NUMERIC, "C");
   ScratchDir dir;
   WriteFile(dir / "input.txt", WithParameters(ExampleInput(), "0", "0.125"));
-  EXPECT_EQ(RunExecutable(dir.path(), "LC_ALL=de_DE.UTF-8 DORVU_SEED=3").status, 0);
+  EXPECT_EQ(test::RunProgram(dir.path(), {{"LC_ALL", "de_DE.UTF-8"}, {"DORVU_SEED", "3"}}).status, 0);
   const std::string log = ReadFile(dir / "dorvu.log");
   EXPECT_TRUE(StartsWith(log, "presupposed cardinality of scenario=0\r\nnoise level=0,125\r\n"));
   const std::size_t penalty = log.find("its penalty=");

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "log/number_format.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -20,6 +22,22 @@ ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string&
   result.stdoutText = ReadFile(output);
   std::filesystem::remove(errors);
   std::filesystem::remove(output);
+  return result;
+}
+
+ProcessResult RunProgram(const std::filesystem::path& dir, const Environment& environment,
+                         const std::vector<std::string>& args) {
+  struct WorkingDirectory {
+    std::filesystem::path before = std::filesystem::current_path();
+    explicit WorkingDirectory(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
+    ~WorkingDirectory() { std::filesystem::current_path(before); }
+  } inDir(dir);
+  std::ostringstream out, err;
+  ProcessResult result;
+  result.status = RunDorvuProgram(args, environment, out, err);
+  SetDecimalSeparator('.');  // the separator is the process's: leave it as other tests expect it
+  result.stdoutText = out.str();
+  result.stderrText = err.str();
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "run/program.h"
 #include "search/evaluate/evaluator.h"
 #include "search/scenario_memory.h"
 #include "support/files.h"
@@ -28,6 +29,12 @@ struct ProcessResult {
 // standard output and standard error in files beside `dir`, not in it.
 ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string& environment = "",
                             const std::string& arguments = "", const std::string& executable = DORVU_EXECUTABLE);
+
+// Runs dorvu in this process, through the program's own entry, with `dir` as
+// the current directory for the call, the given environment (only it) and
+// arguments.
+ProcessResult RunProgram(const std::filesystem::path& dir, const Environment& environment = {},
+                         const std::vector<std::string>& args = {});
 
 // A laid-out tree with derived links whose leaves hold `leaf(k)` for leaf k.
 template <typename LeafFunction>

@@ -2,6 +2,8 @@
 
 #include <cfenv>
 #include <clocale>
+#include <langinfo.h>
+#include <locale.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -101,13 +103,13 @@ std::string FormatReal(long double value) {
 
 void SetDecimalSeparator(char separator) { decimalSeparator = separator; }
 
-char DecimalSeparatorFromEnvironment() {
-  char separator = '.';
-  if (std::setlocale(LC_NUMERIC, "") != nullptr) {
-    const char* point = std::localeconv()->decimal_point;
-    if (point != nullptr && std::strlen(point) == 1) separator = point[0];
-  }
-  std::setlocale(LC_NUMERIC, "C");
+char DecimalSeparatorOfLocale(const std::string& name) {
+  // A locale object of its own: the process locale stays "C" throughout.
+  const locale_t locale = newlocale(LC_NUMERIC_MASK, name.c_str(), static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return '.';
+  const char* point = nl_langinfo_l(RADIXCHAR, locale);
+  const char separator = point != nullptr && std::strlen(point) == 1 ? point[0] : '.';
+  freelocale(locale);
   return separator;
 }
 

@@ -19,9 +19,8 @@ inline std::string FormatReal(double value) { return FormatReal(static_cast<long
 // The decimal separator used by FormatReal; "." until set.
 void SetDecimalSeparator(char separator);
 
-// Reads the decimal symbol of the user's locale settings (LC_ALL, LC_NUMERIC,
-// LANG); "." where the locale gives no single-character symbol. Leaves the
-// process locale at "C".
-char DecimalSeparatorFromEnvironment();
+// The decimal symbol of a locale such as "de_DE.UTF-8"; "." where the locale
+// is unknown or gives no single-character symbol.
+char DecimalSeparatorOfLocale(const std::string& name);
 
 }  // namespace dorvu

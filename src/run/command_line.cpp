@@ -1,6 +1,7 @@
 #include "run/command_line.h"
 
 #include <cstdio>
+#include <ostream>
 
 #include "input/input_check.h"
 #include "log/io_error.h"
@@ -78,19 +79,19 @@ std::string UsageErrorText(const std::string& problem) {
   return "dorvu: " + problem + "\nTry \"dorvu --help\".\n";
 }
 
-int RunInputCheck(const std::string& inputPath) {
+int RunInputCheck(const std::string& inputPath, std::ostream& err) {
   std::vector<InputFinding> findings;
   try {
     ParsedInput input = ParseInput(inputPath, MaxCardinality);
     if (input.laterReadError) throw *input.laterReadError;
     findings = std::move(input.findings);
   } catch (const IoError& error) {
-    std::fprintf(stderr, "dorvu: %s\n", error.message.c_str());
+    err << "dorvu: " << error.message << "\n";
     return ExitFatal;
   }
-  for (const InputFinding& finding : findings) std::fprintf(stderr, "dorvu: %s\n", finding.text.c_str());
+  for (const InputFinding& finding : findings) err << "dorvu: " << finding.text << "\n";
   if (!findings.empty()) return ExitCheckFound;
-  std::fprintf(stderr, "dorvu: %s: no problems found\n", inputPath.c_str());
+  err << "dorvu: " << inputPath << ": no problems found\n";
   return 0;
 }
 

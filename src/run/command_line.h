@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ std::string UsageErrorText(const std::string& problem);
 // "dorvu --check": reports on standard error what a run of the input file
 // would log and the likely mistakes it would take silently; returns the exit
 // status (ExitFatal when the file cannot be read).
-int RunInputCheck(const std::string& inputPath);
+int RunInputCheck(const std::string& inputPath, std::ostream& err);
 
 // The line that tells which seed a noisy run drew, in a form to paste.
 std::string SeedNotice(uint32_t seed);

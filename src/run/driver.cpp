@@ -111,12 +111,12 @@ RunSummary RunDorvu(const RunSetup& setup) {
   const ParsedInput input = ReadRunInput(setup.inputPath, log, *tree);
   const RunParameters params = TakeParameters(input.parameters, log);
   // The likely mistakes, and the count of the problems the log holds.
-  if (!setup.quiet) std::fputs(RunWarnings(input.findings, setup.inputPath, setup.logPath).c_str(), stderr);
+  if (!setup.quiet) *setup.messages << RunWarnings(input.findings, setup.inputPath, setup.logPath) << std::flush;
 
   // The generator is seeded whatever the noise level, as every run always has been.
   const uint32_t seed = setup.seed ? *setup.seed : ClockSeed();
   std::mt19937 gen(seed);
-  if (!setup.seed && params.noiseLevel > 0.0 && !setup.quiet) std::fputs(SeedNotice(seed).c_str(), stderr);
+  if (!setup.seed && params.noiseLevel > 0.0 && !setup.quiet) *setup.messages << SeedNotice(seed) << std::flush;
   if (params.noiseLevel > 0.0) PerturbLeaves(*tree, params.noiseLevel, gen);
   DeriveLinks(*tree);
 

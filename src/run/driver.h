@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <atomic>
 #include <cstdint>
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,7 @@ struct RunSetup {
   // Non-zero asks the search to stop: the run then writes what it holds and
   // throws RunInterrupted. None: the run goes to its end.
   const std::atomic<int>* stop = nullptr;
+  std::ostream* messages = &std::cerr;  // where the input warnings and the seed notice go
 };
 
 // What a run's search did, for benchmarks.
