@@ -2,16 +2,17 @@
 
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string_view>
 #include <system_error>
 
+#include "cli/command_line_shape.h"
+#include "cli/output_files.h"
 #include "prep/decimal.h"
 #include "prep/input_file.h"
 #include "prep/records.h"
-#include "view/output_files.h"
+#include "prep/sample_sheet.h"
 
 #ifndef DORVU_PREP_VERSION
 #define DORVU_PREP_VERSION "1.0.0"
@@ -24,29 +25,41 @@ namespace {
 constexpr const char* HelpText =
     R"(Usage: dorvu-prep [--cardinality N] [--noise X] [--label KIND] [--bootstrap SEED]
                   [-o FILE] INPUT
+       dorvu-prep [--cardinality N] [--noise X] [--bootstrap SEED] [--min-quality Q]
+                  [--threads N] [-o FILE] --samples SHEET
 Make a dorvu input (input.txt) from sequences or from a table of compositions.
 
-INPUT is either
+INPUT is one of
   FASTA    exactly 64 records; the first is leaf 6.1, the next 6.2, and so on.
            Sequences may span lines. A, C, G, T and U count one to their base
            (in either case; U counts as T); R, Y, S, W, K and M one half to
            each of their two bases; B, D, H and V one third to each of their
            three; N, "-", ".", "?" and white space are skipped.
+  FASTQ    the same with 64 reads of four lines each: "@" and the name, the
+           bases, "+", and one quality per base.
   a table  tab-separated with the header "leaf A C G T" and one row per leaf
            6.1 to 6.64, in any order, of counts or frequencies.
+SHEET holds one file per leaf: tab-separated with the header "leaf name path"
+and one row per leaf 6.1 to 6.64, in any order. Each path, taken from SHEET's
+folder, is a FASTA or FASTQ file with any number of records (contigs,
+chromosomes, reads), all counted into the leaf; the names go to the table of
+names. Every file may be compressed with gzip or bgzip: the content tells,
+not the name.
 Each leaf's composition is its four counts divided by their sum.
 
 Writes FILE (default: input.txt) with the two parameter lines and one line
 "6.k A:a_C:c_G:g_T:t" per leaf, each value in the shortest form that reads
 back as the same double, and beside it the table of leaf and record name,
 FILE without its ".txt" ending plus ".names.tsv" (input.txt gives
-input.names.tsv; for a table the names are the leaves), for dorvu-view --names.
+input.names.tsv; for a table the names are the leaves, for SHEET its names),
+for dorvu-view --names.
 
 Options:
       --cardinality N   the presupposed cardinality of scenario (default 3);
                         dorvu searches at most 20, so above 20 a warning
       --noise X         the level of randomness (default 0.1)
-      --label KIND      what names a FASTA record in the table of names:
+      --label KIND      what names a FASTA or FASTQ record in the table of
+                        names:
                           word         the header's first word (default)
                           description  the rest of the header, blanks and
                                        tabs made single blanks; the first
@@ -54,22 +67,32 @@ Options:
                           field:N      the N-th "|"-separated field of the
                                        first word (N from 1)
                         Records must differ in their first words whatever
-                        KIND; for a table the names are the leaves and
-                        --label does not apply.
-      --bootstrap SEED  write one site-bootstrap replicate: each record's
-                        counted positions (not N, gaps or white space) drawn
-                        with replacement, as many as it has. SEED, a whole
-                        number from 0 to 2^64-1, fixes the draws: the same
-                        SEED and INPUT give the same file on every system.
-                        A table must hold whole counts, at most 2^32 a row.
+                        KIND; for a table the names are the leaves, for SHEET
+                        its names, and --label does not apply.
+      --bootstrap SEED  write one site-bootstrap replicate: each leaf's
+                        counted positions (not N, gaps, white space or bases
+                        below --min-quality; for SHEET those of all the
+                        leaf's records) drawn with replacement, as many as it
+                        has. SEED, a whole number from 0 to 2^64-1, fixes the
+                        draws: the same SEED and input give the same file on
+                        every system. A table must hold whole counts, at most
+                        2^32 a row.
+      --samples SHEET   read one file per leaf as SHEET lists them, instead
+                        of INPUT
+      --min-quality Q   FASTQ: skip every base whose quality is below Q, a
+                        Phred score from 0 to 93 written as "!" (0) to "~"
+                        (93); the default 0 counts every base
+      --threads N       read SHEET's files on N threads (default: every
+                        processor dorvu-prep may run on); the files written
+                        are the same for every N
   -o, --output FILE     write FILE; "-" writes the input to standard output
                         and no table of names
   -h, --help            show this help and exit
       --version         show the version and exit
 
-Exit status: 0 when the files were written; 1 when INPUT is refused or a
-file cannot be written, with a message that names the file, the line and the
-record, and no file written; 2 for a bad command line.
+Exit status: 0 when the files were written; 1 when INPUT or SHEET is refused
+or a file cannot be written, with a message that names the file, the line and
+the record, and no file written; 2 for a bad command line.
 )";
 
 // dorvu searches no more marks than this, and says so in its log.
@@ -77,21 +100,29 @@ constexpr int kMaxSearchedCardinality = 20;
 
 struct Options {
   std::optional<std::string> input;
+  std::optional<std::string> samples;
   std::string output = "input.txt";
   std::string cardinality = "3";
   std::string noise = "0.1";
   std::string labelText = "word";
   std::optional<std::string> seedText;
+  std::string minQualityText = "0";
+  std::optional<std::string> threadsText;
   // Read from the texts above once they are checked.
   LabelChoice label;
   std::uint64_t seed = 0;
+  int minQuality = 0;
+  int threads = 1;
   bool help = false;
   bool version = false;
 };
 
-struct UsageError {
-  std::string problem;
-};
+constexpr cli::ProgramText kProgram{"dorvu-prep", DORVU_PREP_VERSION, HelpText};
+
+using cli::OptionValue;
+using cli::SameFile;
+using cli::ShortOptionValue;
+using cli::UsageError;
 
 // The whole of `text` as a decimal number without a sign; nothing when it is
 // anything else or out of the range of T.
@@ -99,8 +130,7 @@ template <typename T>
 std::optional<T> WholeDecimal(const std::string& text) {
   T value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || text[0] == '-' || error != std::errc{} || end != text.data() + text.size())
-    return std::nullopt;
+  if (text.empty() || text[0] == '-' || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
 
@@ -124,37 +154,34 @@ bool IsNoiseLevel(const std::string& text) {
   return value && !value->negative;
 }
 
-std::string TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& option,
-                      const std::string& what) {
-  if (i + 1 >= args.size()) throw UsageError{"option " + option + " needs " + what};
-  return args[++i];
-}
-
-// "--name VALUE" or "--name=VALUE"; nothing when `arg` is another option.
-std::optional<std::string> OptionValue(const std::vector<std::string>& args, std::size_t& i,
-                                       const std::string& name, const std::string& what) {
-  const std::string& arg = args[i];
-  if (arg == name) return TakeValue(args, i, arg, what);
-  if (arg.starts_with(name + "=")) return arg.substr(name.size() + 1);
-  return std::nullopt;
-}
-
 // Checks the values given and reads the label and the seed from their texts.
 void CheckValues(Options& options) {
-  if (!options.input) throw UsageError{"no INPUT given"};
+  if (!options.input && !options.samples) throw UsageError{"no INPUT or --samples SHEET given"};
+  if (options.input && options.samples)
+    throw UsageError{"give INPUT or --samples SHEET, not both (found \"" + *options.input + "\")"};
   if (options.output.empty()) throw UsageError{"FILE must not be empty"};
   if (!IsCardinality(options.cardinality))
-    throw UsageError{"--cardinality needs a whole number from 0 to 2147483647, not \"" + options.cardinality +
-                     "\""};
+    throw UsageError{"--cardinality needs a whole number from 0 to 2147483647, not \"" + options.cardinality + "\""};
   if (!IsNoiseLevel(options.noise))
-    throw UsageError{"--noise needs a number of at least 0 such as 0.1, .05 or 1e-3, not \"" + options.noise +
-                     "\""};
+    throw UsageError{"--noise needs a number of at least 0 such as 0.1, .05 or 1e-3, not \"" + options.noise + "\""};
   options.label = ParseLabel(options.labelText);
+  const auto minQuality = WholeDecimal<int>(options.minQualityText);
+  if (!minQuality || *minQuality > kMaxQuality)
+    throw UsageError{"--min-quality needs a whole number from 0 to " + std::to_string(kMaxQuality) + ", not \"" +
+                     options.minQualityText + "\""};
+  options.minQuality = *minQuality;
+  options.threads = AvailableProcessors();
+  if (options.threadsText) {
+    const auto threads = WholeDecimal<int>(*options.threadsText);
+    if (!threads || *threads < 1)
+      throw UsageError{"--threads needs a whole number from 1 to 2147483647, not \"" + *options.threadsText + "\""};
+    options.threads = *threads;
+  }
   if (!options.seedText) return;
   const auto seed = WholeDecimal<std::uint64_t>(*options.seedText);
   if (!seed)
-    throw UsageError{"--bootstrap needs a whole number from 0 to 18446744073709551615, not \"" +
-                     *options.seedText + "\""};
+    throw UsageError{"--bootstrap needs a whole number from 0 to 18446744073709551615, not \"" + *options.seedText +
+                     "\""};
   options.seed = *seed;
 }
 
@@ -163,7 +190,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+    if (optionsEnded || !cli::IsOption(arg)) {
       if (options.input) throw UsageError{"only one INPUT can be given, found \"" + arg + "\" as a second"};
       options.input = arg;
     } else if (arg == "--") {
@@ -180,12 +207,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.labelText = *kind;
     } else if (const auto seed = OptionValue(args, i, "--bootstrap", "a number SEED")) {
       options.seedText = *seed;
+    } else if (const auto sheet = OptionValue(args, i, "--samples", "a SHEET")) {
+      options.samples = *sheet;
+    } else if (const auto q = OptionValue(args, i, "--min-quality", "a number Q")) {
+      options.minQualityText = *q;
+    } else if (const auto n = OptionValue(args, i, "--threads", "a number N")) {
+      options.threadsText = *n;
     } else if (const auto file = OptionValue(args, i, "--output", "a FILE")) {
       options.output = *file;
-    } else if (arg == "-o") {
-      options.output = TakeValue(args, i, arg, "a FILE");
-    } else if (arg.starts_with("-o")) {
-      options.output = arg.substr(2);
+    } else if (const auto shortFile = ShortOptionValue(args, i, "-o", "a FILE")) {
+      options.output = *shortFile;
     } else {
       throw UsageError{"unknown option \"" + arg + "\""};
     }
@@ -194,33 +225,40 @@ Options ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
-}
-
-// "FILE:LINE: problem", or "FILE: problem" when no line is concerned.
-std::string Located(const std::string& file, const InputError& error) {
-  std::string text = file;
-  if (error.line > 0) text.append(":").append(std::to_string(error.line));
-  return text.append(": ").append(error.problem);
-}
-
 // dorvu runs a larger cardinality as 20; said here so that it is no surprise later.
 void WarnAboutCardinality(const Options& options, std::ostream& err) {
   if (WholeDecimal<int>(options.cardinality).value_or(0) > kMaxSearchedCardinality)
-    err << "dorvu-prep: warning: --cardinality " << options.cardinality << " is above "
-        << kMaxSearchedCardinality << ", the most dorvu searches; the run will be limited to "
-        << kMaxSearchedCardinality << "\n";
+    err << "dorvu-prep: warning: --cardinality " << options.cardinality << " is above " << kMaxSearchedCardinality
+        << ", the most dorvu searches; the run will be limited to " << kMaxSearchedCardinality << "\n";
+}
+
+// A file that is read, and how a message names it.
+struct SourceFile {
+  std::string path;
+  std::string what;
+};
+
+// The records of INPUT or of SHEET's files, and every file they come from.
+std::vector<Record> ReadInput(const Options& options, std::vector<SourceFile>& sources) {
+  const ReadOptions readOptions{options.label, options.seedText.has_value(), options.minQuality};
+  if (!options.samples) {
+    sources.push_back({*options.input, "INPUT"});
+    return ReadRecordsFile(*options.input, readOptions);
+  }
+  sources.push_back({*options.samples, "SHEET"});
+  const std::vector<SampleRow> rows = ReadSampleSheet(*options.samples, readOptions);
+  for (const SampleRow& row : rows) sources.push_back({row.file, "the file of leaf 6." + std::to_string(row.leaf)});
+  return CountSamples(rows, readOptions, options.threads);
 }
 
 int Prepare(const Options& options, std::ostream& out, std::ostream& err) {
   WarnAboutCardinality(options, err);
   std::vector<Record> records;
+  std::vector<SourceFile> sources;
   try {
-    records = ReadRecordsFile(*options.input, ReadOptions{options.label, options.seedText.has_value()});
+    records = ReadInput(options, sources);
   } catch (const InputError& error) {
-    err << "dorvu-prep: " << Located(*options.input, error) << "\n";
+    err << "dorvu-prep: " << cli::Located(sources.front().path, error.line, error.problem) << "\n";
     return ExitFailure;
   }
   if (options.seedText) DrawBootstrapReplicate(records, options.seed);
@@ -229,15 +267,16 @@ int Prepare(const Options& options, std::ostream& out, std::ostream& err) {
     out << input;
     return 0;
   }
-  const std::vector<view::OutputFile> files{{options.output, input},
-                                            {NamesPath(options.output), NamesTable(records)}};
+  const std::vector<cli::OutputFile> files{{options.output, input}, {NamesPath(options.output), NamesTable(records)}};
   for (const auto& file : files) {
-    if (SameFile(file.path, *options.input)) {
-      err << "dorvu-prep: " << file.path << ": this output would overwrite INPUT; choose another FILE\n";
+    for (const auto& source : sources) {
+      if (!SameFile(file.path, source.path)) continue;
+      err << "dorvu-prep: " << file.path << ": this output would overwrite " << source.what
+          << "; choose another FILE\n";
       return ExitFailure;
     }
   }
-  const std::string problem = view::WriteAllOrNothing(files);
+  const std::string problem = cli::WriteAllOrNothing(files);
   if (!problem.empty()) {
     err << "dorvu-prep: " << problem << "\n";
     return ExitFailure;
@@ -252,17 +291,9 @@ int RunDorvuPrep(const std::vector<std::string>& args, std::ostream& out, std::o
   try {
     options = ParseOptions(args);
   } catch (const UsageError& error) {
-    err << "dorvu-prep: " << error.problem << "\nTry \"dorvu-prep --help\".\n";
-    return ExitUsage;
+    return cli::RefuseCommandLine(kProgram, error, err);
   }
-  if (options.help) {
-    out << HelpText;
-    return 0;
-  }
-  if (options.version) {
-    out << "dorvu-prep " << DORVU_PREP_VERSION << "\n";
-    return 0;
-  }
+  if (cli::AnswerHelpOrVersion(kProgram, options.help, options.version, out)) return 0;
   return Prepare(options, out, err);
 }
 

@@ -66,6 +66,70 @@ std::optional<std::size_t> CountCodes(std::string_view text, CodeCounts& counts)
   return std::nullopt;
 }
 
+std::uint64_t CountedPositions(const CodeCounts& counts) {
+  std::uint64_t total = 0;
+  for (const std::uint64_t count : counts) total += count;
+  return total;
+}
+
+QualityShifts MakeQualityShifts(int minQuality) {
+  QualityShifts shifts{};
+  shifts.fill(CodeTally::kBadQuality);
+  for (int score = 0; score <= kMaxQuality; ++score)
+    shifts[static_cast<std::size_t>(score + kQualityOffset)] = score < minQuality ? CodeTally::kBelowQuality : 0;
+  return shifts;
+}
+
+void CodeTally::Add(std::string_view bases) {
+  const auto& classOf = ClassOfByte();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(bases.data());
+  const std::size_t size = bases.size();
+  std::size_t i = 0;
+  for (; i + 4 <= size; i += 4) {
+    ++sets_[0][classOf[bytes[i]]];
+    ++sets_[1][classOf[bytes[i + 1]]];
+    ++sets_[2][classOf[bytes[i + 2]]];
+    ++sets_[3][classOf[bytes[i + 3]]];
+  }
+  for (; i < size; ++i) ++sets_[0][classOf[bytes[i]]];
+}
+
+void CodeTally::AddRead(std::string_view bases, std::string_view qualities, const QualityShifts& shifts) {
+  const auto& classOf = ClassOfByte();
+  const auto* base = reinterpret_cast<const unsigned char*>(bases.data());
+  const auto* quality = reinterpret_cast<const unsigned char*>(qualities.data());
+  const std::size_t size = bases.size();
+  std::size_t i = 0;
+  for (; i + 4 <= size; i += 4) {
+    ++sets_[0][shifts[quality[i]] + classOf[base[i]]];
+    ++sets_[1][shifts[quality[i + 1]] + classOf[base[i + 1]]];
+    ++sets_[2][shifts[quality[i + 2]] + classOf[base[i + 2]]];
+    ++sets_[3][shifts[quality[i + 3]] + classOf[base[i + 3]]];
+  }
+  for (; i < size; ++i) ++sets_[0][shifts[quality[i]] + classOf[base[i]]];
+}
+
+std::uint64_t CodeTally::Sum(std::size_t slot) const {
+  return sets_[0][slot] + sets_[1][slot] + sets_[2][slot] + sets_[3][slot];
+}
+
+bool CodeTally::HasUnknown() const {
+  return Sum(kUnknown) + Sum(kBelowQuality + kUnknown) + Sum(kBadQuality + kUnknown) != 0;
+}
+
+bool CodeTally::HasBadQuality() const {
+  std::uint64_t bad = 0;
+  for (std::size_t slot = kBadQuality; slot < kSlots; ++slot) bad += Sum(slot);
+  return bad != 0;
+}
+
+CodeCounts CodeTally::Take() {
+  CodeCounts counts{};
+  for (std::size_t k = 0; k < kCodeClassCount; ++k) counts[k] = Sum(k);
+  sets_ = {};
+  return counts;
+}
+
 BaseCounts Sixths(const CodeCounts& counts) {
   BaseCounts sixths{};
   for (std::size_t k = 0; k < kCodeClassCount; ++k)

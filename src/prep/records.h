@@ -1,5 +1,5 @@
-// The input of dorvu-prep: 64 records, one per leaf, from FASTA or from a
-// table of counts or frequencies.
+// The input of dorvu-prep: 64 records, one per leaf, from FASTA or FASTQ or
+// from a table of counts or frequencies.
 #pragma once
 
 #include <array>
@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "prep/composition.h"
+#include "prep/line_reader.h"
+#include "tree/tree_size.h"
 
 namespace dorvu::prep {
-
-inline constexpr int LeafCount = 64;
 
 // The most a table row may hold in all under the bootstrap, which draws its
 // counts one by one.
@@ -32,6 +32,11 @@ struct ReadOptions {
   // Table rows must be whole counts, at most kMaxDrawnTotal in all, and are
   // kept in Record::positions for a bootstrap replicate.
   bool forBootstrap = false;
+  // FASTQ: bases of a lower Phred quality are not counted.
+  int minQuality = 0;
+  // The reading buffer: lines up to this long are read whole, longer ones in
+  // pieces. Tests make it small.
+  std::size_t bufferBytes = kLineBufferBytes;
 };
 
 struct Record {
@@ -39,8 +44,8 @@ struct Record {
   std::string label;               // the name for the table of names
   std::array<double, 4> shares{};  // A, C, G, T; they sum to 1 up to rounding
   std::int64_t line = 0;           // where the record starts
-  // FASTA: the positions of each code class. Table read for the bootstrap:
-  // the row's counts in the classes A, C, G and T.
+  // FASTA, FASTQ and samples: the positions of each code class. Table read
+  // for the bootstrap: the row's counts in the classes A, C, G and T.
   CodeCounts positions{};
 };
 
@@ -52,12 +57,17 @@ struct InputError : std::runtime_error {
   std::string problem;
 };
 
-// FASTA when the first line that is not blank starts with ">", a table when
-// it is the header "leaf<TAB>A<TAB>C<TAB>G<TAB>T". Returns the records in
-// leaf order. Throws InputError.
+// "FILE:LINE: problem", or "FILE: problem" when no line is concerned.
+std::string Located(const std::string& file, const InputError& error);
+
+// FASTA when the first line that is not blank starts with ">", FASTQ when it
+// starts with "@" (one record per leaf, in order, for both), a table when it
+// is the header "leaf<TAB>A<TAB>C<TAB>G<TAB>T". Returns the records in leaf
+// order. Throws InputError.
 std::vector<Record> ReadRecords(std::istream& in, const ReadOptions& options = {});
 
-// The same from a file; a file that cannot be read is an InputError on line 0.
+// The same from a file, plain or gzip-compressed; a file that cannot be read
+// is an InputError on line 0.
 std::vector<Record> ReadRecordsFile(const std::string& path, const ReadOptions& options = {});
 
 // One site-bootstrap replicate: every record's positions drawn with

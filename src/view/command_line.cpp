@@ -7,8 +7,9 @@
 #include <ostream>
 #include <system_error>
 
+#include "cli/command_line_shape.h"
+#include "cli/output_files.h"
 #include "view/leaf_names.h"
-#include "view/output_files.h"
 #include "view/report_writers.h"
 #include "view/run_report.h"
 #include "view/run_tallies.h"
@@ -110,15 +111,12 @@ struct Options {
   bool version = false;
 };
 
-struct UsageError {
-  std::string problem;
-};
+constexpr cli::ProgramText kProgram{"dorvu-view", DORVU_VIEW_VERSION, HelpText};
 
-std::string TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& option,
-                      const std::string& what) {
-  if (i + 1 >= args.size()) throw UsageError{"option " + option + " needs a " + what};
-  return args[++i];
-}
+using cli::OptionValue;
+using cli::SameFile;
+using cli::ShortOptionValue;
+using cli::UsageError;
 
 // The option that reads many logs, or nothing.
 std::optional<std::string> ManyLogsMode(const Options& options) {
@@ -137,8 +135,7 @@ void CheckCombination(Options& options) {
   if (mode) {
     if (options.summary && (options.prefix || options.names))
       throw UsageError{"--summary writes no files: -o and --names do not apply"};
-    if (options.logs.empty() && !options.help && !options.version)
-      throw UsageError{*mode + " needs at least one LOG"};
+    if (options.logs.empty() && !options.help && !options.version) throw UsageError{*mode + " needs at least one LOG"};
   } else if (options.logs.size() > 1) {
     throw UsageError{"only one LOG can be given, found \"" + options.logs[1] + "\" as a second"};
   }
@@ -150,8 +147,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
-    if (!isOption) {
+    if (optionsEnded || !cli::IsOption(arg)) {
       options.logs.push_back(arg);
     } else if (arg == "--") {
       optionsEnded = true;
@@ -165,16 +161,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.support = true;
     } else if (arg == "--scan") {
       options.scan = true;
-    } else if (arg == "-o" || arg == "--output") {
-      options.prefix = TakeValue(args, i, arg, "PREFIX");
-    } else if (arg.starts_with("--output=")) {
-      options.prefix = arg.substr(9);
-    } else if (arg.starts_with("-o")) {
-      options.prefix = arg.substr(2);
-    } else if (arg == "--names") {
-      options.names = TakeValue(args, i, arg, "FILE");
-    } else if (arg.starts_with("--names=")) {
-      options.names = arg.substr(8);
+    } else if (const auto prefix = OptionValue(args, i, "--output", "a PREFIX")) {
+      options.prefix = *prefix;
+    } else if (const auto shortPrefix = ShortOptionValue(args, i, "-o", "a PREFIX")) {
+      options.prefix = *shortPrefix;
+    } else if (const auto names = OptionValue(args, i, "--names", "a FILE")) {
+      options.names = *names;
     } else {
       throw UsageError{"unknown option \"" + arg + "\""};
     }
@@ -189,16 +181,8 @@ std::string DefaultPrefix(const std::string& log) {
   return log;
 }
 
-// "FILE:LINE: problem", or "FILE: problem" when no line is concerned.
 std::string Located(const std::string& file, const LogError& error) {
-  std::string text = file;
-  if (error.line > 0) text.append(":").append(std::to_string(error.line));
-  return text.append(": ").append(error.problem);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+  return cli::Located(file, error.line, error.problem);
 }
 
 // The name of the directory that holds the log: the run's name in a batch.
@@ -240,8 +224,8 @@ bool ReadNames(const Options& options, LeafNames& names, std::ostream& err) {
 }
 
 // Writes the files unless one would overwrite an input.
-int WriteOutputs(const std::vector<OutputFile>& files, const Options& options, std::ostream& err) {
-  for (const OutputFile& file : files) {
+int WriteOutputs(const std::vector<cli::OutputFile>& files, const Options& options, std::ostream& err) {
+  for (const cli::OutputFile& file : files) {
     const bool overwritesLog = std::any_of(options.logs.begin(), options.logs.end(),
                                            [&](const std::string& log) { return SameFile(file.path, log); });
     if (overwritesLog || (options.names && SameFile(file.path, *options.names))) {
@@ -249,7 +233,7 @@ int WriteOutputs(const std::vector<OutputFile>& files, const Options& options, s
       return ExitFailure;
     }
   }
-  const std::string problem = WriteAllOrNothing(files);
+  const std::string problem = cli::WriteAllOrNothing(files);
   if (!problem.empty()) {
     err << "dorvu-view: " << problem << "\n";
     return ExitFailure;
@@ -280,8 +264,8 @@ int MakeOutputs(const Options& options, std::ostream& err) {
 
 // Reads the logs one at a time, each into the tallies through `add`, and names
 // every log that is refused; false when any was.
-bool TallyLogs(const std::vector<std::string>& logs,
-               const std::function<std::vector<LogError>(const RunReport&)>& add, std::ostream& err) {
+bool TallyLogs(const std::vector<std::string>& logs, const std::function<std::vector<LogError>(const RunReport&)>& add,
+               std::ostream& err) {
   bool refused = false;
   for (const std::string& log : logs) {
     try {
@@ -311,9 +295,8 @@ int MakeSupport(const Options& options, std::ostream& err) {
   if (!ReadNames(options, names, err) || !logsRead) return ExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
   const std::string prefix = options.prefix.value_or("support");
-  return WriteOutputs(
-      {{prefix + ".tsv", SupportTable(tally, names)}, {prefix + ".svg", SupportPicture(tally, names)}},
-      options, err);
+  return WriteOutputs({{prefix + ".tsv", SupportTable(tally, names)}, {prefix + ".svg", SupportPicture(tally, names)}},
+                      options, err);
 }
 
 int MakeScan(const Options& options, std::ostream& err) {
@@ -324,8 +307,8 @@ int MakeScan(const Options& options, std::ostream& err) {
   if (!ReadNames(options, names, err) || !logsRead) return ExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
   const std::string prefix = options.prefix.value_or("scan");
-  return WriteOutputs({{prefix + ".tsv", ScanTable(tally)}, {prefix + ".svg", ScanPicture(tally, names)}},
-                      options, err);
+  return WriteOutputs({{prefix + ".tsv", ScanTable(tally)}, {prefix + ".svg", ScanPicture(tally, names)}}, options,
+                      err);
 }
 
 }  // namespace
@@ -335,17 +318,9 @@ int RunDorvuView(const std::vector<std::string>& args, std::ostream& out, std::o
   try {
     options = ParseOptions(args);
   } catch (const UsageError& error) {
-    err << "dorvu-view: " << error.problem << "\nTry \"dorvu-view --help\".\n";
-    return ExitUsage;
+    return cli::RefuseCommandLine(kProgram, error, err);
   }
-  if (options.help) {
-    out << HelpText;
-    return 0;
-  }
-  if (options.version) {
-    out << "dorvu-view " << DORVU_VIEW_VERSION << "\n";
-    return 0;
-  }
+  if (cli::AnswerHelpOrVersion(kProgram, options.help, options.version, out)) return 0;
   if (options.summary) return WriteSummary(options, out, err);
   if (options.support) return MakeSupport(options, err);
   if (options.scan) return MakeScan(options, err);

@@ -2,7 +2,8 @@
 of this build, and checked against the run logs:
 
   workflow_test.py snakemake PROGRAM_DIRS SOURCE_DIR
-      workflow/Snakefile on three ready inputs and one FASTA
+      workflow/Snakefile on three ready inputs, one FASTA, one table and one
+      sample sheet of gzipped files
   workflow_test.py parallel PROGRAM_DIRS SOURCE_DIR
       the README's GNU parallel command, as written there, on two ready inputs
   workflow_test.py replicates PROGRAM_DIRS SOURCE_DIR
@@ -10,6 +11,7 @@ of this build, and checked against the run logs:
       and one FASTA, a site bootstrap, and the settings it refuses
 """
 
+import gzip
 import os
 import random
 import re
@@ -46,6 +48,25 @@ def fasta(seed):
         sequence = "".join(rng.choice("ACGTACGTACGTRYSWKMBDHVN-") for _ in range(90))
         text += f">{name} a test record\n{sequence[:60]}\n{sequence[60:]}\n"
     return text, names
+
+
+def sample_sheet(inputs, seed):
+    """NAME.samples.tsv in `inputs` naming 64 small gzipped files in a subfolder,
+    FASTA of several records and FASTQ reads in turn; and the names."""
+    rng = random.Random(seed)
+    (inputs / "samples").mkdir()
+    names = [f"sample {k}" for k in range(1, 65)]
+    sheet = "leaf\tname\tpath\n"
+    for k, name in enumerate(names, start=1):
+        bases = ["".join(rng.choice("ACGTN") for _ in range(30)) for _ in range(3)]
+        if k % 2:
+            path, text = f"samples/s{k}.fa.gz", "".join(f">contig{i}\n{b}\n" for i, b in enumerate(bases))
+        else:
+            path, text = f"samples/s{k}.fq.gz", "".join(f"@read{i}\n{b}\n+\n{'I' * len(b)}\n" for i, b in enumerate(bases))
+        (inputs / path).write_bytes(gzip.compress(text.encode()))
+        sheet += f"6.{k}\t{name}\t{path}\n"
+    (inputs / "reads.samples.tsv").write_text(sheet)
+    return names
 
 
 def read_log(path):
@@ -107,32 +128,37 @@ def test_snakemake(source, work, env):
     text, names = fasta(seed=3)
     (inputs / "genes.fa").write_text(text)
     (inputs / "notes.md").write_text("not an input")
+    (inputs / "counts.tsv").write_text("leaf\tA\tC\tG\tT\n" + "".join(f"6.{k}\t{k}\t3\t5\t7\n" for k in range(1, 65)))
+    sample_names = sample_sheet(inputs, seed=4)
     run(["snakemake", "-s", str(source / "workflow" / "Snakefile"), "--cores", "2", "--directory", str(work),
          "--config", "inputs=inputs", "results=results", "cardinality=1", "noise=0.1", "seed=11", "threads=1"],
         work, env)
 
     runs = work / "results" / "runs"
-    check(sorted(p.name for p in runs.iterdir()) == ["genes", "low", "two", "typo"], "one run per input")
+    all_runs = ["counts", "genes", "low", "reads", "two", "typo"]
+    check(sorted(p.name for p in runs.iterdir()) == all_runs, "one run per input")
     for path in runs.iterdir():
-        expected = RUN_FILES | ({"input.names.tsv"} if path.name == "genes" else set())
+        expected = RUN_FILES | ({"input.names.tsv"} if path.name in ("counts", "genes", "reads") else set())
         check({p.name for p in path.iterdir()} == expected, f"files of run {path.name}")
-    prepared = subprocess.run(["dorvu-prep", "--cardinality", "1", "--noise", "0.1", "-o", "-", inputs / "genes.fa"],
-                              env=env, capture_output=True, text=True, check=True)
-    check((runs / "genes" / "input.txt").read_text() == prepared.stdout, "genes/input.txt is dorvu-prep's")
+    for name, given in (("genes", ["genes.fa"]), ("counts", ["counts.tsv"]), ("reads", ["--samples", "reads.samples.tsv"])):
+        prepared = subprocess.run(["dorvu-prep", "--cardinality", "1", "--noise", "0.1", "-o", "-", *given], cwd=inputs,
+                                  env=env, capture_output=True, text=True, check=True)
+        check((runs / name / "input.txt").read_text() == prepared.stdout, f"{name}/input.txt is dorvu-prep's")
 
-    rows = check_summary(work / "results" / "summary.tsv", runs, ["genes", "low", "two", "typo"])
-    check(rows[3]["input_errors"] == "1" and rows[2]["cardinality"] == "2", "the logs' own values")
+    rows = check_summary(work / "results" / "summary.tsv", runs, all_runs)
+    check(rows[5]["input_errors"] == "1" and rows[4]["cardinality"] == "2", "the logs' own values")
     for row in rows:
         check_seed(runs / row["run"], int(row["seed"]), env)
 
     header, vertices = read_table(work / "results" / "vertices.tsv")
     check(header == ["run", "vertex", "parent", "depth", "marked", "A", "C", "G", "T", "name"], f"header {header}")
-    check(len(vertices) == 4 * 127, f"{len(vertices)} vertex rows")
+    check(len(vertices) == len(all_runs) * 127, f"{len(vertices)} vertex rows")
+    leaf_names = {"genes": names, "reads": sample_names, "counts": [f"6.{k}" for k in range(1, 65)]}
     for row in vertices:
         logged = read_log(runs / row["run"] / "dorvu.log")["vertices"][row["vertex"]]
         check([row[b] for b in "ACGT"] == logged, f"vertex {row['vertex']} of run {row['run']}")
-        leaf = row["vertex"].startswith("6.") and row["run"] == "genes"
-        name = names[int(row["vertex"][2:]) - 1] if leaf else ""
+        leaf = row["vertex"].startswith("6.") and row["run"] in leaf_names
+        name = leaf_names[row["run"]][int(row["vertex"][2:]) - 1] if leaf else ""
         check(row["name"] == name, f"name of {row['vertex']} in run {row['run']}: {row['name']!r}")
 
 

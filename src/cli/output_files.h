@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace dorvu::view {
+namespace dorvu::cli {
 
 struct OutputFile {
   std::string path;
@@ -18,4 +18,4 @@ struct OutputFile {
 // file and the problem.
 std::string WriteAllOrNothing(const std::vector<OutputFile>& files);
 
-}  // namespace dorvu::view
+}  // namespace dorvu::cli

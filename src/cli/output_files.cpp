@@ -1,4 +1,4 @@
-#include "view/output_files.h"
+#include "cli/output_files.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <random>
 #include <system_error>
 
-namespace dorvu::view {
+namespace dorvu::cli {
 
 namespace {
 
@@ -63,4 +63,4 @@ std::string WriteAllOrNothing(const std::vector<OutputFile>& files) {
   return {};
 }
 
-}  // namespace dorvu::view
+}  // namespace dorvu::cli

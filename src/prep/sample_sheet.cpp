@@ -1,0 +1,173 @@
+#include "prep/sample_sheet.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "prep/line_reader.h"
+#include "prep/sequence_reader.h"
+#include "view/tree_shape.h"
+
+namespace dorvu::prep {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kSheetHeader = "leaf\tname\tpath";
+
+std::string LeafName(int leaf) { return "6." + std::to_string(leaf); }
+
+// One name for a file however the sheet writes its path, so that
+// "a.fa", "./a.fa" and a link to it are seen to be the same.
+std::string FileKey(const std::string& file) {
+  std::error_code error;
+  const fs::path canonical = fs::weakly_canonical(file, error);
+  return error ? fs::path(file).lexically_normal().string() : canonical.string();
+}
+
+// Adds up the positions of every record.
+class SampleTotal : public RecordHandler {
+ public:
+  void Start(std::size_t, std::string_view, std::int64_t) override {}
+  void Finish(const CodeCounts& positions) override {
+    for (std::size_t k = 0; k < positions.size(); ++k) total[k] += positions[k];
+  }
+  CodeCounts total{};
+};
+
+SampleRow ReadRow(std::string_view line, std::int64_t lineNumber, const fs::path& folder) {
+  const auto fields = TabFields(line);
+  if (fields.size() != 3)
+    throw InputError(lineNumber,
+                     "expected 3 tab-separated fields (leaf name path), found " + std::to_string(fields.size()));
+  const std::string leafText(fields[0]);
+  const auto vertex = view::ParseVertexName(leafText);
+  if (!vertex || !view::IsLeaf(*vertex))
+    throw InputError(lineNumber, "\"" + leafText + "\" is not a leaf (6.1 to 6.64)");
+  SampleRow row{vertex->index, std::string(fields[1]), std::string(fields[2]), "", lineNumber};
+  if (row.name.empty()) throw InputError(lineNumber, "leaf " + leafText + " has no name");
+  if (row.path.empty()) throw InputError(lineNumber, "leaf " + leafText + " has no path");
+  row.file = (folder / row.path).string();
+  return row;
+}
+
+}  // namespace
+
+std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadOptions& options) {
+  const auto source = OpenFileSource(sheetPath);
+  std::vector<char> buffer(std::max<std::size_t>(options.bufferBytes, 1));
+  LineReader lines(*source, buffer);
+  const FirstLine first = FindFirstLine(lines);
+  if (!first.found) throw InputError(0, "the file is empty");
+  std::string storage;
+  if (first.startsBlank || lines.RestOfLine(first.piece, first.ends, storage, kSheetHeader.size() + 2) != kSheetHeader)
+    throw InputError(lines.Line(), "the first line must be the header \"leaf<TAB>name<TAB>path\"");
+
+  const fs::path folder = fs::path(sheetPath).parent_path();
+  std::vector<SampleRow> rows;
+  std::array<std::int64_t, LeafCount> lineOfLeaf{};
+  std::map<std::string, std::size_t> rowOfFile;
+  for (std::string_view line; lines.NextLine(line, storage);) {
+    if (IsBlank(line)) continue;
+    const SampleRow row = ReadRow(line, lines.Line(), folder);
+    const std::string leaf = LeafName(row.leaf);
+    std::int64_t& leafLine = lineOfLeaf[static_cast<std::size_t>(row.leaf - 1)];
+    if (leafLine != 0)
+      throw InputError(row.line, "leaf " + leaf + " is given twice (first on line " + std::to_string(leafLine) + ")");
+    leafLine = row.line;
+    const auto [earlier, added] = rowOfFile.try_emplace(FileKey(row.file), rows.size());
+    if (!added) {
+      const SampleRow& other = rows[earlier->second];
+      throw InputError(row.line, "leaf " + leaf + ": " + row.path + " is the file of leaf " + LeafName(other.leaf) +
+                                     " too (line " + std::to_string(other.line) +
+                                     "); one file for two leaves is almost always a mistake");
+    }
+    rows.push_back(row);
+  }
+  for (std::size_t k = 0; k < lineOfLeaf.size(); ++k)
+    if (lineOfLeaf[k] == 0)
+      throw InputError(0, "leaf " + LeafName(static_cast<int>(k + 1)) +
+                              " is missing; the sheet needs one row for each leaf 6.1 to 6.64");
+  return rows;
+}
+
+CodeCounts CountSampleFile(const std::string& file, const ReadOptions& options, std::vector<char>& buffer) {
+  const auto source = OpenFileSource(file);
+  LineReader lines(*source, buffer);
+  const FirstLine first = FindFirstLine(lines);
+  if (!first.found) throw InputError(0, "the file is empty");
+  if (first.startsBlank || !(first.piece.starts_with('>') || first.piece.starts_with('@')))
+    throw InputError(lines.Line(), "neither FASTA (a first line starting with \">\") nor FASTQ (\"@\")");
+  SampleTotal sample;
+  ReadSequences(lines, first, sample, options.minQuality);
+  const std::uint64_t total = CountedPositions(sample.total);
+  if (total == 0)
+    throw InputError(0, options.minQuality > 0 ? "no base to count in the file (only N, gaps, bases of a "
+                                                 "quality below " +
+                                                     std::to_string(options.minQuality) + " or nothing)"
+                                               : "no base to count in the file (only N, gaps or nothing)");
+  // Every position counts six sixths.
+  if (total > MaxExactCount / 6) throw InputError(0, "the file holds too many bases to count exactly");
+  return sample.total;
+}
+
+std::vector<Record> CountSamples(const std::vector<SampleRow>& rows, const ReadOptions& options, int threads) {
+  struct Outcome {
+    CodeCounts positions{};
+    std::exception_ptr fault;
+  };
+  std::vector<Outcome> outcomes(rows.size());
+  std::atomic<std::size_t> next{0};
+  // Rows after the first faulty one need no reading: its fault is the one reported.
+  std::atomic<std::size_t> firstFault{rows.size()};
+  const auto work = [&] {
+    std::vector<char> buffer(std::max<std::size_t>(options.bufferBytes, 1));
+    for (std::size_t k = next++; k < rows.size() && k < firstFault; k = next++) {
+      try {
+        outcomes[k].positions = CountSampleFile(rows[k].file, options, buffer);
+      } catch (...) {
+        outcomes[k].fault = std::current_exception();
+        for (std::size_t seen = firstFault; k < seen && !firstFault.compare_exchange_weak(seen, k);) {
+        }
+      }
+    }
+  };
+  const std::size_t workers =
+      std::clamp<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), 1, std::max<std::size_t>(rows.size(), 1));
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < workers; ++t) pool.emplace_back(work);
+  work();
+  for (auto& thread : pool) thread.join();
+
+  std::vector<Record> records(LeafCount);
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const SampleRow& row = rows[k];
+    if (outcomes[k].fault) {
+      try {
+        std::rethrow_exception(outcomes[k].fault);
+      } catch (const InputError& error) {
+        throw InputError(row.line, "leaf " + LeafName(row.leaf) + ": " + Located(row.path, error));
+      }
+    }
+    const CodeCounts& positions = outcomes[k].positions;
+    records[static_cast<std::size_t>(row.leaf - 1)] =
+        Record{row.name, row.name, Shares(Sixths(positions)), row.line, positions};
+  }
+  return records;
+}
+
+int AvailableProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace dorvu::prep
