@@ -1,6 +1,7 @@
 // DORVU_CACHE_MB: the bound of the outcome cache, read like DORVU_THREADS, a
 // cache that keeps within it while it grows, and a log that does not depend
-// on it.
+// on it. Unusable values are refused with the other settings'
+// (command_line_test.cpp).
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -10,11 +11,14 @@
 
 #include "run/driver.h"
 #include "search/evaluate/result_cache.h"
-#include "test_support.h"
+#include "support/inputs.h"
+#include "support/processes.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {
 
+using test::ExampleInput;
 using test::ReadFile;
 using test::RunExecutable;
 using test::ScratchDir;
@@ -77,23 +81,10 @@ TEST(CacheSetting, TheCacheKeepsWithinTheBoundWhileItGrows) {
   }
 }
 
-TEST(CacheSetting, UnusableValueStopsBeforeTheLogExists) {
-  for (const char* value : {"", "-1", "65537", "1GB", "1.5"}) {
-    ScratchDir dir;
-    WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
-    const auto result = test::RunProgram(dir.path(), {{"DORVU_SEED", "1"}, {"DORVU_CACHE_MB", value}});
-    EXPECT_EQ(result.status, 1) << value;
-    EXPECT_EQ(result.stderrText,
-              std::string("dorvu: DORVU_CACHE_MB must be a whole number of MiB from 0 to 65536, not \"") + value +
-                  "\"\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "dorvu.log")) << value;
-  }
-}
-
 // No cache, the smallest one and the default one write the same log.
 TEST(CacheSetting, EveryBoundWritesTheSameLog) {
   ScratchDir dir;
-  WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+  WriteFile(dir / "input.txt", ExampleInput());
   ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=12345").status, 0);
   const std::string standard = ReadFile(dir / "dorvu.log");
   ASSERT_NE(standard.find("the best scenario:"), std::string::npos);

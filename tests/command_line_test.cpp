@@ -1,5 +1,6 @@
-// The command line, the warnings and the seed notice, through the program's
-// entry: exit statuses, exact texts, and no file touched where none may be.
+// The command line, the settings in the environment, the warnings and the seed
+// notice, through the program's entry: exit statuses, exact texts, and no file
+// touched where none may be.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,24 +8,21 @@
 #include <sstream>
 
 #include "run/command_line.h"
-#include "test_support.h"
+#include "support/inputs.h"
+#include "support/processes.h"
 
 namespace dorvu {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ExampleInput;
 using test::ReadFile;
 using test::RunExecutable;
 using test::RunProgram;
 using test::ScratchDir;
+using test::WithLine;
+using test::WithNoise;
 using test::WriteFile;
-
-std::string Example() { return ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"); }
-
-std::string WithNoise(const std::string& input, const std::string& level) {
-  const std::size_t second = input.find('\n') + 1;
-  return input.substr(0, second) + "level of randomness=" + level + input.substr(input.find('\n', second));
-}
 
 // Every file of a directory with its bytes.
 std::map<std::string, std::string> Snapshot(const fs::path& dir) {
@@ -58,7 +56,7 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutTouchingAFile) {
 
 TEST(CommandLine, AnyOtherArgumentIsAUsageError) {
   ScratchDir dir;
-  WriteFile(dir / "input.txt", Example());
+  WriteFile(dir / "input.txt", ExampleInput());
   WriteFile(dir / "dorvu.log", "an earlier log\r\n");
   const auto before = Snapshot(dir.path());
   const std::pair<std::vector<std::string>, const char*> cases[] = {
@@ -80,7 +78,7 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageError) {
 
 TEST(CommandLine, CheckReportsWithoutWritingAndExitsByWhatItFound) {
   ScratchDir dir;
-  WriteFile(dir / "input.txt", Example());
+  WriteFile(dir / "input.txt", ExampleInput());
   auto result = RunProgram(dir.path(), {}, {"--check"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.stderrText, "dorvu: input.txt: no problems found\n");
@@ -100,11 +98,37 @@ TEST(CommandLine, CheckReportsWithoutWritingAndExitsByWhatItFound) {
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// Every setting of the environment that cannot be used stops the run before
+// it creates its log, with a message that names the setting and its value.
+TEST(Settings, UnusableValuesStopBeforeTheLogExists) {
+  const struct {
+    const char* variable;
+    const char* rule;
+    std::vector<const char*> values;
+  } settings[] = {
+      {"DORVU_SEED", "an unsigned 32-bit decimal number", {"abc", "-1", "4294967296", "12 ", ""}},
+      {"DORVU_THREADS", "a whole number from 1 to 1024", {"0", "abc", "-1", "1025", ""}},
+      {"DORVU_CACHE_MB", "a whole number of MiB from 0 to 65536", {"", "-1", "65537", "1GB", "1.5"}},
+  };
+  for (const auto& setting : settings)
+    for (const char* value : setting.values) {
+      SCOPED_TRACE(std::string(setting.variable) + "=\"" + value + "\"");
+      ScratchDir dir;
+      WriteFile(dir / "input.txt", ExampleInput());
+      Environment environment{{"DORVU_SEED", "1"}};  // usable, unless the case sets it
+      environment[setting.variable] = value;
+      const auto result = RunProgram(dir.path(), environment);
+      EXPECT_EQ(result.status, 1);
+      EXPECT_EQ(result.stderrText,
+                std::string("dorvu: ") + setting.variable + " must be " + setting.rule + ", not \"" + value + "\"\n");
+      EXPECT_FALSE(fs::exists(dir / "dorvu.log"));
+    }
+}
+
 TEST(CommandLine, ARunWarnsAboutItsInputAndStillEndsWithStatus0) {
   ScratchDir dir;
-  std::string input = Example();
-  input.replace(input.find("6.2 A:0.3121"), 12, "6.2 A:0,3121");
-  input.replace(input.find("6.7 A:"), 39, "6.7 a:0.2893_c:0.1838_g:0.1957_t:0.3312");
+  const std::string input = WithLine(WithLine(ExampleInput(), 4, "6.2 A:0,3121_C:0.1983_G:0.1792_T:0.3104"), 9,
+                                     "6.7 a:0.2893_c:0.1838_g:0.1957_t:0.3312");
   WriteFile(dir / "input.txt", input);
   const auto result = RunProgram(dir.path(), {{"DORVU_SEED", "1"}});
   EXPECT_EQ(result.status, 0);
@@ -116,7 +140,7 @@ TEST(CommandLine, ARunWarnsAboutItsInputAndStillEndsWithStatus0) {
 
 TEST(CommandLine, AnUnseededNoisyRunTellsTheSeedThatRepeatsIt) {
   ScratchDir dir;
-  WriteFile(dir / "input.txt", WithNoise(Example(), "0.02"));  // 0.005 in force
+  WriteFile(dir / "input.txt", WithNoise(ExampleInput(), "0.02"));  // 0.005 in force
   const auto first = RunProgram(dir.path());
   EXPECT_EQ(first.status, 0);
   std::smatch match;
@@ -128,7 +152,7 @@ TEST(CommandLine, AnUnseededNoisyRunTellsTheSeedThatRepeatsIt) {
   EXPECT_EQ(again.stderrText, "");
   EXPECT_EQ(ReadFile(dir / "dorvu.log"), log);
 
-  WriteFile(dir / "input.txt", WithNoise(Example(), "0"));  // no noise, nothing to repeat
+  WriteFile(dir / "input.txt", WithNoise(ExampleInput(), "0"));  // no noise, nothing to repeat
   EXPECT_EQ(RunProgram(dir.path()).stderrText, "");
   EXPECT_EQ(SeedNotice(3141592653u), "dorvu: noise seed 3141592653; DORVU_SEED=3141592653 dorvu repeats this run\n");
 }

@@ -6,7 +6,7 @@
 
 #include "search/estimation.h"
 #include "search/scoring.h"
-#include "test_support.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {

@@ -2,9 +2,8 @@
 // for every number of threads; and the DORVU_THREADS setting.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <set>
@@ -14,11 +13,15 @@
 #include "log/io_error.h"
 #include "search/evaluate/result_cache.h"
 #include "search/walk.h"
-#include "test_support.h"
+#include "support/counting_evaluator.h"
+#include "support/inputs.h"
+#include "support/processes.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {
 
+using test::LeafInput;
 using test::MakeTree;
 using test::ReadFile;
 using test::RunExecutable;
@@ -26,19 +29,6 @@ using test::ScratchDir;
 using test::WriteFile;
 
 constexpr int32_t ThreadCounts[] = {1, 2, 3, 8};
-
-// An input file with the given parameters and leaves.
-std::string InputText(int32_t cardinality, const std::string& noise, const std::function<BaseValues(int)>& leaf) {
-  std::string text = "presupposed cardinality of scenario=" + std::to_string(cardinality) +
-                     "\nlevel of randomness=" + noise + "\n";
-  for (int k = 1; k <= LeafCount; ++k) {
-    const BaseValues v = leaf(k);
-    char line[160];
-    std::snprintf(line, sizeof line, "6.%d A:%.6f_C:%.6f_G:%.6f_T:%.6f\n", k, v.b[0], v.b[1], v.b[2], v.b[3]);
-    text += line;
-  }
-  return text;
-}
 
 // Leaves of a background composition with a few subtrees shifted away.
 BaseValues Planted(int k) {
@@ -77,16 +67,16 @@ void ExpectSameLogs(const std::string& input) {
 }
 
 TEST(EvaluatorsLog, ShippedExample) {
-  ExpectSameLogs(ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+  ExpectSameLogs(test::ExampleInput());
 }
 
-TEST(EvaluatorsLog, NoisyPlantedShifts) { ExpectSameLogs(InputText(4, "0.1", Planted)); }
+TEST(EvaluatorsLog, NoisyPlantedShifts) { ExpectSameLogs(LeafInput("4", "0.1", Planted)); }
 
-TEST(EvaluatorsLog, PureBaseLeavesWithoutNoise) { ExpectSameLogs(InputText(3, "0", PureBase)); }
+TEST(EvaluatorsLog, PureBaseLeavesWithoutNoise) { ExpectSameLogs(LeafInput("3", "0", PureBase)); }
 
 TEST(EvaluatorsLog, RootOnlyAndNoScenarioAtAll) {
-  ExpectSameLogs(InputText(0, "0", Planted));
-  ExpectSameLogs(InputText(-2, "0", Planted));
+  ExpectSameLogs(LeafInput("0", "0", Planted));
+  ExpectSameLogs(LeafInput("-2", "0", Planted));
 }
 
 // A search run directly with one kind of evaluator, on stores of
@@ -185,6 +175,30 @@ TEST(ResultCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
   EXPECT_EQ(cache.Size(), static_cast<int64_t>(distinct.size()));
 }
 
+// Deep sets share their first slots: the whole key tells them apart, also in
+// a table small enough that they meet in one probe sequence.
+TEST(ResultCache, KeysThatDifferOnlyInTheirLastSlotKeepTheirOwnOutcomes) {
+  ResultCache cache(64 * sizeof(ResultCache::Entry));
+  const ScenarioKey common = test::KeyOf({3, 9, 20, 41, 57, 80, 101, 120, 150});
+  std::vector<ScenarioKey> keys;
+  for (int last = 160; last < 176; ++last) keys.push_back(WithSlot(common, last));
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    ScenarioOutcome outcome;
+    outcome.penalty = 10.0 + static_cast<double>(k);
+    outcome.candidateCount = 1;
+    outcome.candidates[0] = static_cast<uint8_t>(k);
+    cache.Insert(keys[k], outcome);
+  }
+  ASSERT_EQ(cache.Size(), static_cast<int64_t>(keys.size()));
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    ScenarioOutcome found;
+    ASSERT_TRUE(cache.Find(keys[k], found)) << k;
+    EXPECT_EQ(found.penalty, 10.0 + static_cast<double>(k));
+    EXPECT_EQ(found.candidates[0], k);
+  }
+  EXPECT_FALSE(cache.Contains(common));
+}
+
 TEST(ResultCache, StaysWithinItsBoundAndKeepsWhatItHolds) {
   std::mt19937 gen(77);
   for (const std::size_t limit : {std::size_t{0}, 40 * sizeof(ResultCache::Entry), std::size_t{1} << 20}) {
@@ -241,21 +255,9 @@ TEST(ThreadSetting, ParsesAPositiveDecimalNumber) {
   EXPECT_GE(SearchThreads(0), 1);
 }
 
-TEST(ThreadSetting, UnusableValueStopsBeforeTheLogExists) {
-  for (const char* threads : {"0", "abc", "-1", "1025", ""}) {
-    ScratchDir dir;
-    WriteFile(dir / "input.txt", InputText(1, "0", Planted));
-    const auto result = test::RunProgram(dir.path(), {{"DORVU_THREADS", threads}});
-    EXPECT_EQ(result.status, 1) << threads;
-    EXPECT_EQ(result.stderrText, std::string("dorvu: DORVU_THREADS must be a whole number from 1 to 1024, not \"") +
-                                     threads + "\"\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "dorvu.log")) << threads;
-  }
-}
-
 TEST(ThreadSetting, EveryCountWritesTheSameLog) {
   ScratchDir dir;
-  WriteFile(dir / "input.txt", InputText(2, "0.1", Planted));
+  WriteFile(dir / "input.txt", LeafInput("2", "0.1", Planted));
   ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5 DORVU_THREADS=1").status, 0);
   const std::string one = ReadFile(dir / "dorvu.log");
   for (const char* threads : {"2", "7"}) {

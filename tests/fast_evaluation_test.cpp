@@ -12,7 +12,7 @@
 #include "search/evaluate/fast_evaluation.h"
 #include "search/scenario_memory.h"
 #include "search/scoring.h"
-#include "test_support.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {

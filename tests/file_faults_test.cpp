@@ -26,7 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "test_support.h"
+#include "support/files.h"
+#include "support/inputs.h"
 
 extern char** environ;
 
@@ -42,12 +43,6 @@ constexpr uid_t UnprivilegedId = 65534;
 constexpr int ExecFailed = 127;
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
-std::string ExampleInput(int cardinality) {
-  std::string input = ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt");
-  return "presupposed cardinality of scenario=" + std::to_string(cardinality) + "\n" +
-         input.substr(input.find('\n') + 1);
-}
 
 // The executable, started in a directory with its standard error on a pipe.
 class Program {
@@ -175,13 +170,6 @@ class UnprivilegedSetup {
   ScratchDir scratch_;
 };
 
-// Skips the test when the program could not be started as user 65534 (the
-// scratch directory out of that user's reach, or no right to change user).
-#define SKIP_IF_NOT_STARTED(program)                                                          \
-  if ((program).Wait() == ExecFailed)                                                         \
-  GTEST_SKIP() << "cannot run the program as an unprivileged user here (user 65534 cannot "   \
-                  "reach the scratch directory, or the tests may not change user)"
-
 // Starts a long run, waits until its log shows the first progress line, and
 // holds the program there (stopped) so that the test can change the log under
 // it. Returns false if the run ended before it could be held, which a fast
@@ -204,7 +192,7 @@ template <typename Fault>
 std::unique_ptr<Program> FaultMidRun(const fs::path& dir, bool unprivileged, const fs::path& executable,
                                      Fault fault) {
   for (int cardinality : {3, 6, 12, 20}) {
-    WriteFile(dir / "input.txt", ExampleInput(cardinality));
+    WriteFile(dir / "input.txt", test::WithCardinality(test::ExampleInput(), std::to_string(cardinality)));
     auto program = std::make_unique<Program>(dir, unprivileged, executable);
     if (!HoldAtFirstProgressLine(*program, dir / "dorvu.log")) {
       if (program->Wait() == ExecFailed) return program;
@@ -219,125 +207,119 @@ std::unique_ptr<Program> FaultMidRun(const fs::path& dir, bool unprivileged, con
   return nullptr;
 }
 
-// ---------------------------------------------------------------------------
-
-TEST(FileFaults, ReadOnlyDirectoryLeavesNoLog) {
-  UnprivilegedSetup setup;
-  WriteFile(setup.run() / "input.txt", ExampleInput(1));
-  fs::permissions(setup.run(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  Program program(setup.run(), true, setup.executable());
-  SKIP_IF_NOT_STARTED(program);
-  EXPECT_EQ(program.Wait(), 1);
-  // The run's lock file beside the log is the first file a run creates.
-  EXPECT_EQ(program.StandardError(), "dorvu: cannot create dorvu.log.lock: Permission denied\n");
-  EXPECT_FALSE(fs::exists(setup.run() / "dorvu.log"));
+// What a path holds: "nothing", "a directory", "a link", or a file's bytes in
+// quotes.
+std::string Holds(const fs::path& path) {
+  if (fs::is_symlink(path)) return "a link";
+  if (fs::is_directory(path)) return "a directory";
+  if (!fs::exists(path)) return "nothing";
+  return '"' + ReadFile(path) + '"';
 }
 
-TEST(FileFaults, LogPathIsADirectory) {
-  ScratchDir dir;
-  WriteFile(dir / "input.txt", ExampleInput(1));
-  fs::create_directory(dir / "dorvu.log");
-  Program program(dir.path(), false);
-  EXPECT_EQ(program.Wait(), 1);
-  EXPECT_EQ(program.StandardError(), "dorvu: cannot create dorvu.log: Is a directory\n");
-  EXPECT_TRUE(fs::is_directory(dir / "dorvu.log"));
-}
+// A fault made in the run's directory, before the start or while the run is
+// held after its first progress line (the next write must then fail), and
+// what must follow it besides exit status 1.
+struct FileFault {
+  const char* name;
+  bool midRun;
+  bool unprivileged;  // run as user 65534, for faults made of permission bits
+  void (*make)(const fs::path& run);
+  const char* message;  // the whole of standard error
+  const char* logLeft;  // what dorvu.log holds after the run, as Holds() tells it; null: unchecked
+  const char* keptAs;   // the file that keeps the log's lines written before the fault; null: none
+};
 
-TEST(FileFaults, MissingInputLeavesAnEmptyLog) {
-  ScratchDir dir;
-  WriteFile(dir / "dorvu.log", "lines of an earlier run\r\n");
-  Program program(dir.path(), false);
-  EXPECT_EQ(program.Wait(), 1);
-  EXPECT_EQ(program.StandardError(), "dorvu: cannot open input.txt: No such file or directory\n");
-  EXPECT_EQ(ReadFile(dir / "dorvu.log"), "");
-}
+const FileFault kFileFaults[] = {
+    // The run's lock file beside the log is the first file a run creates.
+    {"read-only directory", false, true,
+     [](const fs::path& run) {
+       fs::permissions(run, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+     },
+     "dorvu: cannot create dorvu.log.lock: Permission denied\n", "nothing", nullptr},
+    {"log path is a directory", false, false,
+     [](const fs::path& run) { fs::create_directory(run / "dorvu.log"); },
+     "dorvu: cannot create dorvu.log: Is a directory\n", "a directory", nullptr},
+    {"missing input", false, false,
+     [](const fs::path& run) {
+       fs::remove(run / "input.txt");
+       WriteFile(run / "dorvu.log", "lines of an earlier run\r\n");
+     },
+     "dorvu: cannot open input.txt: No such file or directory\n", "\"\"", nullptr},
+    {"input is a directory", false, false,
+     [](const fs::path& run) {
+       fs::remove(run / "input.txt");
+       fs::create_directory(run / "input.txt");
+     },
+     "dorvu: cannot read input.txt: Is a directory\n", "\"\"", nullptr},
+    {"unreadable input", false, true,
+     [](const fs::path& run) { fs::permissions(run / "input.txt", fs::perms::none); },
+     "dorvu: cannot open input.txt: Permission denied\n", "\"\"", nullptr},
+    {"log linked to a full device", false, false,
+     [](const fs::path& run) { fs::create_symlink("/dev/full", run / "dorvu.log"); },
+     "dorvu: cannot write dorvu.log: No space left on device\n", "a link", nullptr},
+    // A removed log is not created again.
+    {"log removed mid-run", true, false, [](const fs::path& run) { fs::remove(run / "dorvu.log"); },
+     "dorvu: cannot open dorvu.log: No such file or directory\n", "nothing", nullptr},
+    {"log replaced by a directory mid-run", true, false,
+     [](const fs::path& run) {
+       fs::rename(run / "dorvu.log", run / "kept.log");
+       fs::create_directory(run / "dorvu.log");
+     },
+     "dorvu: cannot open dorvu.log: Is a directory\n", "a directory", "kept.log"},
+    {"log replaced by a link to a full device mid-run", true, false,
+     [](const fs::path& run) {
+       fs::remove(run / "dorvu.log");
+       fs::create_symlink("/dev/full", run / "dorvu.log");
+     },
+     "dorvu: cannot write dorvu.log: No space left on device\n", "a link", nullptr},
+    {"log made read-only mid-run", true, true,
+     [](const fs::path& run) {
+       fs::permissions(run / "dorvu.log", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+     },
+     "dorvu: cannot open dorvu.log: Permission denied\n", nullptr, "dorvu.log"},
+};
 
-TEST(FileFaults, InputIsADirectory) {
-  ScratchDir dir;
-  fs::create_directory(dir / "input.txt");
-  Program program(dir.path(), false);
-  EXPECT_EQ(program.Wait(), 1);
-  EXPECT_EQ(program.StandardError(), "dorvu: cannot read input.txt: Is a directory\n");
-  EXPECT_EQ(ReadFile(dir / "dorvu.log"), "");
-}
-
-TEST(FileFaults, UnreadableInputLeavesAnEmptyLog) {
-  UnprivilegedSetup setup;
-  WriteFile(setup.run() / "input.txt", ExampleInput(1));
-  fs::permissions(setup.run() / "input.txt", fs::perms::none);
-  Program program(setup.run(), true, setup.executable());
-  SKIP_IF_NOT_STARTED(program);
-  EXPECT_EQ(program.Wait(), 1);
-  EXPECT_EQ(program.StandardError(), "dorvu: cannot open input.txt: Permission denied\n");
-  EXPECT_EQ(ReadFile(setup.run() / "dorvu.log"), "");
-}
-
-TEST(FileFaults, LogLinkedToAFullDevice) {
-  ScratchDir dir;
-  WriteFile(dir / "input.txt", ExampleInput(1));
-  fs::create_symlink("/dev/full", dir / "dorvu.log");
-  Program program(dir.path(), false);
-  EXPECT_EQ(program.Wait(), 1);
-  EXPECT_EQ(program.StandardError(), "dorvu: cannot write dorvu.log: No space left on device\n");
-  EXPECT_TRUE(fs::is_symlink(dir / "dorvu.log"));
-}
-
-// ---------------------------------------------------------------------------
-// Faults in the middle of a run: the program is held after its first progress
-// line, the log is changed, and the next write must fail.
-
-TEST(FileFaultsMidRun, RemovedLogIsNotCreatedAgain) {
-  ScratchDir dir;
-  const auto program = FaultMidRun(dir.path(), false, DORVU_EXECUTABLE, [&] { fs::remove(dir / "dorvu.log"); });
-  ASSERT_TRUE(program);
-  EXPECT_EQ(program->Wait(), 1);
-  EXPECT_EQ(program->StandardError(), "dorvu: cannot open dorvu.log: No such file or directory\n");
-  EXPECT_FALSE(fs::exists(dir / "dorvu.log"));
-}
-
-TEST(FileFaultsMidRun, LogReplacedByADirectory) {
-  ScratchDir dir;
-  std::string before;
-  const auto program = FaultMidRun(dir.path(), false, DORVU_EXECUTABLE, [&] {
-    before = ReadFile(dir / "dorvu.log");
-    fs::rename(dir / "dorvu.log", dir / "kept.log");
-    fs::create_directory(dir / "dorvu.log");
-  });
-  ASSERT_TRUE(program);
-  EXPECT_EQ(program->Wait(), 1);
-  EXPECT_EQ(program->StandardError(), "dorvu: cannot open dorvu.log: Is a directory\n");
-  // The lines written before the fault are all there, each complete.
-  EXPECT_EQ(ReadFile(dir / "kept.log"), before);
-  EXPECT_TRUE(StartsWith(before, "presupposed cardinality of scenario="));
-  EXPECT_EQ(before.substr(before.size() - 2), "\r\n");
-}
-
-TEST(FileFaultsMidRun, LogReplacedByALinkToAFullDevice) {
-  ScratchDir dir;
-  const auto program = FaultMidRun(dir.path(), false, DORVU_EXECUTABLE, [&] {
-    fs::remove(dir / "dorvu.log");
-    fs::create_symlink("/dev/full", dir / "dorvu.log");
-  });
-  ASSERT_TRUE(program);
-  EXPECT_EQ(program->Wait(), 1);
-  EXPECT_EQ(program->StandardError(), "dorvu: cannot write dorvu.log: No space left on device\n");
-}
-
-TEST(FileFaultsMidRun, LogMadeReadOnly) {
-  UnprivilegedSetup setup;
-  const fs::path log = setup.run() / "dorvu.log";
-  std::string before;
-  const auto program = FaultMidRun(setup.run(), true, setup.executable(), [&] {
-    before = ReadFile(log);
-    fs::permissions(log, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  });
-  ASSERT_TRUE(program);
-  SKIP_IF_NOT_STARTED(*program);
-  EXPECT_EQ(program->Wait(), 1);
-  EXPECT_EQ(program->StandardError(), "dorvu: cannot open dorvu.log: Permission denied\n");
-  EXPECT_EQ(ReadFile(log), before);
-  EXPECT_EQ(before.substr(before.size() - 2), "\r\n");
+// Every fault ends the run with status 1 and its one line; the log gets no
+// line about it and keeps, each complete, the lines written before it.
+TEST(FileFaults, EachEndsTheRunWithOneLineAndLeavesTheLogAsTold) {
+  std::string notRun;
+  for (const FileFault& fault : kFileFaults) {
+    SCOPED_TRACE(fault.name);
+    UnprivilegedSetup setup;
+    const fs::path run = setup.run();
+    std::string before;  // the log as the fault found it
+    std::unique_ptr<Program> program;
+    if (fault.midRun) {
+      program = FaultMidRun(run, fault.unprivileged, setup.executable(), [&] {
+        before = ReadFile(run / "dorvu.log");
+        fault.make(run);
+      });
+      if (program == nullptr) continue;  // FaultMidRun has reported the failure
+    } else {
+      WriteFile(run / "input.txt", test::WithCardinality(test::ExampleInput(), "1"));
+      fault.make(run);
+      program = std::make_unique<Program>(run, fault.unprivileged, setup.executable());
+    }
+    if (fault.unprivileged && program->Wait() == ExecFailed) {
+      notRun.append(notRun.empty() ? "" : ", ").append(fault.name);
+      continue;
+    }
+    EXPECT_EQ(program->Wait(), 1);
+    EXPECT_EQ(program->StandardError(), fault.message);
+    if (fault.logLeft != nullptr) {
+      EXPECT_EQ(Holds(run / "dorvu.log"), fault.logLeft);
+    }
+    if (fault.keptAs != nullptr) {
+      EXPECT_EQ(ReadFile(run / fault.keptAs), before);
+      EXPECT_TRUE(StartsWith(before, "presupposed cardinality of scenario="));
+      EXPECT_TRUE(before.ends_with("\r\n"));
+    }
+  }
+  if (!notRun.empty())
+    GTEST_SKIP() << "not run, for the program cannot run as user 65534 here (that user cannot reach the scratch "
+                    "directory, or the tests may not change user): "
+                 << notRun;
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 #include <sstream>
 #include <vector>
 
-#include "test_support.h"
+#include "support/inputs.h"
+#include "support/processes.h"
 
 namespace dorvu {
 namespace {
@@ -25,7 +26,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::vector<std::string> SeededLog(const std::string& seed) {
   test::ScratchDir dir;
-  test::WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+  test::WriteFile(dir / "input.txt", test::ExampleInput());
   EXPECT_EQ(test::RunExecutable(dir.path(), "LC_ALL=C DORVU_SEED=" + seed).status, 0);
   return Lines(test::LogLines(dir / "dorvu.log"));
 }

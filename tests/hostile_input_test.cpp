@@ -10,7 +10,9 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input/convert.h"
@@ -20,11 +22,16 @@
 #include "log/number_format.h"
 #include "search/estimation.h"
 #include "search/scoring.h"
-#include "test_support.h"
+#include "support/inputs.h"
+#include "support/log_shape.h"
+#include "support/processes.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {
 
+using test::LeafInput;
+using test::LeafText;
 using test::MakeTree;
 using test::MarksOf;
 using test::ReadFile;
@@ -58,88 +65,57 @@ test::LogShape RunOn(const std::string& input) {
   return shape;
 }
 
-// An input of the two parameter lines and one line per leaf.
-std::string InputOf(const std::string& cardinality, const std::string& noise,
-                    const std::function<std::string(int)>& leaf) {
-  std::string input = "presupposed cardinality of scenario=" + cardinality + "\nlevel of randomness=" + noise + "\n";
-  for (int k = 1; k <= LeafCount; ++k) input += "6." + std::to_string(k) + " " + leaf(k) + "\n";
-  return input;
-}
-
-std::string LeafLine(double a, double c, double g, double t) {
-  auto text = [](double v) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17g", v);
-    return std::string(buffer);
-  };
-  return "A:" + text(a) + "_C:" + text(c) + "_G:" + text(g) + "_T:" + text(t);
-}
-
 // ---------------------------------------------------------------------------
 
-TEST(HostileNumbers, RealsAtAndBeyondTheEndsOfTheDoubleRange) {
-  double value = -1.0;
-  ASSERT_EQ(ConvertReal("1e308", value), 0);
-  EXPECT_EQ(value, 1e308);
-  ASSERT_EQ(ConvertReal("-1e308", value), 0);
-  EXPECT_EQ(value, -1e308);
-  ASSERT_EQ(ConvertReal("1.7976931348623157e308", value), 0);
-  EXPECT_EQ(value, std::numeric_limits<double>::max());
-
-  // Below the normal range: the correctly rounded double, subnormal or zero.
-  ASSERT_EQ(ConvertReal("1e-320", value), 0);
-  EXPECT_EQ(std::fpclassify(value), FP_SUBNORMAL);
-  EXPECT_EQ(value, 1e-320);
-  ASSERT_EQ(ConvertReal("4.9e-324", value), 0);
-  EXPECT_EQ(value, std::numeric_limits<double>::denorm_min());
-  ASSERT_EQ(ConvertReal("2e-324", value), 0);
-  EXPECT_TRUE(SameBits(value, 0.0));
-  ASSERT_EQ(ConvertReal("-1e-400", value), 0);
-  EXPECT_TRUE(SameBits(value, -0.0));
-  ASSERT_EQ(ConvertReal("1e-99999999999999999999", value), 0);
-  EXPECT_TRUE(SameBits(value, 0.0));
-
-  // Beyond the largest double: a failure, whose value is the mantissa digits
-  // read as one whole number (no sign, no point, no exponent).
-  value = -1.0;
-  EXPECT_EQ(ConvertReal("1e999", value), 1);
-  EXPECT_EQ(value, 1.0);
-  EXPECT_EQ(ConvertReal("-1e999", value), 1);
-  EXPECT_EQ(value, 1.0);
-  EXPECT_EQ(ConvertReal("+1E+309", value), 1);
-  EXPECT_EQ(value, 1.0);
-  EXPECT_EQ(ConvertReal("1.8e308", value), 1);
-  EXPECT_EQ(value, 18.0);
-  EXPECT_EQ(ConvertReal("0.5e309", value), 1);
-  EXPECT_EQ(value, 5.0);
-  EXPECT_EQ(ConvertReal("1e99999999999999999999", value), 1);
-  EXPECT_EQ(value, 1.0);
+// Reals at and beyond the ends of the double range, and in long digit
+// strings: the status and the value left behind, bit for bit.
+TEST(HostileNumbers, RealsAtTheEndsOfTheDoubleRangeAndInLongDigitStrings) {
+  const struct {
+    std::string token;
+    int32_t status;
+    double value;
+  } cases[] = {
+      {"1e308", 0, 1e308},
+      {"-1e308", 0, -1e308},
+      {"1.7976931348623157e308", 0, std::numeric_limits<double>::max()},
+      // Below the normal range: the correctly rounded double, subnormal or zero.
+      {"1e-320", 0, 1e-320},
+      {"4.9e-324", 0, std::numeric_limits<double>::denorm_min()},
+      {"2e-324", 0, 0.0},
+      {"-1e-400", 0, -0.0},
+      {"1e-99999999999999999999", 0, 0.0},
+      // Beyond the largest double: a failure, whose value is the mantissa
+      // digits read as one whole number (no sign, no point, no exponent).
+      {"1e999", 1, 1.0},
+      {"-1e999", 1, 1.0},
+      {"+1E+309", 1, 1.0},
+      {"1.8e308", 1, 18.0},
+      {"0.5e309", 1, 5.0},
+      {"1e99999999999999999999", 1, 1.0},
+      // 308 zeros behind a 1 is the power 1e308, still a double.
+      {"1" + std::string(308, '0'), 0, 1e308},
+      // A hundred thousand digits scaled back by the exponent.
+      {"1" + std::string(100000, '0') + "e-100000", 0, 1.0},
+      {"0." + std::string(1000, '0') + "1", 0, 0.0},
+      {"0." + std::string(100000, '3'), 0, 1.0 / 3.0},
+      // Mantissa digits beyond the double range: the failed value itself is
+      // beyond the range and becomes infinite.
+      {std::string(400, '9'), 1, Inf},
+      {std::string(100000, '7') + "x", 1, Inf},
+      {"-" + std::string(310, '1') + ".5e-3_", 1, Inf},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.token.substr(0, 30));
+    double value = -1.0;
+    EXPECT_EQ(ConvertReal(c.token, value), c.status);
+    EXPECT_EQ(std::fpclassify(value), std::fpclassify(c.value)) << value;
+    EXPECT_TRUE(SameBits(value, c.value)) << value << " read where " << c.value << " belongs";
+  }
 }
 
-TEST(HostileNumbers, LongDigitStrings) {
-  double value = -1.0;
-  // 308 zeros behind a 1 is the power 1e308, still a double.
-  ASSERT_EQ(ConvertReal("1" + std::string(308, '0'), value), 0);
-  EXPECT_EQ(value, 1e308);
-  // A hundred thousand digits scaled back by the exponent.
-  ASSERT_EQ(ConvertReal("1" + std::string(100000, '0') + "e-100000", value), 0);
-  EXPECT_EQ(value, 1.0);
-  ASSERT_EQ(ConvertReal("0." + std::string(1000, '0') + "1", value), 0);
-  EXPECT_TRUE(SameBits(value, 0.0));
-  ASSERT_EQ(ConvertReal("0." + std::string(100000, '3'), value), 0);
-  EXPECT_EQ(value, 1.0 / 3.0);
-
-  // Mantissa digits beyond the double range: the failed value itself is
-  // beyond the range and becomes infinite.
-  EXPECT_EQ(ConvertReal(std::string(400, '9'), value), 1);
-  EXPECT_EQ(value, Inf);
-  EXPECT_EQ(ConvertReal(std::string(100000, '7') + "x", value), 1);
-  EXPECT_EQ(value, Inf);
-  EXPECT_EQ(ConvertReal("-" + std::string(310, '1') + ".5e-3_", value), 1);
-  EXPECT_EQ(value, Inf);
-
-  // Integers: any number of digits beyond the 32-bit range is a failure
-  // whose value stays a non-negative 32-bit number.
+// Integers: any number of digits beyond the 32-bit range is a failure whose
+// value stays a non-negative 32-bit number.
+TEST(HostileNumbers, IntegersInLongDigitStrings) {
   int32_t integer = -1;
   for (const std::string& token : {std::string(1000, '9'), "-" + std::string(100000, '1'),
                                    "0x" + std::string(1000, 'f'), "$" + std::string(9, '0') + "100000000"}) {
@@ -174,12 +150,10 @@ TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
   for (long double value : specials) EXPECT_TRUE(test::IsLogReal(FormatReal(value))) << FormatReal(value);
   if (!ExtendedArithmeticIsFaithful())
     GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
-  EXPECT_EQ(FormatReal(Inf), "INF");
-  EXPECT_EQ(FormatReal(-Inf), "-INF");
-  EXPECT_EQ(FormatReal(NaN), "NAN");
-  EXPECT_EQ(FormatReal(-NaN), "NAN");
-  EXPECT_EQ(FormatReal(1e308), "1E308");
-  EXPECT_EQ(FormatReal(static_cast<long double>(1e308) * 1e308), "1E616");
+  const std::pair<long double, const char*> texts[] = {{Inf, "INF"},     {-Inf, "-INF"},   {NaN, "NAN"},
+                                                       {-NaN, "NAN"},    {1e308, "1E308"},
+                                                       {static_cast<long double>(1e308) * 1e308, "1E616"}};
+  for (const auto& [value, text] : texts) EXPECT_EQ(FormatReal(value), text);
 }
 
 // ---------------------------------------------------------------------------
@@ -249,30 +223,39 @@ TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
 // ---------------------------------------------------------------------------
 
 TEST(HostileRuns, NoiseLevelsBeyondTheRange) {
-  const auto leaves = [](int k) { return LeafLine(0.1 * (k % 4), 0.2, 0.3, 0.4 - 0.1 * (k % 4)); };
-
-  // 1e999 fails to convert: the message, and the mantissa digit 1 as the level.
-  test::LogShape outcome = RunOn(InputOf("1", "1e999", leaves));
-  EXPECT_EQ(outcome.messages, std::vector<std::string>{"an error in level of randomness, sorry"});
-  EXPECT_EQ(outcome.noiseEcho, "1");
-  EXPECT_TRUE(outcome.hasScenario);
-
-  // 400 digits fail, and their value as a whole number is infinite: the level
-  // is INF, every perturbed leaf becomes NaN or infinite, no penalty can be
-  // compared, and the report ends after its heading.
-  outcome = RunOn(InputOf("1", std::string(400, '9'), leaves));
-  EXPECT_EQ(outcome.messages, std::vector<std::string>{"an error in level of randomness, sorry"});
-  if (ExtendedArithmeticIsFaithful()) {
-    EXPECT_EQ(outcome.noiseEcho, "INF");
+  const auto leaves = [](int k) { return BaseValues{0.1 * (k % 4), 0.2, 0.3, 0.4 - 0.1 * (k % 4)}; };
+  const std::vector<std::string> failed{"an error in level of randomness, sorry"};
+  const struct {
+    std::string noise;
+    std::vector<std::string> messages;
+    const char* echo;                 // after "noise level="
+    bool echoNeeds80Bits;             // only the 80-bit long double format gives that echo
+    std::optional<bool> hasScenario;  // unchecked when empty
+  } cases[] = {
+      // 1e999 fails to convert: the message, and the mantissa digit 1 as the level.
+      {"1e999", failed, "1", false, true},
+      // 400 digits fail, and their value as a whole number is infinite: the
+      // level is INF, every perturbed leaf becomes NaN or infinite, no penalty
+      // can be compared, and the report ends after its heading.
+      {std::string(400, '9'), failed, "INF", true, false},
+      // A level of 1e300 swamps every leaf value; the run still ends with a report.
+      {"1e300", {}, "1E300", false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("noise level " + c.noise.substr(0, 20));
+    const test::LogShape outcome = RunOn(LeafInput("1", c.noise, leaves));
+    EXPECT_EQ(outcome.messages, c.messages);
+    if (!c.echoNeeds80Bits || ExtendedArithmeticIsFaithful()) {
+      EXPECT_EQ(outcome.noiseEcho, c.echo);
+    }
+    if (c.hasScenario.has_value()) {
+      EXPECT_EQ(outcome.hasScenario, *c.hasScenario);
+    }
+    if (c.hasScenario == false) {
+      EXPECT_FALSE(outcome.lines.empty());
+      EXPECT_EQ(outcome.lines.empty() ? "" : outcome.lines.back(), "the best scenario:");
+    }
   }
-  EXPECT_FALSE(outcome.hasScenario);
-  ASSERT_FALSE(outcome.lines.empty());
-  EXPECT_EQ(outcome.lines.back(), "the best scenario:");
-
-  // A level of 1e300 swamps every leaf value; the run still ends with a report.
-  outcome = RunOn(InputOf("1", "1e300", leaves));
-  EXPECT_TRUE(outcome.messages.empty());
-  EXPECT_EQ(outcome.noiseEcho, "1E300");
 }
 
 // Leaves of every hostile kind, each with the noise off (a level of 0 or
@@ -285,22 +268,23 @@ TEST(HostileRuns, EveryKindOfLeafWithTheNoiseOffAndOn) {
     std::function<std::string(int)> line;
   };
   const LeafKind kinds[] = {
-      {"distributions", true, [](int k) { return LeafLine(0.1, 0.2 + 0.001 * k, 0.3, 0.4 - 0.001 * k); }},
-      {"unnormalised", true, [](int k) { return LeafLine(k, 2.0, 0.5 * k, 7.0); }},
-      {"negative", true, [](int k) { return LeafLine(-0.5, 1.5, k % 2 ? -0.25 : 0.0, 0.25); }},
-      {"all zero", true, [](int) { return LeafLine(0.0, 0.0, 0.0, 0.0); }},
+      {"distributions", true, [](int k) { return LeafText({0.1, 0.2 + 0.001 * k, 0.3, 0.4 - 0.001 * k}); }},
+      {"unnormalised", true, [](int k) { return LeafText({1.0 * k, 2.0, 0.5 * k, 7.0}); }},
+      {"negative", true, [](int k) { return LeafText({-0.5, 1.5, k % 2 ? -0.25 : 0.0, 0.25}); }},
+      {"all zero", true, [](int) { return LeafText({0.0, 0.0, 0.0, 0.0}); }},
       {"nothing given", true, [](int) { return std::string(); }},
       {"negative and unnormalised", true,
-       [](int k) { return k % 3 == 0 ? LeafLine(-3.0, -2.0, -1.0, -0.5) : LeafLine(4.0, 0.0, k, 1e-3); }},
+       [](int k) { return k % 3 == 0 ? LeafText({-3.0, -2.0, -1.0, -0.5}) : LeafText({4.0, 0.0, 1.0 * k, 1e-3}); }},
       {"range ends", false, [](int k) {
-         return k % 2 ? LeafLine(1e308, -1e308, 1e-320, 4.9e-324) : LeafLine(-1e308, 1e308, 0.0, 1.0);
+         return k % 2 ? LeafText({1e308, -1e308, 1e-320, 4.9e-324}) : LeafText({-1e308, 1e308, 0.0, 1.0});
        }},
-      {"beyond the range", true, [](int k) { return k % 5 ? "A:1e999_C:-1e999_G:0.5_T:0.5" : LeafLine(0.25, 0.25, 0.25, 0.25); }},
+      {"beyond the range", true,
+       [](int k) { return k % 5 ? "A:1e999_C:-1e999_G:0.5_T:0.5" : LeafText({0.25, 0.25, 0.25, 0.25}); }},
   };
   for (const LeafKind& kind : kinds) {
     for (const char* noise : {"0", "-1", "0.1", "1e300"}) {
       SCOPED_TRACE(std::string(kind.name) + ", noise " + noise);
-      const test::LogShape outcome = RunOn(InputOf("1", noise, kind.line));
+      const test::LogShape outcome = RunOn(LeafInput("1", noise, kind.line));
       if (std::string(noise) != "0.1" || !kind.ordinarySize || !outcome.hasScenario) continue;
       for (const test::VertexValues& vertex : outcome.vertices) {
         if (!StartsWith(vertex.name, "6.")) continue;
@@ -320,11 +304,9 @@ TEST(HostileRuns, EveryKindOfLeafWithTheNoiseOffAndOn) {
 // the logged problems, and a complete log.
 TEST(HostileRuns, TheExecutableEndsNormallyOnHostileInput) {
   ScratchDir dir;
-  std::string input = "presupposed cardinality of scenario=1" + std::string(5000, 'z') +
-                      "\nlevel of randomness=" + std::string(400, '9') + "\n";
-  for (int k = 1; k <= LeafCount; ++k)
-    input += "6." + std::to_string(k) + " A:1e308 C:-1e999 G:" + std::string(5000, '1') + " T:\x01\t\xff\r\n";
-  WriteFile(dir / "input.txt", input);
+  const std::string leaf = "A:1e308 C:-1e999 G:" + std::string(5000, '1') + " T:\x01\t\xff\r";  // a CR LF line
+  WriteFile(dir / "input.txt",
+            LeafInput("1" + std::string(5000, 'z'), std::string(400, '9'), [&](int) { return leaf; }));
   const auto result = test::RunExecutable(dir.path(), "DORVU_SEED=5");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.stderrText,

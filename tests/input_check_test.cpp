@@ -9,24 +9,16 @@
 #include "run/driver.h"
 #include "log/run_log.h"
 #include "search/run_parameters.h"
-#include "test_support.h"
+#include "support/inputs.h"
 
 namespace dorvu {
 namespace {
 
+using test::ExampleInput;
 using test::ReadFile;
-
-std::string Example() { return ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"); }
-
-std::string BlankFirstLine() { return std::string(1, '\n').append(Example()); }
-
-// The example with line `number` (from 1) replaced; an empty `text` removes it.
-std::string WithLine(std::string input, int number, const std::string& text, bool remove = false) {
-  std::size_t start = 0;
-  for (int i = 1; i < number; ++i) start = input.find('\n', start) + 1;
-  const std::size_t end = input.find('\n', start);
-  return input.replace(start, end - start + (remove ? 1 : 0), remove ? "" : text);
-}
+using test::WithLine;
+using test::WithNoise;
+using test::WithoutLine;
 
 std::vector<std::string> Texts(std::string_view bytes) {
   std::vector<std::string> texts;
@@ -38,17 +30,17 @@ std::vector<std::string> Texts(std::string_view bytes) {
 using Lines = std::vector<std::string>;
 
 TEST(InputCheck, TheExampleIsClean) {
-  EXPECT_EQ(Texts(Example()), Lines{});
-  EXPECT_EQ(Texts(WithLine(Example(), 2, "level of randomness=0")), Lines{});
+  EXPECT_EQ(Texts(ExampleInput()), Lines{});
+  EXPECT_EQ(Texts(WithNoise(ExampleInput(), "0")), Lines{});
 }
 
 // The mistakes that used to pass without a word.
 TEST(InputCheck, FindsTheSilentMistakes) {
-  EXPECT_EQ(Texts(WithLine(Example(), 12, "", true)),
+  EXPECT_EQ(Texts(WithoutLine(ExampleInput(), 12)),
             Lines{"input.txt: 65 lines, not 66: leaf 64 is missing, so its values are read as 0"});
-  EXPECT_EQ(Texts(WithLine(Example(), 9, "6.7 a:0.2893_c:0.1838_g:0.1957_t:0.3312")),
+  EXPECT_EQ(Texts(WithLine(ExampleInput(), 9, "6.7 a:0.2893_c:0.1838_g:0.1957_t:0.3312")),
             Lines{"input.txt:9: leaf 7 gives no A:, C:, G: or T: value, so all four are read as 0"});
-  EXPECT_EQ(Texts(BlankFirstLine()),
+  EXPECT_EQ(Texts(std::string(1, '\n').append(ExampleInput())),
             (Lines{"input.txt:1: no \"=\" on the cardinality line; line 2 looks like it, so every line is read one "
                    "place too low: the run reads the cardinality line as the noise level and logs \"noise level=3\"",
                    "input.txt:1: no cardinality given (logged as an error; the run uses 0)",
@@ -62,13 +54,13 @@ TEST(InputCheck, FindsTheSilentMistakes) {
                    "input.txt: 1 line, not 66: leaves 1 to 64 are missing, so their values are read as 0"}));
   // Blank lines after the last one read, a CR LF file and a byte 26 end are fine.
   std::string crlf;
-  for (char c : Example()) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(Texts(Example() + "\n \t\n" + '\x1a' + "junk"), Lines{});
+  for (char c : ExampleInput()) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(Texts(ExampleInput() + "\n \t\n" + '\x1a' + "junk"), Lines{});
   EXPECT_EQ(Texts(crlf), Lines{});
 }
 
 TEST(InputCheck, NamesMissingBasesAndSumsFarFromOneWithTheNoiseOff) {
-  const std::string off = WithLine(Example(), 2, "level of randomness=0");
+  const std::string off = WithNoise(ExampleInput(), "0");
   EXPECT_EQ(Texts(WithLine(off, 3, "6.1 A:0.3_C:0.2_G:0.5_t:0")),
             Lines{"input.txt:3: leaf 1 gives no T: value, so T is read as 0"});
   EXPECT_EQ(Texts(WithLine(off, 3, "6.1 A:1 C: 0.2 T:")),
@@ -89,7 +81,7 @@ TEST(InputCheck, NamesMissingBasesAndSumsFarFromOneWithTheNoiseOff) {
 }
 
 TEST(InputCheck, DescribesEveryProblemTheRunLogs) {
-  std::string input = WithLine(Example(), 1, "cardinality=25x");
+  std::string input = WithLine(ExampleInput(), 1, "cardinality=25x");
   input = WithLine(input, 2, "noise=0.5x");
   input = WithLine(input, 4, "6.2 A:0,3_C:_G:0.1792\tT:0.3104");
   input = WithLine(input, 5, "6.3 A:\"\\\x01\xff" + std::string(30, '9'));

@@ -10,7 +10,7 @@
 #include "run/driver.h"
 #include "input/leaf_noise.h"
 #include "log/io_error.h"
-#include "test_support.h"
+#include "support/files.h"
 
 namespace dorvu {
 namespace {
@@ -181,6 +181,17 @@ TEST(InputFile, MissingFileAndDirectoryAreFatal) {
     EXPECT_EQ(error.message, "cannot read " + missing + ": Is a directory");
   }
   EXPECT_EQ(test::ReadFile(log.path), "");
+}
+
+// The level read less 0.04, with 0.005 only where that leaves nothing of a
+// positive level: a level just above the offset keeps its small remainder.
+TEST(LeafNoise, NoiseInForceHasAFloorOnlyWhereNothingIsLeft) {
+  EXPECT_EQ(NoiseInForce(0.0), 0.0);
+  EXPECT_EQ(NoiseInForce(-0.3), 0.0);
+  EXPECT_EQ(NoiseInForce(0.02), 0.005);
+  EXPECT_EQ(NoiseInForce(0.04), 0.005);
+  EXPECT_NEAR(NoiseInForce(0.042), 0.002, 1e-15);
+  EXPECT_NEAR(NoiseInForce(0.1), 0.06, 1e-15);
 }
 
 TEST(LeafNoise, RenormaliseDropsNegativesAndSumsToOne) {

@@ -13,7 +13,9 @@
 #include "run/driver.h"
 #include "run/interrupt.h"
 #include "search/walk.h"
-#include "test_support.h"
+#include "support/inputs.h"
+#include "support/processes.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {
@@ -29,7 +31,7 @@ struct ExampleRun {
   ScratchDir dir;
   RunSetup setup;
   ExampleRun() {
-    WriteFile(dir / "input.txt", ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"));
+    WriteFile(dir / "input.txt", test::ExampleInput());
     setup.inputPath = (dir / "input.txt").string();
     setup.logPath = (dir / "dorvu.log").string();
     setup.seed = 7;

@@ -9,7 +9,8 @@
 #include "log/io_error.h"
 #include "log/number_format.h"
 #include "log/run_log.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "tree/base_values.h"
 
 namespace dorvu {
 namespace {

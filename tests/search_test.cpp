@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
+#include <sstream>
 
+#include "log/log_lines.h"
 #include "report/report.h"
 #include "search/scenario_memory.h"
 #include "search/walk.h"
-#include "test_support.h"
+#include "support/counting_evaluator.h"
+#include "support/files.h"
+#include "support/trees.h"
 
 namespace dorvu {
 namespace {
@@ -97,6 +102,77 @@ TEST(ScenarioMemory, ManyRandomKeysStaySortedAndAreFound) {
   for (const ScenarioKey& key : held) EXPECT_TRUE(LookUpKey(memory, key));
 }
 
+// The fill rules of the two stores, written plainly as lists: the main store
+// takes a key that comes after all it holds, the add store takes any other,
+// each up to the capacity; a key that neither takes is not remembered.
+struct StoresModel {
+  std::size_t capacity;
+  std::vector<ScenarioKey> main, add;
+
+  bool Holds(const ScenarioKey& key) const {
+    return std::find(main.begin(), main.end(), key) != main.end() || std::find(add.begin(), add.end(), key) != add.end();
+  }
+  RememberOutcome Remember(const ScenarioKey& key) {
+    RememberOutcome outcome;
+    outcome.mainFull = main.size() == capacity;
+    if (!outcome.mainFull && (main.empty() || main.back() < key)) {
+      main.push_back(key);
+      outcome.stored = true;
+      return outcome;
+    }
+    outcome.addFull = add.size() == capacity;
+    if (!outcome.addFull) {
+      add.push_back(key);
+      std::sort(add.begin(), add.end());
+      outcome.stored = true;
+    }
+    return outcome;
+  }
+};
+
+// Offers each key that neither holds to the real stores and to the model:
+// the same outcome, key by key, and the same keys found afterwards.
+void ExpectStoresAsModelled(const std::vector<ScenarioKey>& keys, int32_t capacity) {
+  RunParameters params;
+  params.mainMemoryCapacity = capacity;
+  ScenarioMemory memory;
+  PrepareMemory(memory, params);
+  StoresModel model{static_cast<std::size_t>(capacity), {}, {}};
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    ASSERT_EQ(LookUpKey(memory, keys[k]), model.Holds(keys[k])) << "key " << k;
+    if (model.Holds(keys[k])) continue;
+    const RememberOutcome real = RememberKey(memory, keys[k]);
+    const RememberOutcome modelled = model.Remember(keys[k]);
+    ASSERT_EQ(real.stored, modelled.stored) << "key " << k;
+    ASSERT_EQ(real.mainFull, modelled.mainFull) << "key " << k;
+    ASSERT_EQ(real.addFull, modelled.addFull) << "key " << k;
+  }
+  EXPECT_EQ(static_cast<std::size_t>(memory.mainCount), model.main.size());
+  EXPECT_EQ(static_cast<std::size_t>(memory.addCount), model.add.size());
+  for (const ScenarioKey& key : keys) EXPECT_EQ(LookUpKey(memory, key), model.Holds(key));
+}
+
+// Stores of 4 filled to their last place, then one key past it, in each.
+TEST(ScenarioMemory, EachStoreTakesKeysUpToItsLastPlace) {
+  std::vector<ScenarioKey> keys;
+  for (int s : {10, 20, 30, 40, 50}) keys.push_back(KeyOf({s}));      // the main store's 4, then one for the add store
+  for (int s : {11, 12, 13, 14, 15}) keys.push_back(KeyOf({s}));      // 3 more fill the add store, 2 find both full
+  ExpectStoresAsModelled(keys, 4);
+  ScenarioMemory memory;
+  RunParameters params;
+  params.mainMemoryCapacity = 4;
+  PrepareMemory(memory, params);
+  for (int s : {10, 20, 30, 40}) ASSERT_TRUE(RememberKey(memory, KeyOf({s})).stored);
+  EXPECT_EQ(memory.mainCount, 4);
+  EXPECT_EQ(memory.mainMemory[4], KeyOf({40}));
+  for (int s : {11, 12, 13}) EXPECT_FALSE(RememberKey(memory, KeyOf({s})).addFull);
+  const RememberOutcome last = RememberKey(memory, KeyOf({14}));
+  EXPECT_TRUE(last.stored && last.mainFull && !last.addFull);
+  EXPECT_EQ(memory.addMemory[4], KeyOf({14}));
+  const RememberOutcome past = RememberKey(memory, KeyOf({15}));
+  EXPECT_TRUE(!past.stored && past.mainFull && past.addFull);
+}
+
 BaseValues Shifted(int k) {
   // Leaves 9-16 and 41-44 carry a different composition from the rest.
   if (k >= 9 && k <= 16) return {0.1, 0.4, 0.4, 0.1};
@@ -119,6 +195,36 @@ struct SearchRun {
   }
   std::size_t Evaluated() const { return evaluator->evaluated.size(); }
 };
+
+// The keys of a real walk that fills stores of 32, offered to the stores
+// and to the model in the walk's order; and the walk's memory lines are the
+// ones the model's outcomes call for, in order.
+TEST(ScenarioMemory, AWalkThatFillsTheStoresAsModelled) {
+  RunParameters params;
+  params.cardinality = 4;
+  params.mainMemoryCapacity = 32;
+  const Tree tree = MakeTree(Shifted);
+  LogFile file;
+  test::CountingEvaluator evaluator(MakeEvaluator(EvaluatorKind::Fast, params, tree, 1));
+  RunSearch(params, evaluator, file.log);
+  const std::vector<ScenarioKey>& keys = evaluator.evaluated;  // every key the stores did not hold
+  ExpectStoresAsModelled(keys, 32);
+
+  StoresModel model{32, {}, {}};
+  std::string expected;
+  for (const ScenarioKey& key : keys) {
+    if (model.Holds(key)) continue;
+    const RememberOutcome outcome = model.Remember(key);
+    if (outcome.mainFull) expected += std::string(log_lines::MainMemoryFull) + "\n";
+    if (outcome.addFull) expected += std::string(log_lines::AddMemoryFull) + "\n";
+  }
+  std::string logged;
+  std::istringstream lines(file.Text());
+  for (std::string line; std::getline(lines, line);)
+    if (line == log_lines::MainMemoryFull || line == log_lines::AddMemoryFull) logged += line + "\n";
+  ASSERT_NE(expected.find(log_lines::AddMemoryFull), std::string::npos) << "the walk fills both stores";
+  EXPECT_EQ(logged, expected);
+}
 
 TEST(Search, CardinalityZeroEvaluatesTheRootOnly) {
   SearchRun run(0);

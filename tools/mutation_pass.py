@@ -84,6 +84,10 @@ def main():
         mutants = [m for m in mutants if m["name"] == args.only]
     # SIGTERM ends the pass like Ctrl-C, so that the file in hand is restored.
     signal.signal(signal.SIGTERM, stop)
+    # A tree that does not build or pass as it is would count every fault killed.
+    code, output = run(["cmake", "--build", str(args.build), "-j", str(args.jobs)], args.timeout)
+    if code != 0:
+        sys.exit(f"the tree as it is does not build; nothing to compare against:\n{output}")
     results = []
     try:
         for mutant in mutants:

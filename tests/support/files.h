@@ -22,8 +22,7 @@ class ScratchDir {
   }
   ~ScratchDir() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   ScratchDir(const ScratchDir&) = delete;
@@ -47,6 +46,16 @@ inline bool WriteFile(const std::filesystem::path& path, std::string_view bytes)
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
+}
+
+// The text of a file whose lines end with CR LF, such as a run log, with LF
+// line ends.
+inline std::string LogLines(const std::filesystem::path& path) {
+  const std::string text = ReadFile(path);
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+  return lines;
 }
 
 }  // namespace dorvu::test

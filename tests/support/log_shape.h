@@ -116,9 +116,9 @@ inline LogShape ReadLogShape(const std::string& text) {
   shape.noiseEcho = lines[i + 1].substr(log_lines::NoisePrefix.size());
   if (!IsLogReal(shape.noiseEcho)) return Failed(shape, "bad echo: " + lines[i + 1]);
   i += 2;
-  while (i < lines.size() && (StartsWith(lines[i], log_lines::ProgressPrefix) ||
-                              StartsWith(lines[i], log_lines::CardinalityLimitPrefix) ||
-                              lines[i] == log_lines::MainMemoryFull || lines[i] == log_lines::AddMemoryFull))
+  while (i < lines.size() &&
+         (StartsWith(lines[i], log_lines::ProgressPrefix) || StartsWith(lines[i], log_lines::CardinalityLimitPrefix) ||
+          lines[i] == log_lines::MainMemoryFull || lines[i] == log_lines::AddMemoryFull))
     ++i;
   if (i >= lines.size() || lines[i] != log_lines::ReportHeading) return Failed(shape, "report heading missing");
   ++i;

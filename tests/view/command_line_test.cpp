@@ -11,20 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "view/output_files.h"
+#include "cli/output_files.h"
 #include "view/tree_shape.h"
-#include "view_test_support.h"
+#include "support/view_runs.h"
 
 namespace dorvu::view {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DataPath;
-using testing::Outcome;
-using testing::RunView;
-using testing::ReadFile;
-using testing::ScratchDirectory;
-using testing::WriteFile;
+using test::ProcessResult;
+using test::ReadFile;
+using test::RunView;
+using test::ScratchDir;
+using test::ViewDataPath;
+using test::WriteFile;
 
 std::set<std::string> FilesIn(const fs::path& dir) {
   std::set<std::string> names;
@@ -33,21 +33,21 @@ std::set<std::string> FilesIn(const fs::path& dir) {
 }
 
 TEST(CommandLine, WritesTheThreeFilesBesideTheLog) {
-  ScratchDirectory dir;
-  WriteFile(dir.path() / "dorvu.log", ReadFile(DataPath("comma.log")));
-  const Outcome result = RunView({(dir.path() / "dorvu.log").string()});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
+  ScratchDir dir;
+  WriteFile(dir.path() / "dorvu.log", ReadFile(ViewDataPath("comma.log")));
+  const ProcessResult result = RunView({(dir.path() / "dorvu.log").string()});
+  EXPECT_EQ(result.status, 0) << result.stderrText;
+  EXPECT_EQ(result.stderrText, "");
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"dorvu.log", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}));
   EXPECT_TRUE(ReadFile((dir.path() / "dorvu.tsv").string()).starts_with("vertex\tparent"));
 }
 
 TEST(CommandLine, WritesUnderTheGivenPrefix) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   const std::string prefix = (dir.path() / "run7").string();
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{DataPath("pure.log"), "-o", prefix},
-        std::vector<std::string>{"--output=" + prefix, DataPath("pure.log")}}) {
+       {std::vector<std::string>{ViewDataPath("pure.log"), "-o", prefix},
+        std::vector<std::string>{"--output=" + prefix, ViewDataPath("pure.log")}}) {
     EXPECT_EQ(RunView(args).status, 0);
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run7.svg", "run7.tsv", "run7.nwk"}));
   }
@@ -61,61 +61,61 @@ TEST(CommandLine, LeavesNothingBehindWhenTheLogIsRefused) {
       {"other_program.log", "other_program.log:1: this is not a dorvu run log"},
       {"no-such.log", "no-such.log: no such file"}};
   for (const auto& [name, message] : cases) {
-    ScratchDirectory dir;
+    ScratchDir dir;
     WriteFile(dir.path() / "old.svg", "earlier picture");
-    const Outcome result = RunView({DataPath(name), "-o", (dir.path() / "old").string()});
+    const ProcessResult result = RunView({ViewDataPath(name), "-o", (dir.path() / "old").string()});
     EXPECT_EQ(result.status, ExitFailure) << name;
-    EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+    EXPECT_NE(result.stderrText.find(message), std::string::npos) << result.stderrText;
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"old.svg"})) << name;
     EXPECT_EQ(ReadFile((dir.path() / "old.svg").string()), "earlier picture");
   }
 }
 
 TEST(CommandLine, LeavesNothingBehindWhenAFileCannotBeWritten) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   fs::create_directory(dir.path() / "run.nwk");  // the third file cannot take this name
-  const Outcome result = RunView({DataPath("example.log"), "-o", (dir.path() / "run").string()});
+  const ProcessResult result = RunView({ViewDataPath("example.log"), "-o", (dir.path() / "run").string()});
   EXPECT_EQ(result.status, ExitFailure);
-  EXPECT_NE(result.err.find("run.nwk"), std::string::npos) << result.err;
+  EXPECT_NE(result.stderrText.find("run.nwk"), std::string::npos) << result.stderrText;
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 
-  const Outcome missingDirectory =
-      RunView({DataPath("example.log"), "-o", (dir.path() / "no" / "run").string()});
+  const ProcessResult missingDirectory =
+      RunView({ViewDataPath("example.log"), "-o", (dir.path() / "no" / "run").string()});
   EXPECT_EQ(missingDirectory.status, ExitFailure);
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 }
 
 TEST(OutputFiles, RemovesWhatWasWrittenWhenALaterFileFails) {
-  ScratchDirectory dir;
-  const std::string problem = WriteAllOrNothing(
+  ScratchDir dir;
+  const std::string problem = cli::WriteAllOrNothing(
       {{(dir.path() / "a.svg").string(), "picture"}, {(dir.path() / "no" / "a.tsv").string(), "table"}});
   EXPECT_NE(problem.find("a.tsv"), std::string::npos) << problem;
   EXPECT_TRUE(FilesIn(dir.path()).empty());
 }
 
 TEST(CommandLine, NeverOverwritesTheLog) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   const std::string log = (dir.path() / "run.tsv").string();
-  WriteFile(log, ReadFile(DataPath("example.log")));
+  WriteFile(log, ReadFile(ViewDataPath("example.log")));
   EXPECT_EQ(RunView({log, "-o", (dir.path() / "run").string()}).status, ExitFailure);
-  EXPECT_EQ(ReadFile(log), ReadFile(DataPath("example.log")));
+  EXPECT_EQ(ReadFile(log), ReadFile(ViewDataPath("example.log")));
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.tsv"}));
 }
 
 TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
-  EXPECT_EQ(RunView({"--version"}).out, "dorvu-view 1.0.0\n");
-  const Outcome help = RunView({"--help"});
+  EXPECT_EQ(RunView({"--version"}).stdoutText, "dorvu-view 1.0.0\n");
+  const ProcessResult help = RunView({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("Usage: dorvu-view [LOG] [-o PREFIX]"));
+  EXPECT_TRUE(help.stdoutText.starts_with("Usage: dorvu-view [LOG] [-o PREFIX]"));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"-x"}, std::vector<std::string>{"a.log", "b.log"},
         std::vector<std::string>{"-o"}, std::vector<std::string>{"-o", ""},
         std::vector<std::string>{"--summary"}, std::vector<std::string>{"--summary", "a.log", "-o", "x"},
         std::vector<std::string>{"--names"}, std::vector<std::string>{"--names=", "a.log"},
         std::vector<std::string>{"--summary", "--names=n", "a.log"}}) {
-    const Outcome bad = RunView(args);
+    const ProcessResult bad = RunView(args);
     EXPECT_EQ(bad.status, ExitUsage) << args[0];
-    EXPECT_NE(bad.err.find("--help"), std::string::npos);
+    EXPECT_NE(bad.stderrText.find("--help"), std::string::npos);
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> manyLogs{
       {{"--support"}, "--support needs at least one LOG"},
@@ -125,12 +125,12 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
       {{"--scan", "a.log", "-o", ""}, "PREFIX must not be empty"},
   };
   for (const auto& [args, problem] : manyLogs)
-    EXPECT_EQ(RunView(args).err, "dorvu-view: " + problem + "\nTry \"dorvu-view --help\".\n") << args[0];
+    EXPECT_EQ(RunView(args).stderrText, "dorvu-view: " + problem + "\nTry \"dorvu-view --help\".\n") << args[0];
 }
 
 // Every option the help lists, in each of its forms, is in the manual page.
 TEST(CommandLine, TheManualPageNamesEveryOptionOfTheHelp) {
-  const std::string help = RunView({"--help"}).out;
+  const std::string help = RunView({"--help"}).stdoutText;
   const std::string manual = ReadFile(DORVU_VIEW_MAN_PAGE);
   const std::string options = help.substr(help.find("\nOptions:\n"));
   const std::regex option(R"(\n {2,6}(-[a-z])?(, )?(--[a-z-]+))");
@@ -164,12 +164,12 @@ std::string NamesTable(const std::map<int, std::string>& names) {
 }
 
 TEST(CommandLine, LabelsTheLeavesWithTheirNames) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   const std::string longName = "a record name far longer than a label has room for";
   WriteFile(dir.path() / "names.tsv", NamesTable({{1, "BRCA<2>"}, {2, longName}}));
-  const Outcome result = RunView({DataPath("example.log"), "--names", (dir.path() / "names.tsv").string(), "-o",
-                                  (dir.path() / "run").string()});
-  ASSERT_EQ(result.status, 0) << result.err;
+  const ProcessResult result = RunView({ViewDataPath("example.log"), "--names", (dir.path() / "names.tsv").string(),
+                                        "-o", (dir.path() / "run").string()});
+  ASSERT_EQ(result.status, 0) << result.stderrText;
   const std::string tsv = ReadFile((dir.path() / "run.tsv").string());
   EXPECT_TRUE(tsv.starts_with("vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\n0\tNA\t0\t1\t"))
       << tsv.substr(0, 80);
@@ -202,61 +202,61 @@ TEST(CommandLine, RefusesABadTableOfNames) {
       {"leaf\tname\n6.1\tx\n", "names.tsv: leaf 6.2 has no name"},
   };
   for (const auto& [table, message] : cases) {
-    ScratchDirectory dir;
+    ScratchDir dir;
     WriteFile(dir.path() / "names.tsv", table);
     fs::current_path(dir.path());
-    const Outcome result = RunView({DataPath("example.log"), "--names", "names.tsv", "-o", "run"});
+    const ProcessResult result = RunView({ViewDataPath("example.log"), "--names", "names.tsv", "-o", "run"});
     fs::current_path(fs::temp_directory_path());
     EXPECT_EQ(result.status, ExitFailure);
-    EXPECT_EQ(result.err, "dorvu-view: " + message + "\n");
+    EXPECT_EQ(result.stderrText, "dorvu-view: " + message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"names.tsv"}));
   }
-  EXPECT_EQ(RunView({DataPath("example.log"), "--names", DataPath("no-names.tsv")}).err,
-            "dorvu-view: " + DataPath("no-names.tsv") + ": no such file\n");
+  EXPECT_EQ(RunView({ViewDataPath("example.log"), "--names", ViewDataPath("no-names.tsv")}).stderrText,
+            "dorvu-view: " + ViewDataPath("no-names.tsv") + ": no such file\n");
 }
 
 TEST(CommandLine, SaysOnStandardErrorWhenTheRunHadInputErrors) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   const std::string log = (dir.path() / "dorvu.log").string();
-  WriteFile(log, ReadFile(DataPath("input_errors.log")));
-  const Outcome result = RunView({log});
+  WriteFile(log, ReadFile(ViewDataPath("input_errors.log")));
+  const ProcessResult result = RunView({log});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "dorvu-view: " + log + ": the run logged 2 input errors; see the log\n");
-  std::string one = ReadFile(DataPath("input_errors.log"));
+  EXPECT_EQ(result.stderrText, "dorvu-view: " + log + ": the run logged 2 input errors; see the log\n");
+  std::string one = ReadFile(ViewDataPath("input_errors.log"));
   one.erase(0, one.find('\n') + 1);
   WriteFile(log, one);
-  EXPECT_EQ(RunView({log}).err, "dorvu-view: " + log + ": the run logged 1 input error; see the log\n");
-  EXPECT_EQ(RunView({DataPath("example.log"), "-o", (dir.path() / "x").string()}).err, "");
+  EXPECT_EQ(RunView({log}).stderrText, "dorvu-view: " + log + ": the run logged 1 input error; see the log\n");
+  EXPECT_EQ(RunView({ViewDataPath("example.log"), "-o", (dir.path() / "x").string()}).stderrText, "");
 }
 
 TEST(CommandLine, SummarisesEachRunInOneRow) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   for (const auto& [run, log] :
        {std::pair{"a", "example.log"}, {"b", "input_errors.log"}, {"c", "messages.log"}}) {
     fs::create_directory(dir.path() / run);
-    WriteFile(dir.path() / run / "dorvu.log", ReadFile(DataPath(log)));
+    WriteFile(dir.path() / run / "dorvu.log", ReadFile(ViewDataPath(log)));
   }
-  const Outcome result =
+  const ProcessResult result =
       RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
                (dir.path() / "b" / "." / "dorvu.log").string(), (dir.path() / "c" / "dorvu.log").string()});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out,
+  EXPECT_EQ(result.status, 0) << result.stderrText;
+  EXPECT_EQ(result.stderrText, "");
+  EXPECT_EQ(result.stdoutText,
             "run\tcardinality\tnoise_level\tpenalty\tmarked\tinput_errors\tmemory_lines\n"
             "a\t3\t0.1\t52.8662249314032\t3.2 4.11 5.29\t0\t0\n"
             "b\t1\t2\t157.239505401144\t\t2\t0\n"
             "c\t25\t0\t1E-20\t1.1\t2\t4\n");
 
   // One refused log: nothing on standard output, and every refused log named.
-  const Outcome refused = RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
-                                   DataPath("empty_report.log"), DataPath("no-such.log")});
+  const ProcessResult refused = RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
+                                         ViewDataPath("empty_report.log"), ViewDataPath("no-such.log")});
   EXPECT_EQ(refused.status, ExitFailure);
-  EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err,
-            "dorvu-view: " + DataPath("empty_report.log") +
+  EXPECT_EQ(refused.stdoutText, "");
+  EXPECT_EQ(refused.stderrText,
+            "dorvu-view: " + ViewDataPath("empty_report.log") +
                 ":10: the report holds no scenario: the search found none to report (the log ends "
                 "after \"the best scenario:\")\ndorvu-view: " +
-                DataPath("no-such.log") + ": no such file\n");
+                ViewDataPath("no-such.log") + ": no such file\n");
 }
 
 }  // namespace

@@ -21,20 +21,21 @@
 #include "view/command_line.h"
 #include "view/log_number.h"
 #include "view/run_tallies.h"
-#include "view_test_support.h"
-#include "xml_check.h"
+#include "support/inputs.h"
+#include "support/view_runs.h"
+#include "support/xml_check.h"
 
 namespace dorvu::view {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DataPath;
-using testing::Outcome;
-using testing::RunView;
-using testing::ParseXml;
-using testing::ReadFile;
-using testing::ScratchDirectory;
-using testing::WriteFile;
+using test::ParseXml;
+using test::ProcessResult;
+using test::ReadFile;
+using test::RunView;
+using test::ScratchDir;
+using test::ViewDataPath;
+using test::WriteFile;
 
 std::vector<std::vector<std::string>> TsvRows(const std::string& table) {
   std::vector<std::vector<std::string>> rows;
@@ -81,17 +82,14 @@ LoggedRun ReadByRegex(const std::string& log) {
 class RealRuns : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<ScratchDirectory>();
-    const std::string input = ReadFile(fs::path(DORVU_EXAMPLES) / "input.txt");
-    const std::string rest = input.substr(input.find('\n'));
+    dir_ = std::make_unique<ScratchDir>();
     for (const auto& [cardinality, seeds] : std::map<int, int>{{1, 3}, {2, 4}, {3, 3}}) {
       for (int seed = 1; seed <= seeds; ++seed) {
         std::string name = "c";
         name.append(std::to_string(cardinality)).append(".s").append(std::to_string(seed));
         const fs::path run = dir_->path() / name;
         fs::create_directory(run);
-        WriteFile(run / "input.txt",
-                  "presupposed cardinality of scenario=" + std::to_string(cardinality) + rest);
+        WriteFile(run / "input.txt", test::WithCardinality(test::ExampleInput(), std::to_string(cardinality)));
         std::string command = "cd '";
         command.append(run.string()).append("' && DORVU_SEED=").append(std::to_string(seed));
         command.append(" '" DORVU_EXECUTABLE "' >/dev/null");
@@ -108,7 +106,7 @@ class RealRuns : public ::testing::Test {
     return all;
   }
 
-  static inline std::unique_ptr<ScratchDirectory> dir_;
+  static inline std::unique_ptr<ScratchDir> dir_;
   static inline std::map<int, std::vector<std::string>> logs_;
 };
 
@@ -125,8 +123,8 @@ TEST_F(RealRuns, SupportCountsEveryVertexAsTheLogsDo) {
     std::vector<std::string> args{"--support"};
     args.insert(args.end(), logs.begin(), logs.end());
     args.insert(args.end(), {"-o", prefix});
-    const Outcome result = RunView(args);
-    ASSERT_EQ(result.status, 0) << result.err;
+    const ProcessResult result = RunView(args);
+    ASSERT_EQ(result.status, 0) << result.stderrText;
 
     std::map<std::string, int> counts;
     std::vector<std::string> order;
@@ -178,8 +176,8 @@ TEST_F(RealRuns, ScanRowsAgreeWithTheLogs) {
   args.insert(args.end(), all.begin(), all.end());
   const std::string prefix = (dir_->path() / "scan").string();
   args.insert(args.end(), {"-o", prefix});
-  const Outcome result = RunView(args);
-  ASSERT_EQ(result.status, 0) << result.err;
+  const ProcessResult result = RunView(args);
+  ASSERT_EQ(result.status, 0) << result.stderrText;
 
   std::map<int, std::vector<LoggedRun>> byCardinality;
   for (const std::string& log : all) {
@@ -338,12 +336,12 @@ std::set<std::string> FilesIn(const fs::path& dir) {
 
 // A stored log with its penalty line replaced.
 std::string WithPenalty(const std::string& log, const std::string& penalty) {
-  return std::regex_replace(ReadFile(DataPath(log)), std::regex("its penalty=[^\r]*"),
+  return std::regex_replace(ReadFile(ViewDataPath(log)), std::regex("its penalty=[^\r]*"),
                             "its penalty=" + penalty);
 }
 
 TEST(ScanTable, KeepsTheLogsDigitsAndOrdersNaNLast) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   WriteFile(dir / "nan.log", WithPenalty("example.log", "NAN"));
   WriteFile(dir / "tiny.log", WithPenalty("example.log", "1E-20"));
   WriteFile(dir / "inf.log", WithPenalty("example.log", "INF"));
@@ -355,18 +353,18 @@ TEST(ScanTable, KeepsTheLogsDigitsAndOrdersNaNLast) {
     return ReadFile(dir / "scan.tsv");
   };
   const std::string header = "cardinality\truns\tpenalty_min\tpenalty_median\tpenalty_max\tmarked\n";
-  const std::string pure = ReadByRegex(ReadFile(DataPath("pure.log"))).penalty;
-  EXPECT_EQ(scan({DataPath("comma.log"), DataPath("pure.log")}),
+  const std::string pure = ReadByRegex(ReadFile(ViewDataPath("pure.log"))).penalty;
+  EXPECT_EQ(scan({ViewDataPath("comma.log"), ViewDataPath("pure.log")}),
             header + "2\t1\t" + pure + "\t" + pure + "\t" + pure + "\t1.1 2.4\n" +
                 "3\t1\t38.5451116179774\t38.5451116179774\t38.5451116179774\t3.2 6.40 5.29\n");
-  EXPECT_EQ(scan({DataPath("comma.log"), (dir / "comma2.log").string()}),
+  EXPECT_EQ(scan({ViewDataPath("comma.log"), (dir / "comma2.log").string()}),
             header + "3\t2\t38.5451116179774\t38.5451116179775\t38.5451116179776\t3.2 6.40 5.29\n");
-  const std::string root = ReadByRegex(ReadFile(DataPath("root_only.log"))).penalty;
-  EXPECT_EQ(scan({(dir / "nan.log").string(), DataPath("example.log"), (dir / "tiny.log").string(),
-                  DataPath("root_only.log")}),
+  const std::string root = ReadByRegex(ReadFile(ViewDataPath("root_only.log"))).penalty;
+  EXPECT_EQ(scan({(dir / "nan.log").string(), ViewDataPath("example.log"), (dir / "tiny.log").string(),
+                  ViewDataPath("root_only.log")}),
             header + "0\t1\t" + root + "\t" + root + "\t" + root + "\t\n" +
                 "3\t3\t1E-20\t52.8662249314032\tNaN\t3.2 4.11 5.29\n");
-  EXPECT_EQ(scan({(dir / "nan.log").string(), DataPath("example.log"), (dir / "tiny.log").string(),
+  EXPECT_EQ(scan({(dir / "nan.log").string(), ViewDataPath("example.log"), (dir / "tiny.log").string(),
                   (dir / "inf.log").string()}),
             header + "3\t4\t1E-20\tInf\tNaN\t3.2 4.11 5.29\n");
   EXPECT_EQ(ParseXml(ReadFile(dir / "scan.svg")).error, "");
@@ -374,69 +372,70 @@ TEST(ScanTable, KeepsTheLogsDigitsAndOrdersNaNLast) {
 
 // Every refused log is named with its line and what differs; nothing is written.
 TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
-  ScratchDirectory dir;
-  const std::string example = ReadFile(DataPath("example.log"));
+  ScratchDir dir;
+  const std::string example = ReadFile(ViewDataPath("example.log"));
   const std::string cutText = example.substr(0, example.find("vertex 4.1:"));
   WriteFile(dir / "cut.log", cutText);
   const std::string cutShort =
       ":" + std::to_string(std::count(cutText.begin(), cutText.end(), '\n')) +
       ": the log ends before \"vertex 4.1: A:...\" (the line of vertex 4.1): it was cut short\n";
   WriteFile(dir / "old.tsv", "earlier table");
-  const std::string first = DataPath("example.log");
+  const std::string first = ViewDataPath("example.log");
   const std::string cut = (dir / "cut.log").string();
   const std::string support = "; --support takes runs of one cardinality and one noise level\n";
-  const Outcome refused =
-      RunView({"--support", first, DataPath("root_only.log"), DataPath("comma.log"), DataPath("pure.log"),
-               cut, DataPath("input_errors.log"), first, "-o", (dir / "old").string()});
+  const ProcessResult refused =
+      RunView({"--support", first, ViewDataPath("root_only.log"), ViewDataPath("comma.log"), ViewDataPath("pure.log"),
+               cut, ViewDataPath("input_errors.log"), first, "-o", (dir / "old").string()});
   EXPECT_EQ(refused.status, ExitFailure);
-  EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err,
-            "dorvu-view: " + DataPath("root_only.log") + ":1: the cardinality \"0\" differs from \"3\" in " +
-                first + support + "dorvu-view: " + DataPath("comma.log") +
+  EXPECT_EQ(refused.stdoutText, "");
+  EXPECT_EQ(refused.stderrText,
+            "dorvu-view: " + ViewDataPath("root_only.log") + ":1: the cardinality \"0\" differs from \"3\" in " +
+                first + support + "dorvu-view: " + ViewDataPath("comma.log") +
                 ":2: the noise level \"0\" differs from \"0.1\" in " + first + support +
-                "dorvu-view: " + DataPath("pure.log") + ":1: the cardinality \"2\" differs from \"3\" in " +
-                first + support + "dorvu-view: " + DataPath("pure.log") +
+                "dorvu-view: " + ViewDataPath("pure.log") + ":1: the cardinality \"2\" differs from \"3\" in " +
+                first + support + "dorvu-view: " + ViewDataPath("pure.log") +
                 ":2: the noise level \"0\" differs from \"0.1\" in " + first + support +
-                "dorvu-view: " + cut + cutShort + "dorvu-view: " + DataPath("input_errors.log") +
+                "dorvu-view: " + cut + cutShort + "dorvu-view: " + ViewDataPath("input_errors.log") +
                 ":3: the cardinality \"1\" differs from \"3\" in " + first + support +
-                "dorvu-view: " + DataPath("input_errors.log") +
+                "dorvu-view: " + ViewDataPath("input_errors.log") +
                 ":4: the noise level \"2\" differs from \"0.1\" in " + first + support);
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"cut.log", "old.tsv"}));
   EXPECT_EQ(ReadFile(dir / "old.tsv"), "earlier table");
 
   // The scan takes other cardinalities, but not another noise level; the first
   // log that can be read is the one the others are compared with.
-  const Outcome scan = RunView(
-      {"--scan", cut, first, DataPath("root_only.log"), DataPath("comma.log"), "-o", (dir / "old").string()});
+  const ProcessResult scan = RunView(
+      {"--scan", cut, first, ViewDataPath("root_only.log"), ViewDataPath("comma.log"), "-o", (dir / "old").string()});
   EXPECT_EQ(scan.status, ExitFailure);
-  EXPECT_EQ(scan.err, "dorvu-view: " + cut + cutShort + "dorvu-view: " + DataPath("comma.log") +
-                          ":2: the noise level \"0\" differs from \"0.1\" in " + first +
-                          "; --scan takes runs of one noise level\n");
+  EXPECT_EQ(scan.stderrText, "dorvu-view: " + cut + cutShort + "dorvu-view: " + ViewDataPath("comma.log") +
+                                 ":2: the noise level \"0\" differs from \"0.1\" in " + first +
+                                 "; --scan takes runs of one noise level\n");
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"cut.log", "old.tsv"}));
 
   // An output that would overwrite one of the many logs.
   WriteFile(dir / "runs.tsv", example);
-  const Outcome overwrite =
+  const ProcessResult overwrite =
       RunView({"--support", first, (dir / "runs.tsv").string(), "-o", (dir / "runs").string()});
   EXPECT_EQ(overwrite.status, ExitFailure);
-  EXPECT_EQ(overwrite.err, "dorvu-view: " + (dir / "runs").string() +
-                               ".tsv: this output would overwrite an input; choose another PREFIX\n");
+  EXPECT_EQ(overwrite.stderrText, "dorvu-view: " + (dir / "runs").string() +
+                                      ".tsv: this output would overwrite an input; choose another PREFIX\n");
   EXPECT_EQ(ReadFile(dir / "runs.tsv"), example);
 }
 
 TEST(ManyRuns, WritesTheDefaultFilesWithNames) {
-  ScratchDirectory dir;
+  ScratchDir dir;
   std::string names = "leaf\tname\n";
   for (int k = 1; k <= LeafCount; ++k)
     names += "6." + std::to_string(k) + "\t<gene & " + std::to_string(k) + ">\n";
   WriteFile(dir / "names.tsv", names);
   const fs::path previous = fs::current_path();
   fs::current_path(dir.path());
-  const Outcome support = RunView({"--support", DataPath("comma.log"), "--names", "names.tsv"});
-  const Outcome scan = RunView({"--scan", DataPath("comma.log"), DataPath("pure.log"), "--names=names.tsv"});
+  const ProcessResult support = RunView({"--support", ViewDataPath("comma.log"), "--names", "names.tsv"});
+  const ProcessResult scan =
+      RunView({"--scan", ViewDataPath("comma.log"), ViewDataPath("pure.log"), "--names=names.tsv"});
   fs::current_path(previous);
-  EXPECT_EQ(support.status, 0) << support.err;
-  EXPECT_EQ(scan.status, 0) << scan.err;
+  EXPECT_EQ(support.status, 0) << support.stderrText;
+  EXPECT_EQ(scan.status, 0) << scan.stderrText;
   EXPECT_EQ(FilesIn(dir.path()),
             (std::set<std::string>{"names.tsv", "scan.svg", "scan.tsv", "support.svg", "support.tsv"}));
   const auto rows = TsvRows(ReadFile(dir / "support.tsv"));

@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "view/report_writers.h"
-#include "view_test_support.h"
-#include "xml_check.h"
+#include "support/view_runs.h"
+#include "support/xml_check.h"
 
 namespace dorvu::view {
 namespace {
 
-using testing::DataPath;
-using testing::ParseXml;
-using testing::ReadFile;
-using testing::XmlDocument;
+using test::ParseXml;
+using test::ReadFile;
+using test::ViewDataPath;
+using test::XmlDocument;
 
 // The bar colours the legend shows for A, C, G, T.
 const std::vector<std::string> BaseColours{"#009E73", "#0072B2", "#E69F00", "#CC79A7"};
@@ -26,7 +26,7 @@ const std::vector<std::string> BaseColours{"#009E73", "#0072B2", "#E69F00", "#CC
 const std::vector<std::string> GoodLogs{"example.log",      "comma.log",      "pure.log",    "root_only.log",
                                         "input_errors.log", "zero_input.log", "messages.log"};
 
-RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(DataPath(name)), name); }
+RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(ViewDataPath(name)), name); }
 
 std::vector<std::vector<std::string>> TsvRows(const std::string& table) {
   std::vector<std::vector<std::string>> rows;
@@ -61,7 +61,7 @@ std::map<std::string, std::vector<std::string>> PrintedValues(const std::string&
 TEST(TsvTable, HoldsTheLogsDigitsForEveryVertex) {
   for (const std::string& name : GoodLogs) {
     const auto rows = TsvRows(TsvTable(ParseFile(name)));
-    const auto expected = PrintedValues(ReadFile(DataPath(name)));
+    const auto expected = PrintedValues(ReadFile(ViewDataPath(name)));
     ASSERT_EQ(rows.size(), 128u) << name;
     EXPECT_EQ(rows[0], (std::vector<std::string>{"vertex", "parent", "depth", "marked", "A", "C", "G", "T"}));
     ASSERT_EQ(expected.size(), 127u);

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/files.h"
+#include "support/inputs.h"
 #include "view/run_report.h"
 
 namespace dorvu::view {
@@ -55,10 +55,9 @@ TEST(OwnOutput, TheReaderTakesEveryLogDorvuWritesAndAgreesWithIt) {
 }
 
 TEST(OwnOutput, InputErrorsAndALimitedCardinality) {
-  std::string input = "presupposed cardinality of scenario=25\nlevel of randomness=0.1x\n";
-  for (int k = 1; k <= 64; ++k) input += "6." + std::to_string(k) + (k == 3 ? " A:x C:1\n" : " A:0.25_C:0.25_G:0.25_T:0.25\n");
   RunReport report;
-  RunAndRead(input, report);
+  RunAndRead(test::LeafInput("25", "0.1x", [](int k) { return k == 3 ? "A:x C:1" : "A:0.25_C:0.25_G:0.25_T:0.25"; }),
+             report);
   EXPECT_EQ(report.inputErrors, 2);  // the noise level and leaf 3
   EXPECT_EQ(report.cardinalityLimit, 20);
   EXPECT_EQ(report.cardinality, 25);

@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "view/run_report.h"
-#include "view_test_support.h"
+#include "support/view_runs.h"
 
 namespace dorvu::view {
 namespace {
 
-using testing::DataPath;
-using testing::ReadFile;
+using test::ReadFile;
+using test::ViewDataPath;
 
-RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(DataPath(name)), name); }
+RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(ViewDataPath(name)), name); }
 
 const VertexDistribution& Row(const RunReport& report, VertexId v) {
   const auto it = std::find_if(report.vertices.begin(), report.vertices.end(),
@@ -113,7 +113,7 @@ TEST(LogReader, ReadsRunsWithMessagesOnlyTheRootOrNoData) {
 }
 
 TEST(LogReader, AcceptsPlainLineFeeds) {
-  std::string bytes = ReadFile(DataPath("example.log"));
+  std::string bytes = ReadFile(ViewDataPath("example.log"));
   std::erase(bytes, '\r');
   EXPECT_EQ(ParseRunLog(bytes, "lf.log").vertices[126].base[3].text,
             ParseFile("example.log").vertices[126].base[3].text);
@@ -122,7 +122,7 @@ TEST(LogReader, AcceptsPlainLineFeeds) {
 // Heavy runs write millions of memory lines; the log is read in chunks, so
 // lines that cross a chunk's end must come out whole.
 TEST(LogReader, ReadsALongLogAcrossItsChunks) {
-  const std::string example = ReadFile(DataPath("example.log"));
+  const std::string example = ReadFile(ViewDataPath("example.log"));
   const auto report = example.find("the best scenario:");
   std::string memory;
   for (int i = 0; i < 50000; ++i)
@@ -143,13 +143,13 @@ TEST(LogReader, ReadsALongLogAcrossItsChunks) {
 }
 
 TEST(LogReader, RefusesALogWithoutAScenario) {
-  const LogError error = Refusal(ReadFile(DataPath("empty_report.log")));
+  const LogError error = Refusal(ReadFile(ViewDataPath("empty_report.log")));
   EXPECT_EQ(error.line, 10);
   EXPECT_NE(error.problem.find("no scenario"), std::string::npos);
 }
 
 TEST(LogReader, RefusesTheLogOfAnotherProgramAndAnEmptyFile) {
-  const LogError other = Refusal(ReadFile(DataPath("other_program.log")));
+  const LogError other = Refusal(ReadFile(ViewDataPath("other_program.log")));
   EXPECT_EQ(other.line, 1);
   EXPECT_NE(other.problem.find("not a dorvu run log"), std::string::npos);
   EXPECT_EQ(Refusal("").line, 0);
@@ -158,7 +158,7 @@ TEST(LogReader, RefusesTheLogOfAnotherProgramAndAnEmptyFile) {
 
 // A log cut at any line end, or inside any line, is refused with the line where it stops.
 TEST(LogReader, RefusesEveryTruncation) {
-  const std::string bytes = ReadFile(DataPath("example.log"));
+  const std::string bytes = ReadFile(ViewDataPath("example.log"));
   int lines = 0;
   for (std::size_t end = bytes.find('\n'); end + 1 < bytes.size(); end = bytes.find('\n', end + 1)) {
     ++lines;
@@ -168,8 +168,21 @@ TEST(LogReader, RefusesEveryTruncation) {
   EXPECT_EQ(lines, 138);
 }
 
+// A cut anywhere in the last two lines, the last line end included, is
+// refused at the line where the log stops.
+TEST(LogReader, RefusesEveryCutOfTheLastTwoLines) {
+  const std::string bytes = ReadFile(ViewDataPath("example.log"));
+  const std::size_t secondToLast = bytes.rfind('\n', bytes.rfind('\n', bytes.size() - 2) - 1) + 1;
+  for (std::size_t cut = secondToLast; cut < bytes.size(); ++cut) {
+    const std::string kept = bytes.substr(0, cut);
+    const auto lineEnds = std::count(kept.begin(), kept.end(), '\n');
+    const int64_t expected = lineEnds + (kept.ends_with('\n') ? 0 : 1);
+    EXPECT_EQ(Refusal(kept).line, expected) << "cut at byte " << cut << " of " << bytes.size();
+  }
+}
+
 TEST(LogReader, RefusesDamagedReports) {
-  const std::string good = ReadFile(DataPath("example.log"));
+  const std::string good = ReadFile(ViewDataPath("example.log"));
   std::vector<std::string> swapped = Lines(good);
   std::swap(swapped[13], swapped[14]);
   EXPECT_EQ(Refusal(Joined(swapped)).line, 14);  // 2.1 where 1.1 belongs

@@ -1,8 +1,8 @@
-#include "xml_check.h"
+#include "support/xml_check.h"
 
 #include <cctype>
 
-namespace dorvu::view::testing {
+namespace dorvu::test {
 
 namespace {
 
@@ -15,12 +15,8 @@ struct Parser {
   std::size_t pos = 0;
   XmlDocument doc;
 
-  [[noreturn]] void Fail(const std::string& what) const {
-    throw Failure{what + " at byte " + std::to_string(pos)};
-  }
-  bool At(const char* prefix) const {
-    return s.compare(pos, std::char_traits<char>::length(prefix), prefix) == 0;
-  }
+  [[noreturn]] void Fail(const std::string& what) const { throw Failure{what + " at byte " + std::to_string(pos)}; }
+  bool At(const char* prefix) const { return s.compare(pos, std::char_traits<char>::length(prefix), prefix) == 0; }
   void SkipBlanks() {
     while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
   }
@@ -108,8 +104,7 @@ struct Parser {
     ++pos;  // '>'
     Content(index);
     const std::string closing = Name();
-    if (closing != doc.elements[index].name)
-      Fail("</" + closing + "> closes <" + doc.elements[index].name + ">");
+    if (closing != doc.elements[index].name) Fail("</" + closing + "> closes <" + doc.elements[index].name + ">");
     SkipBlanks();
     if (!At(">")) Fail("expected \">\"");
     ++pos;
@@ -155,4 +150,4 @@ XmlDocument ParseXml(const std::string& text) {
   return parser.doc;
 }
 
-}  // namespace dorvu::view::testing
+}  // namespace dorvu::test

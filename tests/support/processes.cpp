@@ -1,11 +1,11 @@
-#include "test_support.h"
+#include "support/processes.h"
 
-#include "log/number_format.h"
+#include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <random>
 #include <sstream>
+
+#include "log/number_format.h"
 
 namespace dorvu::test {
 
@@ -13,8 +13,8 @@ ProcessResult RunExecutable(const std::filesystem::path& dir, const std::string&
                             const std::string& arguments, const std::string& executable) {
   const std::string errors = dir.string() + ".stderr";
   const std::string output = dir.string() + ".stdout";
-  const std::string command = "cd '" + dir.string() + "' && env " + environment + " '" + executable + "' " +
-                              arguments + " > '" + output + "' 2> '" + errors + "'";
+  const std::string command = "cd '" + dir.string() + "' && env " + environment + " '" + executable + "' " + arguments +
+                              " > '" + output + "' 2> '" + errors + "'";
   const int raw = std::system(command.c_str());
   ProcessResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -39,32 +39,6 @@ ProcessResult RunProgram(const std::filesystem::path& dir, const Environment& en
   result.stdoutText = out.str();
   result.stderrText = err.str();
   return result;
-}
-
-MarkTable MarksOf(std::initializer_list<int> slots) {
-  MarkTable marks{};
-  marks[0] = 1;
-  for (int s : slots) marks[s] = 1;
-  return marks;
-}
-
-ScenarioKey KeyOf(std::initializer_list<int> slots) { return KeyOfMarks(MarksOf(slots)); }
-
-std::string SlotsText(const MarkTable& mark) {
-  std::string text;
-  for (int s = 0; s < SlotCount; ++s)
-    if (mark[s] != 0) text.append(text.empty() ? "" : " ").append(std::to_string(s));
-  return text;
-}
-
-std::string LogLines(const std::filesystem::path& path) {
-  std::string text = ReadFile(path);
-  std::string lines;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    lines += text[i];
-  }
-  return lines;
 }
 
 }  // namespace dorvu::test

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace dorvu::view::testing {
+namespace dorvu::test {
 
 struct XmlElement {
   std::string name;
@@ -22,4 +22,4 @@ struct XmlDocument {
 
 XmlDocument ParseXml(const std::string& text);
 
-}  // namespace dorvu::view::testing
+}  // namespace dorvu::test
