@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
   const double plainEstimate = static_cast<double>(summary.visited) / rate;
   std::printf("input            %s\n", input.c_str());
   std::printf("whole run        %.1f s on %d threads (log %.1f MB)\n", runSeconds, threads, logBytes / 1e6);
-  std::printf("scenarios        %lld reached, %lld distinct sets evaluated\n",
-              static_cast<long long>(summary.visited), static_cast<long long>(summary.evaluated));
+  std::printf("scenarios        %lld reached, %lld distinct sets evaluated\n", static_cast<long long>(summary.visited),
+              static_cast<long long>(summary.evaluated));
   std::printf("plain path       %.0f evaluations/s on one thread: %.0f s (%.1f h) for the same walk\n", rate,
               plainEstimate, plainEstimate / 3600);
   std::printf("speed-up         %.0fx\n", plainEstimate / runSeconds);

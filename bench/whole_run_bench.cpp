@@ -51,13 +51,19 @@ void BM_WholeRun(benchmark::State& state, const std::string& input, Search searc
 
 std::string BenchInput(const char* name) { return std::string(DORVU_BENCH_INPUTS) + "/" + name; }
 
-#define DORVU_WHOLE_RUNS(name, path, iterations)                                                          \
-  BENCHMARK_CAPTURE(BM_WholeRun, name##_plain, path, Search::Plain)                                        \
-      ->Unit(benchmark::kMillisecond)->Iterations(iterations)->UseRealTime();                              \
-  BENCHMARK_CAPTURE(BM_WholeRun, name##_fast_1_thread, path, Search::FastOneThread)                        \
-      ->Unit(benchmark::kMillisecond)->Iterations(iterations)->UseRealTime();                              \
-  BENCHMARK_CAPTURE(BM_WholeRun, name##_fast_all_threads, path, Search::FastAllThreads)                    \
-      ->Unit(benchmark::kMillisecond)->Iterations(iterations)->UseRealTime()
+#define DORVU_WHOLE_RUNS(name, path, iterations)                                        \
+  BENCHMARK_CAPTURE(BM_WholeRun, name##_plain, path, Search::Plain)                     \
+      ->Unit(benchmark::kMillisecond)                                                   \
+      ->Iterations(iterations)                                                          \
+      ->UseRealTime();                                                                  \
+  BENCHMARK_CAPTURE(BM_WholeRun, name##_fast_1_thread, path, Search::FastOneThread)     \
+      ->Unit(benchmark::kMillisecond)                                                   \
+      ->Iterations(iterations)                                                          \
+      ->UseRealTime();                                                                  \
+  BENCHMARK_CAPTURE(BM_WholeRun, name##_fast_all_threads, path, Search::FastAllThreads) \
+      ->Unit(benchmark::kMillisecond)                                                   \
+      ->Iterations(iterations)                                                          \
+      ->UseRealTime()
 
 DORVU_WHOLE_RUNS(example, std::string(DORVU_EXAMPLES) + "/input.txt", 20);
 DORVU_WHOLE_RUNS(c6_pure_base, BenchInput("bench-c6-pure.txt"), 3);

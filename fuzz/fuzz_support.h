@@ -3,6 +3,9 @@
 // the tests' support/.
 #pragma once
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +18,6 @@
 
 #include "support/files.h"
 #include "support/log_shape.h"
-
-#include <signal.h>
-#include <unistd.h>
 
 namespace dorvu::fuzz {
 

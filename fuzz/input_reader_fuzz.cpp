@@ -13,9 +13,9 @@
 #include "fuzz_support.h"
 #include "input/convert.h"
 #include "input/input_reader.h"
-#include "run/driver.h"
 #include "log/io_error.h"
 #include "log/run_log.h"
+#include "run/driver.h"
 #include "search/run_parameters.h"
 #include "tree/tree.h"
 
@@ -36,8 +36,7 @@ bool ReferenceReal(std::string_view text, double& value, bool& fits) {
   }
   // from_chars also reads "inf", "nan" and a leading "-": the rule has none.
   if (text.empty() || !(IsDigit(text[0]) || text[0] == '.')) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                            std::chars_format::general);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (end != text.data() + text.size()) return false;
   if (error == std::errc::invalid_argument) return false;
   fits = true;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "run/driver.h"
 #include "log/io_error.h"
+#include "run/driver.h"
 
 namespace {
 

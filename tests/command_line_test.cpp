@@ -1,13 +1,14 @@
 // The command line, the settings in the environment, the warnings and the seed
 // notice, through the program's entry: exit statuses, exact texts, and no file
 // touched where none may be.
+#include "run/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <regex>
 #include <sstream>
 
-#include "run/command_line.h"
 #include "support/inputs.h"
 #include "support/processes.h"
 

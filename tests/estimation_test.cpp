@@ -1,10 +1,11 @@
+#include "search/estimation.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
 
-#include "search/estimation.h"
 #include "search/scoring.h"
 #include "support/trees.h"
 
@@ -34,7 +35,7 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
   startOnly.pass1Tolerance = 100.0;  // below the first norm of 10: no iteration runs
   PassState pass;
   EstimationPass1(startOnly, tree, marks, pass);
-    for (int b = 0; b < BaseCount; ++b) {
+  for (int b = 0; b < BaseCount; ++b) {
     EXPECT_EQ(pass.value[5].b[b], static_cast<double>((Extended(Smooth(1).b[b]) + Smooth(2).b[b]) * 0.5L));
     EXPECT_EQ(pass.value[4].b[b], pass.value[5].b[b]);
   }
@@ -47,7 +48,9 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
     for (int c : {tree.firstChildSlot[o], tree.secondChildSlot[o]}) {
       if (marks[c] != 0) continue;
       Extended sum = energy;
-      for (int b = 0; b < BaseCount; ++b) sum += (Extended(pass.value[c].b[b]) - pass.value[o].b[b]) * (Extended(pass.value[c].b[b]) - pass.value[o].b[b]);
+      for (int b = 0; b < BaseCount; ++b)
+        sum +=
+            (Extended(pass.value[c].b[b]) - pass.value[o].b[b]) * (Extended(pass.value[c].b[b]) - pass.value[o].b[b]);
       energy = static_cast<double>(sum);
     }
   }
@@ -98,7 +101,8 @@ TEST(EstimationPasses, AnAllZeroClampedStepKeepsTheVertexAndTheSweepGoesOn) {
   for (int s = 0; s < SlotCount; ++s) {
     if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
     const BaseValues& v = pass.value[s];
-    EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12) << tree.vertexNames[s];
+    EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12)
+        << tree.vertexNames[s];
     for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
   }
 }
@@ -204,11 +208,13 @@ TEST(ScoreScenario, DistancesAndPenalty) {
     const BaseValues& v = pass.value[e.slot];
     const BaseValues& u = pass.value[tree.parentSlot[e.slot]];
     long double d = 0.0L;
-    for (int b = 0; b < BaseCount; ++b) d += (static_cast<long double>(v.b[b]) - u.b[b]) * (static_cast<long double>(v.b[b]) - u.b[b]);
+    for (int b = 0; b < BaseCount; ++b)
+      d += (static_cast<long double>(v.b[b]) - u.b[b]) * (static_cast<long double>(v.b[b]) - u.b[b]);
     EXPECT_EQ(e.distance, static_cast<double>(d));
     if (marks[e.slot] != 0) continue;
     for (int b = 0; b < BaseCount; ++b)
-      penalty += std::sqrt(std::fabs(static_cast<long double>(v.b[b]) * v.b[b] - static_cast<long double>(u.b[b]) * u.b[b]));
+      penalty +=
+          std::sqrt(std::fabs(static_cast<long double>(v.b[b]) * v.b[b] - static_cast<long double>(u.b[b]) * u.b[b]));
   }
   EXPECT_EQ(filled, 126);
   EXPECT_NEAR(score.scenarioPenalty, static_cast<double>(penalty), 1e-12);

@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
-#include "run/driver.h"
 #include "log/io_error.h"
+#include "run/driver.h"
 #include "search/evaluate/result_cache.h"
 #include "search/walk.h"
 #include "support/counting_evaluator.h"
@@ -66,9 +66,7 @@ void ExpectSameLogs(const std::string& input) {
   }
 }
 
-TEST(EvaluatorsLog, ShippedExample) {
-  ExpectSameLogs(test::ExampleInput());
-}
+TEST(EvaluatorsLog, ShippedExample) { ExpectSameLogs(test::ExampleInput()); }
 
 TEST(EvaluatorsLog, NoisyPlantedShifts) { ExpectSameLogs(LeafInput("4", "0.1", Planted)); }
 
@@ -119,19 +117,19 @@ std::size_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, d
   EXPECT_EQ(plain.Log().find(absent), std::string::npos);
   for (const int32_t threads : ThreadCounts)
     for (const std::size_t cacheBytes : {std::size_t{0}, DefaultCacheBytes, 64 * sizeof(ResultCache::Entry)}) {
-    const std::string what = std::to_string(threads) + " threads, cache of " + std::to_string(cacheBytes) + " bytes";
-    DirectSearch other(storeExponent, cardinality, noiseLevel, leaf,
-                       threads == 1 ? EvaluatorKind::Fast : EvaluatorKind::Speculative, threads, cacheBytes);
-    other.Run();
-    EXPECT_EQ(other.Log(), plain.Log()) << what;
-    EXPECT_EQ(other.evaluator->evaluated, plain.evaluator->evaluated) << what;
-    EXPECT_EQ(other.best.size(), plain.best.size());
-    for (std::size_t i = 0; i < std::min(plain.best.size(), other.best.size()); ++i) {
-      EXPECT_EQ(other.best[i].key, plain.best[i].key);
-      EXPECT_EQ(other.best[i].penalty, plain.best[i].penalty);
-      EXPECT_EQ(other.best[i].level, plain.best[i].level);
+      const std::string what = std::to_string(threads) + " threads, cache of " + std::to_string(cacheBytes) + " bytes";
+      DirectSearch other(storeExponent, cardinality, noiseLevel, leaf,
+                         threads == 1 ? EvaluatorKind::Fast : EvaluatorKind::Speculative, threads, cacheBytes);
+      other.Run();
+      EXPECT_EQ(other.Log(), plain.Log()) << what;
+      EXPECT_EQ(other.evaluator->evaluated, plain.evaluator->evaluated) << what;
+      EXPECT_EQ(other.best.size(), plain.best.size());
+      for (std::size_t i = 0; i < std::min(plain.best.size(), other.best.size()); ++i) {
+        EXPECT_EQ(other.best[i].key, plain.best[i].key);
+        EXPECT_EQ(other.best[i].penalty, plain.best[i].penalty);
+        EXPECT_EQ(other.best[i].level, plain.best[i].level);
+      }
     }
-  }
   return plain.evaluator->evaluated.size();
 }
 
@@ -163,7 +161,8 @@ TEST(ResultCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
   const RunLog log{(dir / "dorvu.log").string()};
   CreateLog(log);
   ResultCache cache(DefaultCacheBytes);
-  auto inner = std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::Fast, plain.params, plain.tree, 1));
+  auto inner =
+      std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::Fast, plain.params, plain.tree, 1));
   test::CountingEvaluator& evaluated = *inner;
   const auto caching = MakeCachingEvaluator(std::move(inner), cache);
   const BestList best = RunSearch(plain.params, *caching, log);

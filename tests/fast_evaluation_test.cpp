@@ -1,5 +1,7 @@
 // The fast evaluation kernel against the plain passes and scoring, bit for
 // bit, on many random scenarios.
+#include "search/evaluate/fast_evaluation.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "search/estimation.h"
-#include "search/evaluate/fast_evaluation.h"
 #include "search/scenario_memory.h"
 #include "search/scoring.h"
 #include "support/trees.h"
@@ -108,9 +109,12 @@ INSTANTIATE_TEST_SUITE_P(Leaves, FastKernelMatchesPlain,
                          testing::Values(LeafKind::Smooth, LeafKind::PureBase, LeafKind::Unnormalised),
                          [](const testing::TestParamInfo<LeafKind>& info) {
                            switch (info.param) {
-                             case LeafKind::Smooth: return "Smooth";
-                             case LeafKind::PureBase: return "PureBase";
-                             case LeafKind::Unnormalised: break;
+                             case LeafKind::Smooth:
+                               return "Smooth";
+                             case LeafKind::PureBase:
+                               return "PureBase";
+                             case LeafKind::Unnormalised:
+                               break;
                            }
                            return "Unnormalised";
                          });
@@ -139,7 +143,9 @@ TEST(FastKernel, MatchesPlainOnExtremeLeaves) {
   std::mt19937 gen(77);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const auto scaled = [&](double scale) {
-    return MakeTree([&](int) { return BaseValues{scale * unit(gen), scale * unit(gen), scale * unit(gen), scale * unit(gen)}; });
+    return MakeTree([&](int) {
+      return BaseValues{scale * unit(gen), scale * unit(gen), scale * unit(gen), scale * unit(gen)};
+    });
   };
   const Tree huge = scaled(1e200);
   const Tree tiny = scaled(1e-170);
@@ -177,8 +183,8 @@ TEST(FastKernel, RepeatedEvaluationsDependOnlyOnTheMarks) {
 // Tables whose distances come from a few values, so that most entries tie.
 TEST(FastSort, GivesTheExchangeSortsOrderOfTies) {
   std::mt19937 gen(77);
-  const double values[] = {0.0, 0.0, 0.25, 0.5, 1.0, 3.0, std::numeric_limits<double>::infinity(),
-                           std::numeric_limits<double>::quiet_NaN()};
+  const double values[] = {
+      0.0, 0.0, 0.25, 0.5, 1.0, 3.0, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
   for (int round = 0; round < 400; ++round) {
     std::array<DistanceEntry, SlotCount> table{};
     const uint32_t distinct = 1 + gen() % 8;

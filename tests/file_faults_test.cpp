@@ -6,10 +6,9 @@
 // The tests run as root in CI, and root is not stopped by permission bits: the
 // cases that rely on them run the program as the unprivileged user 65534,
 // from a copy of the executable in a scratch directory that user can reach.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -138,7 +137,8 @@ class Program {
     status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(stderrPipe_, buffer, sizeof buffer)) > 0) stderrText_.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(stderrPipe_, buffer, sizeof buffer)) > 0)
+      stderrText_.append(buffer, static_cast<std::size_t>(n));
   }
 
   pid_t pid_ = -1;
@@ -189,8 +189,7 @@ bool HoldAtFirstProgressLine(Program& program, const fs::path& log) {
 // `fault` to the log while the program is held, lets it go on, and returns
 // it ended. Longer runs are tried if the program ends before it is held.
 template <typename Fault>
-std::unique_ptr<Program> FaultMidRun(const fs::path& dir, bool unprivileged, const fs::path& executable,
-                                     Fault fault) {
+std::unique_ptr<Program> FaultMidRun(const fs::path& dir, bool unprivileged, const fs::path& executable, Fault fault) {
   for (int cardinality : {3, 6, 12, 20}) {
     WriteFile(dir / "input.txt", test::WithCardinality(test::ExampleInput(), std::to_string(cardinality)));
     auto program = std::make_unique<Program>(dir, unprivileged, executable);
@@ -237,8 +236,7 @@ const FileFault kFileFaults[] = {
                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
      },
      "dorvu: cannot create dorvu.log.lock: Permission denied\n", "nothing", nullptr},
-    {"log path is a directory", false, false,
-     [](const fs::path& run) { fs::create_directory(run / "dorvu.log"); },
+    {"log path is a directory", false, false, [](const fs::path& run) { fs::create_directory(run / "dorvu.log"); },
      "dorvu: cannot create dorvu.log: Is a directory\n", "a directory", nullptr},
     {"missing input", false, false,
      [](const fs::path& run) {
@@ -252,8 +250,7 @@ const FileFault kFileFaults[] = {
        fs::create_directory(run / "input.txt");
      },
      "dorvu: cannot read input.txt: Is a directory\n", "\"\"", nullptr},
-    {"unreadable input", false, true,
-     [](const fs::path& run) { fs::permissions(run / "input.txt", fs::perms::none); },
+    {"unreadable input", false, true, [](const fs::path& run) { fs::permissions(run / "input.txt", fs::perms::none); },
      "dorvu: cannot open input.txt: Permission denied\n", "\"\"", nullptr},
     {"log linked to a full device", false, false,
      [](const fs::path& run) { fs::create_symlink("/dev/full", run / "dorvu.log"); },

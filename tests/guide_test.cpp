@@ -41,14 +41,16 @@ TEST(Guide, LogExcerptsComeFromSeededRunsOfTheExample) {
   for (std::size_t i = 1; i < guide.size(); ++i) {
     if (guide[i] != "```text") continue;
     const bool marked = guide[i - 1].rfind(mark, 0) == 0;
-    const std::string seed = marked ? guide[i - 1].substr(mark.size(), guide[i - 1].find(' ', mark.size()) - mark.size()) : "";
+    const std::string seed =
+        marked ? guide[i - 1].substr(mark.size(), guide[i - 1].find(' ', mark.size()) - mark.size()) : "";
     const std::vector<std::string> log = marked ? SeededLog(seed) : std::vector<std::string>{};
     excerpts += marked;
     auto next = log.begin();
     for (++i; i < guide.size() && guide[i] != "```"; ++i) {
       const std::string& line = guide[i];
       if (!marked) {
-        EXPECT_FALSE(line == "the best scenario:" || line.rfind("vertex ", 0) == 0) << "excerpt without a seed: " << line;
+        EXPECT_FALSE(line == "the best scenario:" || line.rfind("vertex ", 0) == 0)
+            << "excerpt without a seed: " << line;
       } else if (line != "...") {
         next = std::find(next, log.end(), line);
         ASSERT_NE(next, log.end()) << "not in the log of seed " << seed << ", or out of order: " << line;
@@ -82,7 +84,8 @@ TEST(Guide, ManPagesListEveryOptionOfTheHelp) {
   const struct {
     const char* executable;
     const char* page;
-  } programs[] = {{DORVU_EXECUTABLE, "dorvu"}, {DORVU_VIEW_EXECUTABLE, "dorvu-view"}, {DORVU_PREP_EXECUTABLE, "dorvu-prep"}};
+  } programs[] = {
+      {DORVU_EXECUTABLE, "dorvu"}, {DORVU_VIEW_EXECUTABLE, "dorvu-view"}, {DORVU_PREP_EXECUTABLE, "dorvu-prep"}};
   for (const auto& program : programs) {
     const std::string page = ReadFile(std::string(DORVU_SOURCE_DIR) + "/man/" + program.page + ".1.in");
     const std::set<std::string> options = HelpOptions(program.executable);

@@ -18,8 +18,8 @@
 #include "input/convert.h"
 #include "input/input_reader.h"
 #include "input/leaf_noise.h"
-#include "run/driver.h"
 #include "log/number_format.h"
+#include "run/driver.h"
 #include "search/estimation.h"
 #include "search/scoring.h"
 #include "support/inputs.h"
@@ -141,18 +141,28 @@ TEST(HostileNumbers, LeafValuesBeyondTheRangeAreReportedAndKeepTheirValue) {
 }
 
 TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
-  const long double specials[] = {
-      Inf, -Inf, NaN, -NaN, std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
-      std::numeric_limits<double>::denorm_min(), 1e-320, std::numeric_limits<double>::min(),
-      std::numeric_limits<long double>::max(), std::numeric_limits<long double>::denorm_min(),
-      std::numeric_limits<long double>::infinity(), -std::numeric_limits<long double>::quiet_NaN(),
-      static_cast<long double>(1e308) * 1e308, 0.0L, -0.0L};
+  const long double specials[] = {Inf,
+                                  -Inf,
+                                  NaN,
+                                  -NaN,
+                                  std::numeric_limits<double>::max(),
+                                  -std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::denorm_min(),
+                                  1e-320,
+                                  std::numeric_limits<double>::min(),
+                                  std::numeric_limits<long double>::max(),
+                                  std::numeric_limits<long double>::denorm_min(),
+                                  std::numeric_limits<long double>::infinity(),
+                                  -std::numeric_limits<long double>::quiet_NaN(),
+                                  static_cast<long double>(1e308) * 1e308,
+                                  0.0L,
+                                  -0.0L};
   for (long double value : specials) EXPECT_TRUE(test::IsLogReal(FormatReal(value))) << FormatReal(value);
   if (!ExtendedArithmeticIsFaithful())
     GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
-  const std::pair<long double, const char*> texts[] = {{Inf, "INF"},     {-Inf, "-INF"},   {NaN, "NAN"},
-                                                       {-NaN, "NAN"},    {1e308, "1E308"},
-                                                       {static_cast<long double>(1e308) * 1e308, "1E616"}};
+  const std::pair<long double, const char*> texts[] = {
+      {Inf, "INF"},  {-Inf, "-INF"},   {NaN, "NAN"},
+      {-NaN, "NAN"}, {1e308, "1E308"}, {static_cast<long double>(1e308) * 1e308, "1E616"}};
   for (const auto& [value, text] : texts) EXPECT_EQ(FormatReal(value), text);
 }
 
@@ -190,15 +200,33 @@ TEST(HostilePasses, ProjectionsEndOnEveryCombinationOfSpecialValues) {
 TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
   using LeafRule = BaseValues (*)(int);
   const LeafRule rules[] = {
-      [](int k) { return k == 5 ? BaseValues{Inf, 0.0, 0.0, 0.0} : BaseValues{0.25, 0.25, 0.25, 0.25}; },
-      [](int k) { return k % 2 ? BaseValues{Inf, -Inf, 0.0, 1.0} : BaseValues{0.7, 0.1, 0.1, 0.1}; },
-      [](int k) { return k == 64 ? BaseValues{NaN, 0.5, 0.5, 0.0} : BaseValues{0.1, 0.2, 0.3, 0.4}; },
-      [](int k) { return k % 3 ? BaseValues{1e308, -1e308, 1e308, 0.0} : BaseValues{-1e308, 1e308, 0.0, 1e-320}; },
-      [](int k) { return BaseValues{k * 1e306, 1e-320, -k * 1.0, 0.0}; },
-      [](int) { return BaseValues{NaN, NaN, NaN, NaN}; },
-      [](int) { return BaseValues{Inf, Inf, Inf, Inf}; },
-      [](int) { return BaseValues{0.0, 0.0, 0.0, 0.0}; },
-      [](int k) { return k % 2 ? BaseValues{0.0, 0.0, 0.0, 0.0} : BaseValues{-1.0, -2.0, -3.0, -4.0}; },
+      [](int k) {
+        return k == 5 ? BaseValues{Inf, 0.0, 0.0, 0.0} : BaseValues{0.25, 0.25, 0.25, 0.25};
+      },
+      [](int k) {
+        return k % 2 ? BaseValues{Inf, -Inf, 0.0, 1.0} : BaseValues{0.7, 0.1, 0.1, 0.1};
+      },
+      [](int k) {
+        return k == 64 ? BaseValues{NaN, 0.5, 0.5, 0.0} : BaseValues{0.1, 0.2, 0.3, 0.4};
+      },
+      [](int k) {
+        return k % 3 ? BaseValues{1e308, -1e308, 1e308, 0.0} : BaseValues{-1e308, 1e308, 0.0, 1e-320};
+      },
+      [](int k) {
+        return BaseValues{k * 1e306, 1e-320, -k * 1.0, 0.0};
+      },
+      [](int) {
+        return BaseValues{NaN, NaN, NaN, NaN};
+      },
+      [](int) {
+        return BaseValues{Inf, Inf, Inf, Inf};
+      },
+      [](int) {
+        return BaseValues{0.0, 0.0, 0.0, 0.0};
+      },
+      [](int k) {
+        return k % 2 ? BaseValues{0.0, 0.0, 0.0, 0.0} : BaseValues{-1.0, -2.0, -3.0, -4.0};
+      },
   };
   // Slot 5 is vertex 5.1, slots 6 and 7 its leaves, slot 95 vertex 1.2.
   const MarkTable markSets[] = {MarksOf({}), MarksOf({1, 2}), MarksOf({5, 6, 7, 95})};
@@ -268,18 +296,35 @@ TEST(HostileRuns, EveryKindOfLeafWithTheNoiseOffAndOn) {
     std::function<std::string(int)> line;
   };
   const LeafKind kinds[] = {
-      {"distributions", true, [](int k) { return LeafText({0.1, 0.2 + 0.001 * k, 0.3, 0.4 - 0.001 * k}); }},
-      {"unnormalised", true, [](int k) { return LeafText({1.0 * k, 2.0, 0.5 * k, 7.0}); }},
-      {"negative", true, [](int k) { return LeafText({-0.5, 1.5, k % 2 ? -0.25 : 0.0, 0.25}); }},
-      {"all zero", true, [](int) { return LeafText({0.0, 0.0, 0.0, 0.0}); }},
+      {"distributions", true,
+       [](int k) {
+         return LeafText({0.1, 0.2 + 0.001 * k, 0.3, 0.4 - 0.001 * k});
+       }},
+      {"unnormalised", true,
+       [](int k) {
+         return LeafText({1.0 * k, 2.0, 0.5 * k, 7.0});
+       }},
+      {"negative", true,
+       [](int k) {
+         return LeafText({-0.5, 1.5, k % 2 ? -0.25 : 0.0, 0.25});
+       }},
+      {"all zero", true,
+       [](int) {
+         return LeafText({0.0, 0.0, 0.0, 0.0});
+       }},
       {"nothing given", true, [](int) { return std::string(); }},
       {"negative and unnormalised", true,
-       [](int k) { return k % 3 == 0 ? LeafText({-3.0, -2.0, -1.0, -0.5}) : LeafText({4.0, 0.0, 1.0 * k, 1e-3}); }},
-      {"range ends", false, [](int k) {
+       [](int k) {
+         return k % 3 == 0 ? LeafText({-3.0, -2.0, -1.0, -0.5}) : LeafText({4.0, 0.0, 1.0 * k, 1e-3});
+       }},
+      {"range ends", false,
+       [](int k) {
          return k % 2 ? LeafText({1e308, -1e308, 1e-320, 4.9e-324}) : LeafText({-1e308, 1e308, 0.0, 1.0});
        }},
       {"beyond the range", true,
-       [](int k) { return k % 5 ? "A:1e999_C:-1e999_G:0.5_T:0.5" : LeafText({0.25, 0.25, 0.25, 0.25}); }},
+       [](int k) {
+         return k % 5 ? "A:1e999_C:-1e999_G:0.5_T:0.5" : LeafText({0.25, 0.25, 0.25, 0.25});
+       }},
   };
   for (const LeafKind& kind : kinds) {
     for (const char* noise : {"0", "-1", "0.1", "1e300"}) {
@@ -312,8 +357,9 @@ TEST(HostileRuns, TheExecutableEndsNormallyOnHostileInput) {
   EXPECT_EQ(result.stderrText,
             "dorvu: warning: dorvu.log reports 194 problems in input.txt; \"dorvu --check\" lists them\n");
   const std::string log = ReadFile(dir / "dorvu.log");
-  EXPECT_TRUE(StartsWith(log, "an error in cardinality of scenario, sorry\r\nan error in level of randomness, sorry\r\n"
-                              "an error in data on the leaf 1\r\nan error in data on the leaf 1\r\n"));
+  EXPECT_TRUE(StartsWith(log,
+                         "an error in cardinality of scenario, sorry\r\nan error in level of randomness, sorry\r\n"
+                         "an error in data on the leaf 1\r\nan error in data on the leaf 1\r\n"));
   EXPECT_NE(log.find("\r\npresupposed cardinality of scenario=1\r\nnoise level=INF\r\n"), std::string::npos);
   EXPECT_EQ(log.substr(log.size() - 20), "the best scenario:\r\n");
 }

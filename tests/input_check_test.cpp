@@ -1,13 +1,14 @@
 // The checks of the input file: what they find in the bytes, and that the
 // problems they call logged are exactly the lines a run logs.
+#include "input/input_check.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "input/input_check.h"
 #include "input/input_reader.h"
-#include "run/driver.h"
 #include "log/run_log.h"
+#include "run/driver.h"
 #include "search/run_parameters.h"
 #include "support/inputs.h"
 
@@ -71,7 +72,8 @@ TEST(InputCheck, NamesMissingBasesAndSumsFarFromOneWithTheNoiseOff) {
   // Two-decimal values may sum to 0.98 or 1.02; percentages are far off.
   EXPECT_EQ(Texts(WithLine(off, 3, "6.1 A:0.27_C:0.25_G:0.25_T:0.25")), Lines{});
   EXPECT_EQ(Texts(WithLine(off, 3, "6.1 A:0.23_C:0.25_G:0.25_T:0.25")), Lines{});
-  const Lines percent{"input.txt:3: leaf 1 sums to 100, not 1; with the noise off the run takes its values as they are"};
+  const Lines percent{
+      "input.txt:3: leaf 1 sums to 100, not 1; with the noise off the run takes its values as they are"};
   EXPECT_EQ(Texts(WithLine(off, 3, "6.1 A:30_C:20_G:25_T:25")), percent);
   EXPECT_EQ(Texts(WithLine(WithLine(off, 2, "x=-0.5"), 3, "6.1 A:30_C:20_G:25_T:25")), percent);
   EXPECT_EQ(Texts(WithLine(off, 3, "6.1 A:0.28_C:0.25_G:0.25_T:0.25")),

@@ -7,9 +7,9 @@
 
 #include "input/convert.h"
 #include "input/input_reader.h"
-#include "run/driver.h"
 #include "input/leaf_noise.h"
 #include "log/io_error.h"
+#include "run/driver.h"
 #include "support/files.h"
 
 namespace dorvu {
@@ -24,12 +24,26 @@ TEST(Conversion, IntegersWithSignsPrefixesAndFailedValues) {
     int32_t value;
   };
   const Case cases[] = {
-      {"5", 0, 5},           {"-7", 0, -7},         {"+12", 0, 12},       {"$1F", 0, 31},
-      {"x10", 0, 16},        {"0XfF", 0, 255},      {"-$10", 0, -16},     {"2147483647", 0, 2147483647},
-      {"-2147483648", 0, INT32_MIN},                {"2147483648", 1, 214748364},
-      {"99999999999", 1, 999999999},                {"12a", 1, 12},       {"-12a", 1, 12},
-      {"", 1, 0},            {"-", 1, 0},           {"a1", 1, 0},         {"0x", 1, 0},
-      {"1 ", 1, 1},          {"5.0", 1, 5},         {"\t3", 1, 0},
+      {"5", 0, 5},
+      {"-7", 0, -7},
+      {"+12", 0, 12},
+      {"$1F", 0, 31},
+      {"x10", 0, 16},
+      {"0XfF", 0, 255},
+      {"-$10", 0, -16},
+      {"2147483647", 0, 2147483647},
+      {"-2147483648", 0, INT32_MIN},
+      {"2147483648", 1, 214748364},
+      {"99999999999", 1, 999999999},
+      {"12a", 1, 12},
+      {"-12a", 1, 12},
+      {"", 1, 0},
+      {"-", 1, 0},
+      {"a1", 1, 0},
+      {"0x", 1, 0},
+      {"1 ", 1, 1},
+      {"5.0", 1, 5},
+      {"\t3", 1, 0},
   };
   for (const Case& c : cases) {
     int32_t value = -99;
@@ -45,11 +59,10 @@ TEST(Conversion, RealsAndTheValuesLeftByFailures) {
     double value;
   };
   const Case cases[] = {
-      {"0.1", 0, 0.1},     {"1e-3", 0, 0.001},  {"-0.5", 0, -0.5},  {"5.", 0, 5.0},
-      {".25", 0, 0.25},    {"+2E+2", 0, 200.0}, {"1e-320", 0, 1e-320},
-      {"0.5x", 1, 5.0},    {"-1.25x", 1, 125.0}, {"2e", 1, 2.0},    {"2e5x", 1, 2.0},
-      {"x2", 1, 0.0},      {"", 1, 0.0},        {".", 1, 0.0},      {"0,5", 1, 0.0},
-      {"1e999", 1, 1.0},   {"0.1\t", 1, 1.0},   {"inf", 1, 0.0},    {"nan", 1, 0.0},
+      {"0.1", 0, 0.1},     {"1e-3", 0, 0.001},    {"-0.5", 0, -0.5}, {"5.", 0, 5.0},       {".25", 0, 0.25},
+      {"+2E+2", 0, 200.0}, {"1e-320", 0, 1e-320}, {"0.5x", 1, 5.0},  {"-1.25x", 1, 125.0}, {"2e", 1, 2.0},
+      {"2e5x", 1, 2.0},    {"x2", 1, 0.0},        {"", 1, 0.0},      {".", 1, 0.0},        {"0,5", 1, 0.0},
+      {"1e999", 1, 1.0},   {"0.1\t", 1, 1.0},     {"inf", 1, 0.0},   {"nan", 1, 0.0},
   };
   for (const Case& c : cases) {
     double value = -99.0;
@@ -112,8 +125,7 @@ ReadResult ReadBytes(const std::string& bytes) {
 const BaseValues& Leaf(const ReadResult& r, int k) { return r.tree.treeSequence[r.tree.leafSlots[k]].value; }
 
 TEST(InputFile, ParametersAndLeavesWithTheirMessagesInOrder) {
-  const ReadResult r = ReadBytes(
-      "cardinality=12a\r\nnoise=0.5x\r\nA:oops C:0.2\nA:0.3\rC:0.4\n\n6.4 T:bad");
+  const ReadResult r = ReadBytes("cardinality=12a\r\nnoise=0.5x\r\nA:oops C:0.2\nA:0.3\rC:0.4\n\n6.4 T:bad");
   EXPECT_EQ(r.params.cardinality, 12);
   EXPECT_EQ(r.params.noiseLevel, 5.0);
   EXPECT_EQ(r.log,
@@ -243,7 +255,8 @@ BaseValues ShiftAndDrop(const BaseValues& w) {
     }
   }
   BaseValues result;
-  for (int b = 0; b < 4; ++b) result.b[b] = active[b] ? static_cast<double>(w.b[b] + static_cast<long double>(shift)) : 0.0;
+  for (int b = 0; b < 4; ++b)
+    result.b[b] = active[b] ? static_cast<double>(w.b[b] + static_cast<long double>(shift)) : 0.0;
   return result;
 }
 

@@ -2,10 +2,10 @@
 // directory leaves the first run's log alone, and the log of an interrupted
 // walk is a prefix of the whole walk's log, cut at a line end.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <unistd.h>
 
 #include "log/io_error.h"
 #include "log/log_lines.h"

@@ -100,7 +100,8 @@ TEST(ProgressLine, ShowsTimeBranchCountsAndLogSize) {
   EXPECT_EQ(ProgressText(4.9, 0, 1, 1, 68), "dorvu: 0:04, 1 scenarios, 1 sets evaluated, log 0 kB");
   EXPECT_EQ(ProgressText(754.2, 3, 1234567, 45678, 236400000),
             "dorvu: 12:34, branch 3 of 6, 1,234,567 scenarios, 45,678 sets evaluated, log 236.4 MB");
-  EXPECT_EQ(ProgressText(3 * 3600 + 62, 6, 999, -1, 999999), "dorvu: 3:01:02, branch 6 of 6, 999 scenarios, log 999 kB");
+  EXPECT_EQ(ProgressText(3 * 3600 + 62, 6, 999, -1, 999999),
+            "dorvu: 3:01:02, branch 6 of 6, 999 scenarios, log 999 kB");
 }
 
 }  // namespace

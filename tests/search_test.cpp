@@ -110,7 +110,8 @@ struct StoresModel {
   std::vector<ScenarioKey> main, add;
 
   bool Holds(const ScenarioKey& key) const {
-    return std::find(main.begin(), main.end(), key) != main.end() || std::find(add.begin(), add.end(), key) != add.end();
+    return std::find(main.begin(), main.end(), key) != main.end() ||
+           std::find(add.begin(), add.end(), key) != add.end();
   }
   RememberOutcome Remember(const ScenarioKey& key) {
     RememberOutcome outcome;
@@ -155,8 +156,8 @@ void ExpectStoresAsModelled(const std::vector<ScenarioKey>& keys, int32_t capaci
 // Stores of 4 filled to their last place, then one key past it, in each.
 TEST(ScenarioMemory, EachStoreTakesKeysUpToItsLastPlace) {
   std::vector<ScenarioKey> keys;
-  for (int s : {10, 20, 30, 40, 50}) keys.push_back(KeyOf({s}));      // the main store's 4, then one for the add store
-  for (int s : {11, 12, 13, 14, 15}) keys.push_back(KeyOf({s}));      // 3 more fill the add store, 2 find both full
+  for (int s : {10, 20, 30, 40, 50}) keys.push_back(KeyOf({s}));  // the main store's 4, then one for the add store
+  for (int s : {11, 12, 13, 14, 15}) keys.push_back(KeyOf({s}));  // 3 more fill the add store, 2 find both full
   ExpectStoresAsModelled(keys, 4);
   ScenarioMemory memory;
   RunParameters params;
@@ -237,8 +238,7 @@ TEST(Search, CardinalityZeroEvaluatesTheRootOnly) {
 TEST(Search, CardinalityOneTriesSixCandidatesWithProgressLines) {
   SearchRun run(1);
   EXPECT_EQ(run.Evaluated(), 7u);
-  EXPECT_EQ(run.file.Text(),
-            "done 0 of 6\ndone 1 of 6\ndone 2 of 6\ndone 3 of 6\ndone 4 of 6\ndone 5 of 6\n");
+  EXPECT_EQ(run.file.Text(), "done 0 of 6\ndone 1 of 6\ndone 2 of 6\ndone 3 of 6\ndone 4 of 6\ndone 5 of 6\n");
   // The clade of leaves 9-16 (vertex 3.2, slot 25) is the best cut.
   EXPECT_EQ(run.best[0].level, 1);
   EXPECT_EQ(run.best[0].key, KeyOf({25}));
@@ -248,7 +248,7 @@ TEST(Search, NegativeCardinalityAndAQuietRootStopAtTheRoot) {
   SearchRun negative(-3);
   EXPECT_EQ(negative.Evaluated(), 1u);
   EXPECT_EQ(negative.best[0].key.count, 0);  // penalty above the floor: not offered
-  SearchRun quiet(5, 10.0);  // 100 x noise above any penalty of these leaves
+  SearchRun quiet(5, 10.0);                  // 100 x noise above any penalty of these leaves
   EXPECT_EQ(quiet.Evaluated(), 1u);
   EXPECT_EQ(quiet.file.Text(), "");
   EXPECT_EQ(quiet.best[0].key, KeyOf({}));

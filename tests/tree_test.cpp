@@ -1,8 +1,8 @@
+#include "tree/tree.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "tree/tree.h"
 
 namespace dorvu {
 namespace {
@@ -22,13 +22,16 @@ TEST(TreeLayout, KindsAndNamesOfTheFirstAndLastSlots) {
     const char* name;
   };
   const Expected expected[] = {
-      {0, SlotKind::kOpen, " 0 "},  {1, SlotKind::kOpen, "1.1"},   {2, SlotKind::kOpen, "2.1"},   {3, SlotKind::kOpen, "3.1"},
-      {4, SlotKind::kOpen, "4.1"},  {5, SlotKind::kOpen, "5.1"},   {6, SlotKind::kLeaf, "6.1"},   {7, SlotKind::kLeaf, "6.2"},
-      {8, SlotKind::kClose, ""},    {9, SlotKind::kOpen, "5.2"},   {10, SlotKind::kLeaf, "6.3"},  {11, SlotKind::kLeaf, "6.4"},
-      {12, SlotKind::kClose, ""},   {13, SlotKind::kClose, ""},    {14, SlotKind::kOpen, "4.2"},  {15, SlotKind::kOpen, "5.3"},
-      {16, SlotKind::kLeaf, "6.5"}, {17, SlotKind::kLeaf, "6.6"},  {18, SlotKind::kClose, ""},    {19, SlotKind::kOpen, "5.4"},
-      {182, SlotKind::kLeaf, "6.63"}, {183, SlotKind::kLeaf, "6.64"}, {184, SlotKind::kClose, ""}, {189, SlotKind::kClose, ""},
-      {48, SlotKind::kOpen, "2.2"}, {95, SlotKind::kOpen, "1.2"},  {96, SlotKind::kOpen, "2.3"},  {142, SlotKind::kOpen, "2.4"},
+      {0, SlotKind::kOpen, " 0 "},    {1, SlotKind::kOpen, "1.1"},  {2, SlotKind::kOpen, "2.1"},
+      {3, SlotKind::kOpen, "3.1"},    {4, SlotKind::kOpen, "4.1"},  {5, SlotKind::kOpen, "5.1"},
+      {6, SlotKind::kLeaf, "6.1"},    {7, SlotKind::kLeaf, "6.2"},  {8, SlotKind::kClose, ""},
+      {9, SlotKind::kOpen, "5.2"},    {10, SlotKind::kLeaf, "6.3"}, {11, SlotKind::kLeaf, "6.4"},
+      {12, SlotKind::kClose, ""},     {13, SlotKind::kClose, ""},   {14, SlotKind::kOpen, "4.2"},
+      {15, SlotKind::kOpen, "5.3"},   {16, SlotKind::kLeaf, "6.5"}, {17, SlotKind::kLeaf, "6.6"},
+      {18, SlotKind::kClose, ""},     {19, SlotKind::kOpen, "5.4"}, {182, SlotKind::kLeaf, "6.63"},
+      {183, SlotKind::kLeaf, "6.64"}, {184, SlotKind::kClose, ""},  {189, SlotKind::kClose, ""},
+      {48, SlotKind::kOpen, "2.2"},   {95, SlotKind::kOpen, "1.2"}, {96, SlotKind::kOpen, "2.3"},
+      {142, SlotKind::kOpen, "2.4"},
   };
   for (const Expected& e : expected) {
     EXPECT_EQ(tree.treeSequence[e.slot].kind, e.kind) << "slot " << e.slot;
@@ -41,11 +44,10 @@ TEST(TreeLayout, KindsAndNamesOfTheFirstAndLastSlots) {
 
 TEST(TreeLayout, LeafSlotsAreTheListedOnesInOrder) {
   const Tree tree = DerivedTree();
-  const int expected[LeafCount] = {6,   7,   10,  11,  16,  17,  20,  21,  28,  29,  32,  33,  38,
-                                   39,  42,  43,  52,  53,  56,  57,  62,  63,  66,  67,  74,  75,
-                                   78,  79,  84,  85,  88,  89,  100, 101, 104, 105, 110, 111, 114,
-                                   115, 122, 123, 126, 127, 132, 133, 136, 137, 146, 147, 150, 151,
-                                   156, 157, 160, 161, 168, 169, 172, 173, 178, 179, 182, 183};
+  const int expected[LeafCount] = {6,   7,   10,  11,  16,  17,  20,  21,  28,  29,  32,  33,  38,  39,  42,  43,
+                                   52,  53,  56,  57,  62,  63,  66,  67,  74,  75,  78,  79,  84,  85,  88,  89,
+                                   100, 101, 104, 105, 110, 111, 114, 115, 122, 123, 126, 127, 132, 133, 136, 137,
+                                   146, 147, 150, 151, 156, 157, 160, 161, 168, 169, 172, 173, 178, 179, 182, 183};
   int leaves = 0;
   for (int s = 0; s < SlotCount; ++s) leaves += tree.treeSequence[s].kind == SlotKind::kLeaf;
   EXPECT_EQ(leaves, LeafCount);

@@ -2,6 +2,8 @@
 // unit itself, on many random lanes and on lanes built to sit at the edge
 // where rounding twice differs from rounding once. A vouched lane must be
 // bit for bit the x87 result; most lanes must be vouched for.
+#include "search/evaluate/twice_rounded.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,12 +11,10 @@
 #include <random>
 
 #include "search/evaluate/fast_evaluation.h"
-#include "search/evaluate/twice_rounded.h"
 #include "tree/base_values.h"
 
 namespace dorvu {
 namespace {
-
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -109,8 +109,7 @@ TEST_F(TwiceRounded, QuotientsMatchTheX87UnitWhereVouched) {
 }
 
 [[gnu::target("avx2,fma")]] int VectorLength(const double (&y)[4][4], double* out) {
-  const __m256d lanes[4] = {_mm256_loadu_pd(y[0]), _mm256_loadu_pd(y[1]), _mm256_loadu_pd(y[2]),
-                            _mm256_loadu_pd(y[3])};
+  const __m256d lanes[4] = {_mm256_loadu_pd(y[0]), _mm256_loadu_pd(y[1]), _mm256_loadu_pd(y[2]), _mm256_loadu_pd(y[3])};
   __m256d result;
   const int vouched = twice_rounded::Length(lanes, result);
   _mm256_storeu_pd(out, result);

@@ -1,8 +1,9 @@
 #include "input/convert.h"
 
+#include <locale.h>
+
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 
 namespace dorvu {

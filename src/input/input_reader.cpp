@@ -140,8 +140,8 @@ bool LooksLikeCardinalityLine(const std::string& line) {
 }
 
 // Reads the two header lines into the parameters, with their findings.
-void ParseHeader(const std::string& first, const std::string& second, const std::string& path,
-                 int32_t maxCardinality, const DataErrorLines& dataErrors, ParsedInput& parsed) {
+void ParseHeader(const std::string& first, const std::string& second, const std::string& path, int32_t maxCardinality,
+                 const DataErrorLines& dataErrors, ParsedInput& parsed) {
   Findings& findings = parsed.findings;
   const std::optional<std::string_view> cardinalityToken = HeaderToken(first);
   const std::optional<std::string_view> noiseToken = HeaderToken(second);
@@ -154,9 +154,10 @@ void ParseHeader(const std::string& first, const std::string& second, const std:
   if (!cardinalityToken) {
     std::string text = Where(path, 1) + "no \"=\" on the cardinality line";
     if (LooksLikeCardinalityLine(second) && !noiseFailed)
-      text += "; line 2 looks like it, so every line is read one place too low: the run reads the cardinality "
-              "line as the noise level and logs \"" +
-              std::string(log_lines::NoisePrefix) + FormatReal(read.noiseLevel) + "\"";
+      text +=
+          "; line 2 looks like it, so every line is read one place too low: the run reads the cardinality "
+          "line as the noise level and logs \"" +
+          std::string(log_lines::NoisePrefix) + FormatReal(read.noiseLevel) + "\"";
     findings.push_back({text, false});
   }
   if (cardinalityFailed) {
@@ -184,7 +185,9 @@ void ParseHeader(const std::string& first, const std::string& second, const std:
 
 bool IsBaseLetter(char c) { return std::find(kBaseLetters, kBaseLetters + 4, c) != kBaseLetters + 4; }
 
-int BaseOfLetter(char letter) { return static_cast<int>(std::find(kBaseLetters, kBaseLetters + 4, letter) - kBaseLetters); }
+int BaseOfLetter(char letter) {
+  return static_cast<int>(std::find(kBaseLetters, kBaseLetters + 4, letter) - kBaseLetters);
+}
 
 // "A:, C: or T:" and "A, C and T" for the letters not seen.
 std::string LetterList(const bool seen[4], bool withColons, const char* lastJoin) {
@@ -199,7 +202,8 @@ std::string LetterList(const bool seen[4], bool withColons, const char* lastJoin
 
 std::string MissingBases(int leaf, const bool seen[4]) {
   const auto count = std::count(seen, seen + 4, false);
-  const std::string text = "leaf " + std::to_string(leaf) + " gives no " + LetterList(seen, true, " or ") + " value, so ";
+  const std::string text =
+      "leaf " + std::to_string(leaf) + " gives no " + LetterList(seen, true, " or ") + " value, so ";
   if (count == 4) return text + "all four are read as 0";
   return text + LetterList(seen, false, " and ") + (count == 1 ? " is" : " are") + " read as 0";
 }
@@ -292,7 +296,8 @@ ParsedInput Parse(LineSource& lines, const std::string& path, int32_t maxCardina
 int ReadLeafLine(const std::string& line, BaseValues& values) {
   Findings findings;
   ParseLeafLine(line, 1, "", false, {}, values, findings);
-  return static_cast<int>(std::count_if(findings.begin(), findings.end(), [](const InputFinding& f) { return f.logged; }));
+  return static_cast<int>(
+      std::count_if(findings.begin(), findings.end(), [](const InputFinding& f) { return f.logged; }));
 }
 
 ParsedInput ParseInput(const std::string& path, int32_t maxCardinality, const DataErrorLines& dataErrors) {

@@ -1,9 +1,10 @@
 #include "log/number_format.h"
 
-#include <cfenv>
-#include <clocale>
 #include <langinfo.h>
 #include <locale.h>
+
+#include <cfenv>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,8 +12,7 @@
 
 namespace dorvu {
 
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "long double must be the 80-bit extended format");
+static_assert(std::numeric_limits<long double>::digits == 64, "long double must be the 80-bit extended format");
 
 namespace {
 

@@ -1,10 +1,11 @@
 #include "log/run_lock.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
 
 #include "log/io_error.h"
 
@@ -55,10 +56,10 @@ RunLock::RunLock(const std::string& logPath) {
   while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     const bool held = errno == EWOULDBLOCK;
-    const IoError error = held ? IoError{"another dorvu run is writing " +
-                                         std::filesystem::path(logPath).filename().string() +
-                                         " in this directory" + HolderText(fd_)}
-                               : IoErrorFromErrno("lock", path);
+    const IoError error =
+        held ? IoError{"another dorvu run is writing " + std::filesystem::path(logPath).filename().string() +
+                       " in this directory" + HolderText(fd_)}
+             : IoErrorFromErrno("lock", path);
     ::close(fd_);
     throw error;
   }

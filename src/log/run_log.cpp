@@ -1,8 +1,9 @@
 #include "log/run_log.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "log/io_error.h"
 

@@ -4,10 +4,8 @@
 
 namespace dorvu::prep {
 
-std::string InputText(const std::string& cardinality, const std::string& noise,
-                      const std::vector<Record>& records) {
-  std::string out =
-      "presupposed cardinality of scenario=" + cardinality + "\nlevel of randomness=" + noise + "\n";
+std::string InputText(const std::string& cardinality, const std::string& noise, const std::vector<Record>& records) {
+  std::string out = "presupposed cardinality of scenario=" + cardinality + "\nlevel of randomness=" + noise + "\n";
   for (std::size_t k = 0; k < records.size(); ++k) {
     const auto& shares = records[k].shares;
     out += "6." + std::to_string(k + 1) + " A:" + ShortestText(shares[0]) + "_C:" + ShortestText(shares[1]) +
@@ -18,8 +16,7 @@ std::string InputText(const std::string& cardinality, const std::string& noise,
 
 std::string NamesTable(const std::vector<Record>& records) {
   std::string out = "leaf\tname\n";
-  for (std::size_t k = 0; k < records.size(); ++k)
-    out += "6." + std::to_string(k + 1) + "\t" + records[k].label + "\n";
+  for (std::size_t k = 0; k < records.size(); ++k) out += "6." + std::to_string(k + 1) + "\t" + records[k].label + "\n";
   return out;
 }
 

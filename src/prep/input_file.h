@@ -11,8 +11,7 @@ namespace dorvu::prep {
 // The two parameter lines with the values as given, then one line per leaf
 // "6.k A:a_C:c_G:g_T:t", each share in the shortest form that reads back as
 // the same double. LF line ends.
-std::string InputText(const std::string& cardinality, const std::string& noise,
-                      const std::vector<Record>& records);
+std::string InputText(const std::string& cardinality, const std::string& noise, const std::vector<Record>& records);
 
 // The header "leaf<TAB>name", then "6.k<TAB>LABEL" for every leaf.
 std::string NamesTable(const std::vector<Record>& records);

@@ -34,8 +34,7 @@ void WriteDistributions(const ValueTable& values, const Tree& tree, const RunLog
 
 }  // namespace
 
-void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator,
-                 const RunLog& log) {
+void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator, const RunLog& log) {
   WriteLogLine(log, log_lines::ReportHeading);
   auto values = std::make_unique<ValueTable>();
   for (const BestListEntry& entry : bestList) {

@@ -9,7 +9,6 @@
 
 namespace dorvu {
 
-void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator,
-                 const RunLog& log);
+void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator, const RunLog& log);
 
 }  // namespace dorvu

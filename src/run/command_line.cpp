@@ -75,9 +75,7 @@ std::string HelpText() { return Help; }
 
 std::string VersionText() { return std::string("dorvu ") + DORVU_VERSION + "\n"; }
 
-std::string UsageErrorText(const std::string& problem) {
-  return "dorvu: " + problem + "\nTry \"dorvu --help\".\n";
-}
+std::string UsageErrorText(const std::string& problem) { return "dorvu: " + problem + "\nTry \"dorvu --help\".\n"; }
 
 int RunInputCheck(const std::string& inputPath, std::ostream& err) {
   std::vector<InputFinding> findings;

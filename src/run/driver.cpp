@@ -1,11 +1,12 @@
 #include "run/driver.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <random>
-#include <sched.h>
 #include <thread>
 
 #include "input/input_check.h"
@@ -44,9 +45,7 @@ RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
   return params;
 }
 
-uint32_t ClockSeed() {
-  return static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());
-}
+uint32_t ClockSeed() { return static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()); }
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // The whole run: log, parameters, tree, input, echo, noise, search, report.
 #pragma once
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <optional>
@@ -20,11 +20,11 @@ inline constexpr std::size_t DefaultCacheBytes = std::size_t{1} << 30;
 struct RunSetup {
   std::string inputPath = "input.txt";
   std::string logPath = "dorvu.log";
-  std::optional<uint32_t> seed;  // none: seeded from the clock
-  int32_t threads = 0;           // threads that search; 0: all hardware threads the process may use
-  std::optional<EvaluatorKind> evaluator;  // none: chosen from the threads (tests name one)
+  std::optional<uint32_t> seed;                // none: seeded from the clock
+  int32_t threads = 0;                         // threads that search; 0: all hardware threads the process may use
+  std::optional<EvaluatorKind> evaluator;      // none: chosen from the threads (tests name one)
   std::size_t cacheBytes = DefaultCacheBytes;  // the bound of the outcome cache; 0: no cache
-  bool quiet = false;  // no input warnings and no seed notice on standard error
+  bool quiet = false;                          // no input warnings and no seed notice on standard error
   // Non-zero asks the search to stop: the run then writes what it holds and
   // throws RunInterrupted. None: the run goes to its end.
   const std::atomic<int>* stop = nullptr;

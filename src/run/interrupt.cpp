@@ -27,10 +27,14 @@ void CatchStopSignals() {
 
 std::string SignalName(int signal) {
   switch (signal) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
-    default: return "signal " + std::to_string(signal);
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "signal " + std::to_string(signal);
   }
 }
 

@@ -103,11 +103,17 @@ int RunDorvuProgram(const std::vector<std::string>& args, const Environment& env
                     std::ostream& err) {
   const CommandLine command = ParseCommandLine(args);
   switch (command.action) {
-    case Action::Help: return Answer(HelpText(), out, err);
-    case Action::Version: return Answer(VersionText(), out, err);
-    case Action::Usage: err << UsageErrorText(command.problem); return ExitUsage;
-    case Action::Check: return RunInputCheck(RunSetup().inputPath, err);
-    case Action::Run: break;
+    case Action::Help:
+      return Answer(HelpText(), out, err);
+    case Action::Version:
+      return Answer(VersionText(), out, err);
+    case Action::Usage:
+      err << UsageErrorText(command.problem);
+      return ExitUsage;
+    case Action::Check:
+      return RunInputCheck(RunSetup().inputPath, err);
+    case Action::Run:
+      break;
   }
   return Run(environment, err);
 }

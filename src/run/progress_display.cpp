@@ -1,9 +1,10 @@
 #include "run/progress_display.h"
 
-#include <chrono>
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 
 #include "search/run_parameters.h"
 
@@ -81,10 +82,9 @@ void ProgressDisplay::Show() {
   bool shown = false;
   while (!stop_.wait_for(lock, Interval, [&] { return stopping_; })) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    const std::string text =
-        ProgressText(elapsed.count(), counters_.branch.load(std::memory_order_relaxed),
-                     counters_.visited.load(std::memory_order_relaxed), cache_ ? cache_->Size() : -1,
-                     FileSize(logPath_));
+    const std::string text = ProgressText(elapsed.count(), counters_.branch.load(std::memory_order_relaxed),
+                                          counters_.visited.load(std::memory_order_relaxed),
+                                          cache_ ? cache_->Size() : -1, FileSize(logPath_));
     std::fprintf(stderr, "\r%s\033[K", text.c_str());
     std::fflush(stderr);
     shown = true;

@@ -7,8 +7,7 @@ namespace dorvu {
 namespace {
 
 // Adds the energy of the uncut edges below open slot o.
-double AddChildEdges(double running, const Tree& tree, const MarkTable& mark, const ValueTable& x,
-                     int o) {
+double AddChildEdges(double running, const Tree& tree, const MarkTable& mark, const ValueTable& x, int o) {
   const int c1 = tree.firstChildSlot[o];
   const int c2 = tree.secondChildSlot[o];
   if (mark[c1] == 0) running = AddSquaredDistance(running, x[c1], x[o]);
@@ -97,8 +96,8 @@ double TrialSweep(const Tree& tree, const MarkTable& mark, PassState& pass, Coor
 
 // gradient steps with a halving step search until the gradient's L1 norm falls
 // to the tolerance, vanishes, or the step search stalls.
-void Descend(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass,
-             double tolerance, Coordinates coordinates) {
+void Descend(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass, double tolerance,
+             Coordinates coordinates) {
   pass.gradNorm = 10.0;
   pass.stalled = false;
   while (pass.gradNorm > tolerance) {
@@ -134,8 +133,7 @@ void ResetTrialPoint(const Tree& tree, PassState& pass) {
 
 }  // namespace
 
-void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark,
-                     PassState& pass) {
+void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
   for (int k = 0; k < SlotCount; ++k)
     if (tree.treeSequence[k].kind == SlotKind::kLeaf) pass.value[k] = tree.leafValues[k];
   pass.energy = BuildStart(tree, mark, pass.value);
@@ -143,8 +141,7 @@ void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTa
   Descend(params, tree, mark, pass, params.pass1Tolerance, Coordinates::Simplex);
 }
 
-void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark,
-                     PassState& pass) {
+void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
   // Root step. A negative value has no real root; it is taken as 0.
   pass.energy = 0.0;
   for (int r = 0; r < SlotCount; ++r) {
@@ -159,8 +156,7 @@ void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTa
   Descend(params, tree, mark, pass, params.pass2Tolerance, Coordinates::Sqrt);
 }
 
-void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark,
-                      PassState& pass) {
+void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
   EstimationPass1(params, tree, mark, pass);
   EstimationPass2(params, tree, mark, pass);
 }

@@ -13,8 +13,8 @@ namespace dorvu {
 
 // Working storage of one evaluation.
 struct PassState {
-  ValueTable value{};      // current values at vertex slots
-  ValueTable gradient{};   // energy gradient at open slots
+  ValueTable value{};       // current values at vertex slots
+  ValueTable gradient{};    // energy gradient at open slots
   ValueTable trialPoint{};  // trial point of the step search; leaf entries hold the leaves
   double energy = 0.0;
   double trialEnergy = 0.0;
@@ -28,8 +28,7 @@ struct PassState {
 
 // Restores the leaves, starts from bottom-up means and runs projected
 // gradient descent on the simplex.
-void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark,
-                     PassState& pass);
+void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass);
 
 // Pass 2's step at one vertex: x - step*g, each component clamped at zero.
 inline void ClampStep(const BaseValues& x, const BaseValues& g, double step, BaseValues& y) {
@@ -51,11 +50,9 @@ inline void ScaleToUnit(const BaseValues& x, const BaseValues& y, double norm, B
 
 // Takes every vertex to square roots, then runs projected gradient descent on
 // unit vectors. Must follow pass 1 for the same marks.
-void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark,
-                     PassState& pass);
+void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass);
 
 // Pass 1 followed by pass 2.
-void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark,
-                      PassState& pass);
+void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass);
 
 }  // namespace dorvu

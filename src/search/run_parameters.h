@@ -16,8 +16,8 @@ inline constexpr std::array<int32_t, LevelCount> LevelLimits = {6, 5, 4, 4, 4, 4
 inline constexpr int32_t MaxCandidates = 6;  // the largest limit
 
 struct RunParameters {
-  int32_t stallLimit = 10;  // a step search ends after more equal trial energies in a row
-  int32_t cardinality = 0;  // as read, at most MaxCardinality
+  int32_t stallLimit = 10;             // a step search ends after more equal trial energies in a row
+  int32_t cardinality = 0;             // as read, at most MaxCardinality
   int32_t mainMemoryCapacity = 32768;  // keys in each of the two scenario stores; a power of two
   double pass1Tolerance = 0.000001;
   double pass2Tolerance = 0.000001;

@@ -36,9 +36,7 @@ ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& mark, int
   return outcome;
 }
 
-bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty) {
-  return 100.0L * noiseLevel >= scenarioPenalty;
-}
+bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty) { return 100.0L * noiseLevel >= scenarioPenalty; }
 
 void OfferToBestList(BestList& list, const ScenarioKey& key, double penalty, int32_t searchLevel) {
   for (std::size_t p = 0; p < list.size(); ++p) {

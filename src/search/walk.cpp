@@ -86,8 +86,8 @@ void WriteProgressLine(Walk& walk, const EnumerationLevel& entry) {
 
 }  // namespace
 
-BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log,
-                   WalkCounters* counters, const std::atomic<int>* stop) {
+BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunLog& log, WalkCounters* counters,
+                   const std::atomic<int>* stop) {
   auto walkState = std::make_unique<Walk>(params, evaluator, log);
   Walk& walk = *walkState;
   walk.counters = counters;

@@ -114,5 +114,4 @@ inline BaseValues ProjectToSimplex(const BaseValues& v, const BaseValues& g, dou
   return w;
 }
 
-
 }  // namespace dorvu

@@ -12,7 +12,6 @@
 
 namespace dorvu {
 
-
 // What a slot of the bracket sequence holds: the opening or the closing
 // bracket of an internal vertex, or a leaf.
 enum class SlotKind : int8_t { kOpen, kClose, kLeaf };
@@ -30,11 +29,11 @@ struct Tree {
   std::array<SlotRecord, SlotCount> treeSequence{};
   std::array<std::string, SlotCount> vertexNames{};  // "" at close slots
   std::array<int32_t, LeafCount + 1> leafSlots{};    // entry k: slot of leaf k (entry 0 unused)
-  SlotTable openSlotOf{};       // at close slots: open slot of the same vertex
-  SlotTable firstChildSlot{};   // at open slots
-  SlotTable secondChildSlot{};  // at open slots
-  SlotTable parentSlot{};       // at open and leaf slots; -1 at the root
-  ValueTable leafValues{};      // at leaf slots: the leaf values the search starts from
+  SlotTable openSlotOf{};                            // at close slots: open slot of the same vertex
+  SlotTable firstChildSlot{};                        // at open slots
+  SlotTable secondChildSlot{};                       // at open slots
+  SlotTable parentSlot{};                            // at open and leaf slots; -1 at the root
+  ValueTable leafValues{};                           // at leaf slots: the leaf values the search starts from
 };
 
 // Sets the kinds, the vertex names and the leaf slots by walking the tree.

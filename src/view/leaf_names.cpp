@@ -29,8 +29,7 @@ void ReadRow(const std::string& row, int number, LeafNames& names, std::vector<i
   if (name.empty()) throw LogError(number, "leaf " + leaf + " has an empty name");
   const int k = vertex->index;
   if (lineOf[k - 1] != 0)
-    throw LogError(number,
-                   "leaf " + leaf + " is named twice (first on line " + std::to_string(lineOf[k - 1]) + ")");
+    throw LogError(number, "leaf " + leaf + " is named twice (first on line " + std::to_string(lineOf[k - 1]) + ")");
   names[k - 1] = name;
   lineOf[k - 1] = number;
 }
@@ -40,8 +39,7 @@ void ReadRow(const std::string& row, int number, LeafNames& names, std::vector<i
 LeafNames ReadLeafNames(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) throw LogError(0, "no such file");
-  if (std::filesystem::is_directory(path, error))
-    throw LogError(0, "this is a directory, not a table of names");
+  if (std::filesystem::is_directory(path, error)) throw LogError(0, "this is a directory, not a table of names");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw LogError(0, "the file cannot be opened for reading");
   std::string line;

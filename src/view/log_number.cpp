@@ -70,8 +70,8 @@ RoundedDigits RoundHalfUp(double magnitude) {
   // A double's exact expansion has at most 767 significant digits, so this
   // precision writes it whole, and cutting it is exact.
   std::array<char, 1024> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                    std::chars_format::scientific, 800);
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific, 800);
   const std::string_view text(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
   const std::size_t e = text.find('e');
   std::string exact(1, text[0]);
@@ -125,8 +125,7 @@ std::optional<RealParse> ParseLogReal(std::string_view token) {
   result.real.printed = std::string(token);
   if (body == "INF") {
     result.real.text = sign + "Inf";
-    result.real.value =
-        negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    result.real.value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return result;
   }
   if (body == "NAN") {

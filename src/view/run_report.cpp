@@ -6,6 +6,8 @@
 // Heavy runs write hundreds of megabytes of memory messages, so the log is read
 // as a stream, one line at a time: memory stays the same whatever its size.
 
+#include "view/run_report.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -16,7 +18,6 @@
 
 #include "log/log_lines.h"
 #include "view/log_number.h"
-#include "view/run_report.h"
 
 namespace dorvu::view {
 
@@ -59,8 +60,7 @@ class LineStream {
  public:
   explicit LineStream(std::istream& in) : in_(in), buffer_(ChunkSize) {
     Advance();
-    if (atEnd_)
-      throw LogError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
+    if (atEnd_) throw LogError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
   }
 
   bool AtEnd() const { return atEnd_; }
@@ -88,8 +88,7 @@ class LineStream {
         line_.clear();
         return;
       }
-      throw LogError(number_,
-                     "the last line has no line end: the log was cut short (is the run still going?)");
+      throw LogError(number_, "the last line has no line end: the log was cut short (is the run still going?)");
     }
     const auto length = static_cast<std::size_t>(newline - (buffer_.data() + begin_));
     if (length > MaxLineLength) throw LogError(number_, std::string(TooLong));
@@ -175,17 +174,15 @@ void ReadInputErrors(LineStream& cursor, RunReport& report) {
 
 void ReadCardinality(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
-    throw LogError(cursor.LastNumber(),
-                   "the log ends before the line \"" + std::string(CardinalityPrefix) + "...\"");
+    throw LogError(cursor.LastNumber(), "the log ends before the line \"" + std::string(CardinalityPrefix) + "...\"");
   const std::string& line = cursor.Peek();
   if (!line.starts_with(CardinalityPrefix))
-    throw LogError(cursor.Number(), "this is not a dorvu run log: expected \"" +
-                                        std::string(CardinalityPrefix) + "N\", found " + ShownLine(line));
+    throw LogError(cursor.Number(), "this is not a dorvu run log: expected \"" + std::string(CardinalityPrefix) +
+                                        "N\", found " + ShownLine(line));
   report.cardinalityText = line.substr(CardinalityPrefix.size());
   const auto value = ParseLogInteger(report.cardinalityText);
   if (!value)
-    throw LogError(cursor.Number(),
-                   "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
+    throw LogError(cursor.Number(), "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
   report.cardinality = *value;
   report.cardinalityLine = cursor.Number();
   cursor.Advance();
@@ -196,8 +193,7 @@ void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
   const std::string& line = cursor.Peek();
   if (!line.starts_with(NoisePrefix))
     throw LogError(cursor.Number(), "expected \"noise level=X\", found " + ShownLine(line));
-  report.noiseLevel =
-      reals.Read(std::string_view(line).substr(NoisePrefix.size()), cursor.Number(), "the noise level");
+  report.noiseLevel = reals.Read(std::string_view(line).substr(NoisePrefix.size()), cursor.Number(), "the noise level");
   report.noiseLine = cursor.Number();
   cursor.Advance();
 }
@@ -234,12 +230,10 @@ void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
     // Every name stands between two blanks: " 3.2  4.11  5.29 ".
     const std::size_t close = line.find(' ', pos + 1);
     if (line[pos] != ' ' || close == std::string::npos)
-      throw LogError(cursor.Number(),
-                     "expected the marked vertices, each as \" name \", found " + ShownLine(line));
+      throw LogError(cursor.Number(), "expected the marked vertices, each as \" name \", found " + ShownLine(line));
     const std::string_view name = std::string_view(line).substr(pos + 1, close - pos - 1);
     const auto vertex = ParseVertexName(name);
-    if (!vertex)
-      throw LogError(cursor.Number(), "not a vertex name in the marked vertices: " + ShownLine(name));
+    if (!vertex) throw LogError(cursor.Number(), "not a vertex name in the marked vertices: " + ShownLine(name));
     if (IsMarked(report, *vertex))
       throw LogError(cursor.Number(), "vertex " + VertexName(*vertex) + " is listed twice as marked");
     report.marked.push_back(*vertex);
@@ -250,11 +244,9 @@ void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
 
 std::string ExpectLineWith(LineStream& cursor, std::string_view prefix, std::string_view expected) {
   if (cursor.AtEnd())
-    throw LogError(cursor.LastNumber(),
-                   "the log ends before " + std::string(expected) + ": it was cut short");
+    throw LogError(cursor.LastNumber(), "the log ends before " + std::string(expected) + ": it was cut short");
   if (!cursor.Peek().starts_with(prefix))
-    throw LogError(cursor.Number(),
-                   "expected " + std::string(expected) + ", found " + ShownLine(cursor.Peek()));
+    throw LogError(cursor.Number(), "expected " + std::string(expected) + ", found " + ShownLine(cursor.Peek()));
   return cursor.Take();
 }
 
@@ -276,8 +268,7 @@ VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReade
   for (std::size_t b = 0; b < Bases.size(); ++b) {
     const std::string label = std::string(" ") + Bases[b] + ":";
     if (!rest.starts_with(label))
-      throw LogError(number,
-                     "expected \"" + label.substr(1) + "\" in " + expected + ", found " + ShownLine(line));
+      throw LogError(number, "expected \"" + label.substr(1) + "\" in " + expected + ", found " + ShownLine(line));
     rest.remove_prefix(label.size());
     const std::size_t end = std::min(rest.find(' '), rest.size());
     const std::string what = std::string("the ") + Bases[b] + " value of vertex " + VertexName(vertex);
@@ -285,15 +276,14 @@ VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReade
     rest.remove_prefix(end);
   }
   if (!rest.empty())
-    throw LogError(
-        number, "unexpected text after the T value of vertex " + VertexName(vertex) + ": " + ShownLine(rest));
+    throw LogError(number,
+                   "unexpected text after the T value of vertex " + VertexName(vertex) + ": " + ShownLine(rest));
   return result;
 }
 
 void ReadDistributions(LineStream& cursor, RunReport& report, RealReader& reals) {
   ExpectLineWith(cursor, ValuesHeading, "\"distribution values:\"");
-  for (const VertexId vertex : DepthFirstOrder())
-    report.vertices.push_back(ReadVertexLine(cursor, vertex, reals));
+  for (const VertexId vertex : DepthFirstOrder()) report.vertices.push_back(ReadVertexLine(cursor, vertex, reals));
 }
 
 void ExpectEnd(LineStream& cursor) {

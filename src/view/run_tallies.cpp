@@ -16,8 +16,8 @@ constexpr std::string_view kScanRule = "--scan takes runs of one noise level";
 
 LogError Differs(std::int64_t line, std::string_view what, const std::string& found, const std::string& first,
                  const std::string& firstLog, std::string_view rule) {
-  return LogError(line, std::string(what) + " \"" + found + "\" differs from \"" + first + "\" in " +
-                            firstLog + "; " + std::string(rule));
+  return LogError(line, std::string(what) + " \"" + found + "\" differs from \"" + first + "\" in " + firstLog + "; " +
+                            std::string(rule));
 }
 
 void CountMarks(const RunReport& report, std::array<std::int64_t, VertexCount>& marked) {
@@ -42,11 +42,11 @@ std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report)
   }
   std::vector<LogError> problems;
   if (report.cardinalityText != tally.cardinalityText)
-    problems.push_back(Differs(report.cardinalityLine, "the cardinality", report.cardinalityText,
-                               tally.cardinalityText, tally.firstLog, kSupportRule));
+    problems.push_back(Differs(report.cardinalityLine, "the cardinality", report.cardinalityText, tally.cardinalityText,
+                               tally.firstLog, kSupportRule));
   if (report.noiseLevel.printed != tally.noiseLevel)
-    problems.push_back(Differs(report.noiseLine, "the noise level", report.noiseLevel.printed,
-                               tally.noiseLevel, tally.firstLog, kSupportRule));
+    problems.push_back(Differs(report.noiseLine, "the noise level", report.noiseLevel.printed, tally.noiseLevel,
+                               tally.firstLog, kSupportRule));
   if (!problems.empty()) return problems;
   ++tally.runs;
   if (report.inputErrors > 0) ++tally.runsWithInputErrors;
@@ -54,8 +54,7 @@ std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report)
   CountMarks(report, marked);
   for (std::size_t i = 0; i < report.vertices.size(); ++i) {
     tally.vertices[i].marked += marked[i];
-    for (std::size_t b = 0; b < Bases.size(); ++b)
-      tally.vertices[i].sums[b] += report.vertices[i].base[b].value;
+    for (std::size_t b = 0; b < Bases.size(); ++b) tally.vertices[i].sums[b] += report.vertices[i].base[b].value;
   }
   return {};
 }
@@ -66,8 +65,8 @@ std::vector<LogError> AddToScan(ScanTally& tally, const RunReport& report) {
     tally.noiseLevel = report.noiseLevel.printed;
   }
   if (report.noiseLevel.printed != tally.noiseLevel)
-    return {Differs(report.noiseLine, "the noise level", report.noiseLevel.printed, tally.noiseLevel,
-                    tally.firstLog, kScanRule)};
+    return {Differs(report.noiseLine, "the noise level", report.noiseLevel.printed, tally.noiseLevel, tally.firstLog,
+                    kScanRule)};
   ++tally.runs;
   if (report.inputErrors > 0) ++tally.runsWithInputErrors;
   CardinalityTally& cardinality = tally.cardinalities[report.cardinality];
@@ -88,8 +87,7 @@ int SupportPercent(std::int64_t marked, std::int64_t runs) {
 std::string SupportFraction(std::int64_t marked, std::int64_t runs) {
   std::array<char, 64> buffer{};
   const double share = static_cast<double>(marked) / static_cast<double>(runs);
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), share, std::chars_format::fixed);
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), share, std::chars_format::fixed);
   return std::string(buffer.data(), result.ptr);
 }
 
@@ -139,8 +137,8 @@ std::string ScanTable(const ScanTally& tally) {
     for (std::size_t i = 0; i < order.size(); ++i)
       if (order[i] != Root && MarkedInHalf(runs.marked[i], count))
         marked.append(marked.empty() ? "" : " ").append(VertexName(order[i]));
-    out += Tabbed({std::to_string(cardinality), std::to_string(count), sorted.front().text,
-                   Median(sorted).text, sorted.back().text, marked});
+    out += Tabbed({std::to_string(cardinality), std::to_string(count), sorted.front().text, Median(sorted).text,
+                   sorted.back().text, marked});
   }
   return out;
 }

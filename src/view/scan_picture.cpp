@@ -39,9 +39,7 @@ struct Layout {
   double left = 0;  // the left edge of the first column
   double width = 0;
 
-  double Centre(std::size_t column) const {
-    return left + (static_cast<double>(column) + 0.5) * kColumnWidth;
-  }
+  double Centre(std::size_t column) const { return left + (static_cast<double>(column) + 0.5) * kColumnWidth; }
   double Right() const { return left + static_cast<double>(cardinalities.size()) * kColumnWidth; }
 };
 
@@ -80,8 +78,7 @@ Layout MakeLayout(const ScanTally& tally, const std::vector<std::size_t>& rows, 
   for (const std::size_t i : rows)
     labelWidth = std::max(labelWidth, BoldTextWidth(RowLabel(DepthFirstOrder()[i], names), 11) + 14);
   layout.left = kMargin + labelWidth;
-  layout.width =
-      std::max({layout.Right() + kMargin, kMinWidth, 2 * kMargin + BoldTextWidth(TitleText(tally), 20)});
+  layout.width = std::max({layout.Right() + kMargin, kMinWidth, 2 * kMargin + BoldTextWidth(TitleText(tally), 20)});
   return layout;
 }
 
@@ -119,16 +116,15 @@ Scale PenaltyScale(double low, double high) {
 }
 
 std::string AxisLine(double x1, double y1, double x2, double y2, std::string_view colour) {
-  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" + Num(y2) +
-         "\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1\"/>\n";
+  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" + Num(y2) + "\" stroke=\"" +
+         std::string(colour) + "\" stroke-width=\"1\"/>\n";
 }
 
 std::string CentredText(double x, double y, double size, std::string_view fill, const std::string& text) {
   return TextLine(x, y, size, "text-anchor=\"middle\" fill=\"" + std::string(fill) + "\"", text);
 }
 
-std::string RightAlignedText(double x, double y, double size, std::string_view fill,
-                             const std::string& text) {
+std::string RightAlignedText(double x, double y, double size, std::string_view fill, const std::string& text) {
   return TextLine(x, y, size, "text-anchor=\"end\" fill=\"" + std::string(fill) + "\"", text);
 }
 
@@ -154,8 +150,7 @@ std::string YAxis(const Layout& layout, const Scale& scale) {
 std::string XAxis(const Layout& layout) {
   std::string out = AxisLine(layout.left, kPlotBottom, layout.Right(), kPlotBottom, "#333333");
   for (std::size_t c = 0; c < layout.cardinalities.size(); ++c)
-    out += CentredText(layout.Centre(c), kPlotBottom + 16, 11, "#333333",
-                       std::to_string(layout.cardinalities[c]));
+    out += CentredText(layout.Centre(c), kPlotBottom + 16, 11, "#333333", std::to_string(layout.cardinalities[c]));
   return out + CentredText((layout.left + layout.Right()) / 2, kPlotBottom + 34, 12, "#333333",
                            "cardinality (the most marks a run may place)");
 }
@@ -166,10 +161,9 @@ std::string Dots(const ScanTally& tally, const Layout& layout, const Scale& scal
   for (const auto& [cardinality, runs] : tally.cardinalities) {
     for (const LogReal& penalty : runs.penalties) {
       if (!std::isfinite(penalty.value)) continue;
-      out += "<circle class=\"run\" cx=\"" + Num(layout.Centre(column)) + "\" cy=\"" +
-             Num(scale.Y(penalty.value)) + "\" r=\"4\" fill=\"" + std::string(kDotColour) +
-             "\" fill-opacity=\"0.5\"><title>cardinality " + std::to_string(cardinality) + ": penalty " +
-             Escaped(penalty.text) + "</title></circle>\n";
+      out += "<circle class=\"run\" cx=\"" + Num(layout.Centre(column)) + "\" cy=\"" + Num(scale.Y(penalty.value)) +
+             "\" r=\"4\" fill=\"" + std::string(kDotColour) + "\" fill-opacity=\"0.5\"><title>cardinality " +
+             std::to_string(cardinality) + ": penalty " + Escaped(penalty.text) + "</title></circle>\n";
     }
     ++column;
   }
@@ -186,15 +180,14 @@ std::string MedianLine(const ScanTally& tally, const Layout& layout, const Scale
       const double x = layout.Centre(column);
       const double y = scale.Y(median.value);
       points.append(points.empty() ? "" : " ").append(Num(x)).append(",").append(Num(y));
-      ticks += "<line x1=\"" + Num(x - 12) + "\" y1=\"" + Num(y) + "\" x2=\"" + Num(x + 12) + "\" y2=\"" +
-               Num(y) + "\" stroke=\"" + std::string(kTextColour) +
-               "\" stroke-width=\"2\"><title>cardinality " + std::to_string(entry.first) +
-               ": median penalty " + Escaped(median.text) + "</title></line>\n";
+      ticks += "<line x1=\"" + Num(x - 12) + "\" y1=\"" + Num(y) + "\" x2=\"" + Num(x + 12) + "\" y2=\"" + Num(y) +
+               "\" stroke=\"" + std::string(kTextColour) + "\" stroke-width=\"2\"><title>cardinality " +
+               std::to_string(entry.first) + ": median penalty " + Escaped(median.text) + "</title></line>\n";
     }
     ++column;
   }
-  return "<g id=\"medians\">\n<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" +
-         std::string(kTextColour) + "\" stroke-width=\"1.5\"/>\n" + ticks + "</g>\n";
+  return "<g id=\"medians\">\n<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + std::string(kTextColour) +
+         "\" stroke-width=\"1.5\"/>\n" + ticks + "</g>\n";
 }
 
 std::string PenaltyPanel(const ScanTally& tally, const Layout& layout) {
@@ -214,24 +207,22 @@ std::string PenaltyPanel(const ScanTally& tally, const Layout& layout) {
     return out + XAxis(layout) + "</g>\n";
   }
   const Scale scale = PenaltyScale(low, high);
-  return out + YAxis(layout, scale) + XAxis(layout) + Dots(tally, layout, scale) +
-         MedianLine(tally, layout, scale) + "</g>\n";
+  return out + YAxis(layout, scale) + XAxis(layout) + Dots(tally, layout, scale) + MedianLine(tally, layout, scale) +
+         "</g>\n";
 }
 
 std::string Cell(VertexId v, int cardinality, std::int64_t marked, std::int64_t runs, double x, double y) {
   const double share = static_cast<double>(marked) / static_cast<double>(runs);
   const std::string percent = std::to_string(SupportPercent(marked, runs)) + "%";
-  const std::string fill =
-      marked > 0 ? "fill=\"" + std::string(kMarkColour) + "\" fill-opacity=\"" + Num(share) + "\""
-                 : std::string("fill=\"white\"");
+  const std::string fill = marked > 0 ? "fill=\"" + std::string(kMarkColour) + "\" fill-opacity=\"" + Num(share) + "\""
+                                      : std::string("fill=\"white\"");
   return "<g class=\"cell\" id=\"cell-" + VertexName(v) + "-c" + std::to_string(cardinality) + "\"><title>" +
          Escaped(VertexName(v) + " at cardinality " + std::to_string(cardinality) + ": marked in " +
                  std::to_string(marked) + " of " + Counted(runs, "run") + " (" + percent + ")") +
          "</title>" + Rect(x + 1, y + 1, kColumnWidth - 2, kRowHeight - 2, fill + " stroke=\"#DDDDDD\"") +
          "<text x=\"" + Num(x + kColumnWidth / 2) + "\" y=\"" + Num(y + 15) +
          "\" text-anchor=\"middle\" font-size=\"11\" fill=\"" +
-         std::string(marked > 0 ? kTextColour : std::string_view("#888888")) + "\">" + percent +
-         "</text></g>\n";
+         std::string(marked > 0 ? kTextColour : std::string_view("#888888")) + "\">" + percent + "</text></g>\n";
 }
 
 std::string SupportGrid(const ScanTally& tally, const Layout& layout, const std::vector<std::size_t>& rows,
@@ -241,11 +232,9 @@ std::string SupportGrid(const ScanTally& tally, const Layout& layout, const std:
                   "Share of the runs that mark each vertex, by cardinality");
   out += RightAlignedText(layout.left - 8, kGridTop - 6, 11, "#333333", "cardinality");
   for (std::size_t c = 0; c < layout.cardinalities.size(); ++c)
-    out +=
-        CentredText(layout.Centre(c), kGridTop - 6, 11, "#333333", std::to_string(layout.cardinalities[c]));
+    out += CentredText(layout.Centre(c), kGridTop - 6, 11, "#333333", std::to_string(layout.cardinalities[c]));
   if (rows.empty())
-    out += TextLine(kMargin, kGridTop + 15, 12, "fill=\"#333333\"",
-                    "No vertex besides the root is marked in any run.");
+    out += TextLine(kMargin, kGridTop + 15, 12, "fill=\"#333333\"", "No vertex besides the root is marked in any run.");
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const VertexId v = DepthFirstOrder()[rows[r]];
     const double y = kGridTop + static_cast<double>(r) * kRowHeight;
@@ -282,8 +271,7 @@ std::string Heading(const ScanTally& tally) {
     warning += std::to_string(tally.runsWithInputErrors) + " of the " + Counted(tally.runs, "run") +
                " logged input errors; see their logs.";
   if (!warning.empty())
-    out +=
-        TextLine(kMargin, 96, 13, "font-weight=\"bold\" fill=\"" + std::string(kMarkColour) + "\"", warning);
+    out += TextLine(kMargin, 96, 13, "font-weight=\"bold\" fill=\"" + std::string(kMarkColour) + "\"", warning);
   return out;
 }
 
@@ -292,8 +280,7 @@ std::string Heading(const ScanTally& tally) {
 std::string ScanPicture(const ScanTally& tally, const LeafNames& names) {
   const std::vector<std::size_t> rows = MarkedRows(tally);
   const Layout layout = MakeLayout(tally, rows, names);
-  const double height =
-      kGridTop + static_cast<double>(std::max<std::size_t>(rows.size(), 1)) * kRowHeight + 30;
+  const double height = kGridTop + static_cast<double>(std::max<std::size_t>(rows.size(), 1)) * kRowHeight + 30;
   std::string out = SvgStart(layout.width, height, TitleText(tally));
   out += Heading(tally) + PenaltyPanel(tally, layout) + SupportGrid(tally, layout, rows, names);
   return out + "</svg>\n";

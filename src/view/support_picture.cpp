@@ -23,13 +23,11 @@ std::string Percent(std::int64_t marked, std::int64_t runs) {
   return std::to_string(SupportPercent(marked, runs)) + "%";
 }
 
-std::string Tooltip(VertexId v, const VertexTally& counts, const std::array<double, 4>& means,
-                    std::int64_t runs, const std::string& name) {
-  std::string text = VertexName(v) + (name.empty() ? "" : " " + name) + ": marked in " +
-                     std::to_string(counts.marked) + " of " + Counted(runs, "run") + " (" +
-                     Percent(counts.marked, runs) + "); mean";
-  for (std::size_t b = 0; b < Bases.size(); ++b)
-    text += std::string(" ") + Bases[b] + " " + FormatLogReal(means[b]);
+std::string Tooltip(VertexId v, const VertexTally& counts, const std::array<double, 4>& means, std::int64_t runs,
+                    const std::string& name) {
+  std::string text = VertexName(v) + (name.empty() ? "" : " " + name) + ": marked in " + std::to_string(counts.marked) +
+                     " of " + Counted(runs, "run") + " (" + Percent(counts.marked, runs) + "); mean";
+  for (std::size_t b = 0; b < Bases.size(); ++b) text += std::string(" ") + Bases[b] + " " + FormatLogReal(means[b]);
   return text;
 }
 
@@ -39,8 +37,7 @@ std::vector<DrawnVertex> DrawnVertices(const SupportTally& tally, const LeafName
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexTally& counts = tally.vertices[i];
     DrawnVertex drawn{order[i], {}, std::nullopt, "", ShownLabel(names, order[i]), ""};
-    for (std::size_t b = 0; b < Bases.size(); ++b)
-      drawn.values[b] = counts.sums[b] / static_cast<double>(tally.runs);
+    for (std::size_t b = 0; b < Bases.size(); ++b) drawn.values[b] = counts.sums[b] / static_cast<double>(tally.runs);
     if (MarkedInHalf(counts.marked, tally.runs))
       drawn.mark = MarkLook{static_cast<double>(counts.marked) / static_cast<double>(tally.runs), kBadgeText};
     if (counts.marked > 0) drawn.note = Percent(counts.marked, tally.runs);
@@ -53,8 +50,8 @@ std::vector<DrawnVertex> DrawnVertices(const SupportTally& tally, const LeafName
 std::string TitleText(const SupportTally& tally) {
   std::string cardinality = tally.cardinalityText;
   if (tally.cardinalityLimit) cardinality += " (limited to " + std::to_string(*tally.cardinalityLimit) + ")";
-  return "Support over " + Counted(tally.runs, "run") + ": presupposed cardinality " + cardinality +
-         ", noise level " + tally.noiseLevel;
+  return "Support over " + Counted(tally.runs, "run") + ": presupposed cardinality " + cardinality + ", noise level " +
+         tally.noiseLevel;
 }
 
 std::string MajoritySummary(const SupportTally& tally) {
@@ -63,8 +60,7 @@ std::string MajoritySummary(const SupportTally& tally) {
   for (std::size_t i = 0; i < order.size(); ++i) {
     const std::int64_t marked = tally.vertices[i].marked;
     if (order[i] != Root && MarkedInHalf(marked, tally.runs))
-      listed +=
-          (listed.empty() ? "" : ", ") + VertexName(order[i]) + " (" + Percent(marked, tally.runs) + ")";
+      listed += (listed.empty() ? "" : ", ") + VertexName(order[i]) + " (" + Percent(marked, tally.runs) + ")";
   }
   const std::string logs = " First log: " + tally.firstLog;
   if (listed.empty()) return "No vertex besides the root is marked in half the runs or more." + logs;

@@ -19,10 +19,8 @@ std::array<double, 4> Values(const VertexDistribution& row) {
 }
 
 std::string Tooltip(const VertexDistribution& row, bool marked, const std::string& name) {
-  std::string text =
-      VertexName(row.vertex) + (name.empty() ? "" : " " + name) + (marked ? " (marked):" : ":");
-  for (std::size_t b = 0; b < Bases.size(); ++b)
-    text += std::string(" ") + Bases[b] + " " + row.base[b].printed;
+  std::string text = VertexName(row.vertex) + (name.empty() ? "" : " " + name) + (marked ? " (marked):" : ":");
+  for (std::size_t b = 0; b < Bases.size(); ++b) text += std::string(" ") + Bases[b] + " " + row.base[b].printed;
   return text;
 }
 
@@ -31,16 +29,14 @@ std::vector<DrawnVertex> DrawnVertices(const RunReport& report, const LeafNames&
   for (const VertexDistribution& row : report.vertices) {
     const bool marked = IsMarked(report, row.vertex);
     vertices.push_back({row.vertex, Values(row), marked ? std::optional<MarkLook>(MarkLook{}) : std::nullopt,
-                        Tooltip(row, marked, LeafName(names, row.vertex)), ShownLabel(names, row.vertex),
-                        ""});
+                        Tooltip(row, marked, LeafName(names, row.vertex)), ShownLabel(names, row.vertex), ""});
   }
   return vertices;
 }
 
 std::string TitleText(const RunReport& report) {
   std::string cardinality = report.cardinalityText;
-  if (report.cardinalityLimit)
-    cardinality += " (limited to " + std::to_string(*report.cardinalityLimit) + ")";
+  if (report.cardinalityLimit) cardinality += " (limited to " + std::to_string(*report.cardinalityLimit) + ")";
   return "Best scenario: penalty " + report.penalty.printed + ", presupposed cardinality " + cardinality +
          ", noise level " + report.noiseLevel.printed;
 }
@@ -51,18 +47,15 @@ std::string MarkedSummary(const RunReport& report) {
   std::string names;
   for (const VertexId v : report.marked) names += (names.empty() ? "" : ", ") + VertexName(v);
   const std::size_t n = report.marked.size();
-  return std::to_string(n) + (n == 1 ? " marked vertex" : " marked vertices") +
-         " besides the root: " + names +
-         (n == 1 ? "; the branch above it is cut." : "; the branch above each is cut.") +
-         " Log: " + report.logName;
+  return std::to_string(n) + (n == 1 ? " marked vertex" : " marked vertices") + " besides the root: " + names +
+         (n == 1 ? "; the branch above it is cut." : "; the branch above each is cut.") + " Log: " + report.logName;
 }
 
 std::string WarningText(const RunReport& report) {
   std::string text;
   if (report.inputErrors > 0) text += "The run logged " + Counted(report.inputErrors, "input error");
   if (report.memoryMessages > 0)
-    text += (text.empty() ? "The run logged " : " and ") +
-            Counted(report.memoryMessages, "search memory message");
+    text += (text.empty() ? "The run logged " : " and ") + Counted(report.memoryMessages, "search memory message");
   return text.empty() ? text : text + "; see the log.";
 }
 
@@ -71,8 +64,7 @@ std::string Heading(const RunReport& report) {
   out += TextLine(kMarginX, 60, 13, "fill=\"#333333\"", MarkedSummary(report));
   const std::string warning = WarningText(report);
   if (!warning.empty())
-    out +=
-        TextLine(kMarginX, 82, 13, "font-weight=\"bold\" fill=\"" + std::string(kMarkColour) + "\"", warning);
+    out += TextLine(kMarginX, 82, 13, "font-weight=\"bold\" fill=\"" + std::string(kMarkColour) + "\"", warning);
   return out;
 }
 

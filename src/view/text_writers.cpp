@@ -21,9 +21,7 @@ std::string TsvTable(const RunReport& report, const LeafNames& names) {
   return out;
 }
 
-std::string SummaryHeader() {
-  return "run\tcardinality\tnoise_level\tpenalty\tmarked\tinput_errors\tmemory_lines\n";
-}
+std::string SummaryHeader() { return "run\tcardinality\tnoise_level\tpenalty\tmarked\tinput_errors\tmemory_lines\n"; }
 
 std::string SummaryRow(const RunReport& report, const std::string& run) {
   std::string marked;
@@ -31,9 +29,8 @@ std::string SummaryRow(const RunReport& report, const std::string& run) {
     if (!marked.empty()) marked += ' ';
     marked += VertexName(v);
   }
-  return run + '\t' + report.cardinalityText + '\t' + report.noiseLevel.text + '\t' + report.penalty.text +
-         '\t' + marked + '\t' + std::to_string(report.inputErrors) + '\t' +
-         std::to_string(report.memoryMessages) + '\n';
+  return run + '\t' + report.cardinalityText + '\t' + report.noiseLevel.text + '\t' + report.penalty.text + '\t' +
+         marked + '\t' + std::to_string(report.inputErrors) + '\t' + std::to_string(report.memoryMessages) + '\n';
 }
 
 std::string Counted(std::int64_t n, std::string_view what) {

@@ -63,8 +63,7 @@ double BoldCharacterWidth(char c) {
 // Room below the leaves for their labels, which run downwards.
 double LeafLabelHeight(const LeafNames& names) {
   double room = kLeafLabelRoom;
-  for (const std::string& name : names)
-    room = std::max(room, BoldTextWidth(ShownName(name), kLabelSize) + 16);
+  for (const std::string& name : names) room = std::max(room, BoldTextWidth(ShownName(name), kLabelSize) + 16);
   return room;
 }
 
@@ -83,8 +82,8 @@ std::string OpacityAttribute(std::string_view name, double opacity) {
 }
 
 std::string NoDistributionSign(double left, double top, double width, double height) {
-  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + Num(left) + " " + Num(top) +
-         "l" + Num(width) + " " + Num(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
+  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + Num(left) + " " + Num(top) + "l" +
+         Num(width) + " " + Num(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
 }
 
 std::string Bar(const DrawnVertex& drawn) {
@@ -101,13 +100,11 @@ std::string Bar(const DrawnVertex& drawn) {
       const double y0 = top + kBarHeight * cumulative;
       cumulative += drawn.values[b] / sum;
       const double y1 = top + kBarHeight * cumulative;
-      if (y1 - y0 >= 0.005)
-        out += Rect(left, y0, kBarWidth, y1 - y0, "fill=\"" + std::string(kBaseColours[b]) + "\"");
+      if (y1 - y0 >= 0.005) out += Rect(left, y0, kBarWidth, y1 - y0, "fill=\"" + std::string(kBaseColours[b]) + "\"");
     }
   }
   const std::string frame = drawn.mark ? "fill=\"none\" stroke=\"" + std::string(kMarkColour) +
-                                             "\" stroke-width=\"3\"" +
-                                             OpacityAttribute("stroke", drawn.mark->opacity)
+                                             "\" stroke-width=\"3\"" + OpacityAttribute("stroke", drawn.mark->opacity)
                                        : "fill=\"none\" stroke=\"#333333\" stroke-width=\"0.8\"";
   return out + Rect(left, top, kBarWidth, kBarHeight, frame);
 }
@@ -118,14 +115,12 @@ std::string LabelText(const std::string& name, const std::optional<MarkLook>& ma
   if (mark) {
     const double w = BoldTextWidth(name, kLabelSize) + 6;
     const double x = anchor == "end" ? -w + 3 : -3;
-    out +=
-        Rect(x, -12, w, 16,
-             "rx=\"3\" fill=\"" + std::string(kMarkColour) + "\"" + OpacityAttribute("fill", mark->opacity));
+    out += Rect(x, -12, w, 16,
+                "rx=\"3\" fill=\"" + std::string(kMarkColour) + "\"" + OpacityAttribute("fill", mark->opacity));
   }
-  out +=
-      "<text text-anchor=\"" + std::string(anchor) + "\" font-size=\"11\"" +
-      (mark ? " font-weight=\"bold\" fill=\"" + std::string(mark->textColour) + "\"" : " fill=\"#222222\"") +
-      ">" + Escaped(name) + "</text>";
+  out += "<text text-anchor=\"" + std::string(anchor) + "\" font-size=\"11\"" +
+         (mark ? " font-weight=\"bold\" fill=\"" + std::string(mark->textColour) + "\"" : " fill=\"#222222\"") + ">" +
+         Escaped(name) + "</text>";
   return out;
 }
 
@@ -134,26 +129,24 @@ std::string Label(const DrawnVertex& drawn) {
   const VertexId v = drawn.vertex;
   const double x = CentreX(v);
   if (IsLeaf(v))
-    return "<g transform=\"translate(" + Num(x + 4) + " " + Num(BarTop(v) + kBarHeight + 8) +
-           ") rotate(-90)\">" + LabelText(drawn.label, drawn.mark, "end") + "</g>";
-  return "<g transform=\"translate(" + Num(x + kBarWidth / 2 + 5) + " " +
-         Num(BarTop(v) + kBarHeight / 2 + 4) + ")\">" + LabelText(drawn.label, drawn.mark, "start") + "</g>";
+    return "<g transform=\"translate(" + Num(x + 4) + " " + Num(BarTop(v) + kBarHeight + 8) + ") rotate(-90)\">" +
+           LabelText(drawn.label, drawn.mark, "end") + "</g>";
+  return "<g transform=\"translate(" + Num(x + kBarWidth / 2 + 5) + " " + Num(BarTop(v) + kBarHeight / 2 + 4) + ")\">" +
+         LabelText(drawn.label, drawn.mark, "start") + "</g>";
 }
 
 // Centred above the bar, with a white halo where it crosses the branch.
 std::string Note(const DrawnVertex& drawn) {
   if (drawn.note.empty()) return {};
-  return "<text class=\"note\" x=\"" + Num(CentreX(drawn.vertex)) + "\" y=\"" +
-         Num(BarTop(drawn.vertex) - 4) +
+  return "<text class=\"note\" x=\"" + Num(CentreX(drawn.vertex)) + "\" y=\"" + Num(BarTop(drawn.vertex) - 4) +
          "\" text-anchor=\"middle\" font-size=\"10\" fill=\"#222222\" stroke=\"white\" stroke-width=\"3\" "
          "stroke-linejoin=\"round\" paint-order=\"stroke\">" +
          Escaped(drawn.note) + "</text>";
 }
 
 std::string VertexGroup(const DrawnVertex& drawn) {
-  return "<g class=\"vertex" + std::string(drawn.mark ? " marked" : "") + "\" id=\"v-" +
-         VertexName(drawn.vertex) + "\"><title>" + Escaped(drawn.tooltip) + "</title>" + Bar(drawn) +
-         Label(drawn) + Note(drawn) + "</g>\n";
+  return "<g class=\"vertex" + std::string(drawn.mark ? " marked" : "") + "\" id=\"v-" + VertexName(drawn.vertex) +
+         "\"><title>" + Escaped(drawn.tooltip) + "</title>" + Bar(drawn) + Label(drawn) + Note(drawn) + "</g>\n";
 }
 
 std::string EdgeLine(const DrawnVertex& child) {
@@ -163,8 +156,8 @@ std::string EdgeLine(const DrawnVertex& child) {
                                       "\" stroke-width=\"3\" stroke-dasharray=\"7 5\"" +
                                       OpacityAttribute("stroke", child.mark->opacity)
                                 : "stroke=\"" + std::string(kEdgeColour) + "\" stroke-width=\"1.3\"";
-  return "<line class=\"edge" + std::string(cut ? " cut" : "") + "\" id=\"e-" + VertexName(child.vertex) +
-         "\" x1=\"" + Num(CentreX(parent)) + "\" y1=\"" + Num(BarTop(parent) + kBarHeight) + "\" x2=\"" +
+  return "<line class=\"edge" + std::string(cut ? " cut" : "") + "\" id=\"e-" + VertexName(child.vertex) + "\" x1=\"" +
+         Num(CentreX(parent)) + "\" y1=\"" + Num(BarTop(parent) + kBarHeight) + "\" x2=\"" +
          Num(CentreX(child.vertex)) + "\" y2=\"" + Num(BarTop(child.vertex)) + "\" " + style + "/>\n";
 }
 
@@ -172,8 +165,7 @@ std::string EdgeLine(const DrawnVertex& child) {
 
 std::string Num(double value) {
   std::array<char, 32> buffer{};
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 2);
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 2);
   std::string text(buffer.data(), result.ptr);
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();
@@ -228,13 +220,13 @@ double BoldTextWidth(std::string_view text, double fontSize) {
 }
 
 std::string Rect(double x, double y, double w, double h, std::string_view attributes) {
-  return "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" + Num(h) +
-         "\" " + std::string(attributes) + "/>";
+  return "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" + Num(h) + "\" " +
+         std::string(attributes) + "/>";
 }
 
 std::string TextLine(double x, double y, double size, std::string_view attributes, const std::string& text) {
-  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" font-size=\"" + Num(size) + "\" " +
-         std::string(attributes) + ">" + Escaped(text) + "</text>\n";
+  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" font-size=\"" + Num(size) + "\" " + std::string(attributes) +
+         ">" + Escaped(text) + "</text>\n";
 }
 
 std::string ShownLabel(const LeafNames& names, VertexId v) {
@@ -258,8 +250,8 @@ double TreeHeight(const LeafNames& names) {
 std::string SvgStart(double width, double height, const std::string& title) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(width) + "\" height=\"" + Num(height) +
-         "\" viewBox=\"0 0 " + Num(width) + " " + Num(height) + "\" font-family=\"" +
-         std::string(kFontFamily) + "\">\n";
+         "\" viewBox=\"0 0 " + Num(width) + " " + Num(height) + "\" font-family=\"" + std::string(kFontFamily) +
+         "\">\n";
   out += "<title>" + Escaped(title) + "</title>\n";
   return out + Rect(0, 0, width, height, "fill=\"white\"") + "\n";
 }
@@ -277,29 +269,27 @@ std::string BaseKey(double x, double y) {
   std::string out = TextLine(x, y + 12, 12, "fill=\"#333333\"", "Bar, top to bottom:");
   for (std::size_t b = 0; b < Bases.size(); ++b) {
     const double bx = x + 122 + 38.0 * static_cast<double>(b);
-    out += Rect(bx, y, 14, 14,
-                "fill=\"" + std::string(kBaseColours[b]) + "\" stroke=\"#333333\" stroke-width=\"0.8\"");
+    out += Rect(bx, y, 14, 14, "fill=\"" + std::string(kBaseColours[b]) + "\" stroke=\"#333333\" stroke-width=\"0.8\"");
     out += TextLine(bx + 18, y + 12, 12, "fill=\"#222222\"", std::string(1, Bases[b]));
   }
   return out;
 }
 
 std::string BadgeKey(double x, double y, const MarkLook& look, const std::string& caption) {
-  return "<g transform=\"translate(" + Num(x + 3) + " " + Num(y + 12) + ")\">" +
-         LabelText("d.i", look, "start") + "</g>" + TextLine(x + 32, y + 12, 12, "fill=\"#333333\"", caption);
+  return "<g transform=\"translate(" + Num(x + 3) + " " + Num(y + 12) + ")\">" + LabelText("d.i", look, "start") +
+         "</g>" + TextLine(x + 32, y + 12, 12, "fill=\"#333333\"", caption);
 }
 
 std::string CutKey(double x, double y, const MarkLook& look) {
-  return "<line x1=\"" + Num(x) + "\" y1=\"" + Num(y + 7) + "\" x2=\"" + Num(x + 40) + "\" y2=\"" +
-         Num(y + 7) + "\" stroke=\"" + std::string(kMarkColour) +
-         "\" stroke-width=\"3\" stroke-dasharray=\"7 5\"" + OpacityAttribute("stroke", look.opacity) + "/>" +
+  return "<line x1=\"" + Num(x) + "\" y1=\"" + Num(y + 7) + "\" x2=\"" + Num(x + 40) + "\" y2=\"" + Num(y + 7) +
+         "\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"3\" stroke-dasharray=\"7 5\"" +
+         OpacityAttribute("stroke", look.opacity) + "/>" +
          TextLine(x + 46, y + 12, 12, "fill=\"#333333\"", "cut branch");
 }
 
 std::string NoDistributionKey(double x, double y) {
-  return NoDistributionSign(x, y, 14, 14) +
-         TextLine(x + 20, y + 12, 12, "fill=\"#333333\"",
-                  "no distribution: a value is negative, INF or NAN, or all are 0");
+  return NoDistributionSign(x, y, 14, 14) + TextLine(x + 20, y + 12, 12, "fill=\"#333333\"",
+                                                     "no distribution: a value is negative, INF or NAN, or all are 0");
 }
 
 }  // namespace dorvu::view::drawing

@@ -56,8 +56,7 @@ TEST(Bootstrap, DrawsOnlyTheCountedPositions) {
 // The share of a base in a replicate is the mean of n drawn positions' values,
 // so over the replicates it averages to the record's share with a standard
 // error of sqrt(var / n / replicates). `values[i][b]` is position i's value for base b.
-void ExpectMeanNearComposition(const std::vector<Record>& records,
-                               const std::vector<std::array<double, 4>>& values) {
+void ExpectMeanNearComposition(const std::vector<Record>& records, const std::vector<std::array<double, 4>>& values) {
   const double n = static_cast<double>(values.size());
   std::array<double, 4> sum{};
   for (int seed = 0; seed < kReplicates; ++seed) {

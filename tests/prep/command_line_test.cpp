@@ -56,8 +56,7 @@ const std::string kProteinHint = "; the record looks like a protein, and dorvu-p
 
 std::string Table(int from = 1, int to = 64) {
   std::string text = "leaf\tA\tC\tG\tT\n";
-  for (int k = to; k >= from; --k)
-    text += "6." + std::to_string(k) + "\t1\t" + std::to_string(k) + "\t0\t0.5\n";
+  for (int k = to; k >= from; --k) text += "6." + std::to_string(k) + "\t1\t" + std::to_string(k) + "\t0\t0.5\n";
   return text;
 }
 
@@ -66,8 +65,8 @@ TEST(Prep, WritesTheInputAndTheNamesBesideIt) {
   std::string fasta = Fasta(64, "acgu\nRN-");
   fasta.replace(fasta.find(">s2 record 2"), 12, ">second\tx");
   WriteFile(dir / "seqs.fa", fasta);
-  const Outcome result = RunPrep(
-      {"--cardinality", "2", "--noise=1e-3", "-o", (dir / "gene.txt").string(), (dir / "seqs.fa").string()});
+  const Outcome result =
+      RunPrep({"--cardinality", "2", "--noise=1e-3", "-o", (dir / "gene.txt").string(), (dir / "seqs.fa").string()});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"seqs.fa", "gene.txt", "gene.names.tsv"}));
@@ -116,8 +115,7 @@ TEST(Prep, RefusesBadInputByNameLineAndRecord) {
       {Fasta(2) + ">s3\nACGTZ\n" + Fasta(61), "in:8: record 3 \"s3\": \"Z\" in column 5 is not a base code"},
       {Fasta(2) + ">s3\nMKTIIALSYIFCLVFA\n" + Fasta(61),
        "in:8: record 3 \"s3\": \"I\" in column 4 is not a base code" + kProteinHint},
-      {Fasta(2) + ">s3\n--..--Z\n" + Fasta(61),
-       "in:8: record 3 \"s3\": \"Z\" in column 7 is not a base code"},
+      {Fasta(2) + ">s3\n--..--Z\n" + Fasta(61), "in:8: record 3 \"s3\": \"Z\" in column 7 is not a base code"},
       {Fasta(1) + ">s2\nAC\xC3\xA9\n", "in:5: record 2 \"s2\": the byte 0xC3 in column 3 is not a base code"},
       {Fasta(1) + ">s2\nAC*\n", "in:5: record 2 \"s2\": \"*\" in column 3 is not a base code"},
       {dup, "in:13: record 5 \"s2\": the same name as record 2 (line 4)"},
@@ -157,9 +155,8 @@ TEST(Prep, LeavesNoFileWhenAnOutputCannotBeWritten) {
   EXPECT_NE(result.err.find("run.names.tsv"), std::string::npos) << result.err;
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"seqs.fa", "run.names.tsv"}));
   EXPECT_EQ(RunPrep({"-o", (dir / "seqs.fa").string(), (dir / "seqs.fa").string()}).status, ExitFailure);
-  EXPECT_EQ(
-      RunPrep({(dir / "nothing.fa").string()}).err,
-      "dorvu-prep: " + (dir / "nothing.fa").string() + ": cannot open the file: No such file or directory\n");
+  EXPECT_EQ(RunPrep({(dir / "nothing.fa").string()}).err,
+            "dorvu-prep: " + (dir / "nothing.fa").string() + ": cannot open the file: No such file or directory\n");
 }
 
 TEST(Prep, AnswersHelpVersionAndBadUsage) {
@@ -195,13 +192,12 @@ TEST(Prep, GivesAnInputThatDorvuReads) {
   ScratchDir dir;
   std::string fasta;
   for (int k = 1; k <= 64; ++k)
-    fasta += ">r" + std::to_string(k) + "\n" + std::string(static_cast<std::size_t>(k), 'A') +
-             "CGTRYBDH\nVSWKM" + std::string(static_cast<std::size_t>(65 - k), 'g') + "\n";
+    fasta += ">r" + std::to_string(k) + "\n" + std::string(static_cast<std::size_t>(k), 'A') + "CGTRYBDH\nVSWKM" +
+             std::string(static_cast<std::size_t>(65 - k), 'g') + "\n";
   WriteFile(dir / "seqs.fa", fasta);
-  ASSERT_EQ(RunPrep({"--cardinality=1", "--noise=0", "-o", (dir / "input.txt").string(),
-                     (dir / "seqs.fa").string()})
-                .status,
-            0);
+  ASSERT_EQ(
+      RunPrep({"--cardinality=1", "--noise=0", "-o", (dir / "input.txt").string(), (dir / "seqs.fa").string()}).status,
+      0);
   ASSERT_EQ(test::RunExecutable(dir.path(), "DORVU_THREADS=1").status, 0);
   const std::string log = test::LogLines(dir / "dorvu.log");
   EXPECT_TRUE(log.starts_with("presupposed cardinality of scenario=1\nnoise level=0\n"));
@@ -212,13 +208,12 @@ TEST(Prep, GivesAnInputThatDorvuReads) {
   std::getline(input, line);
   for (int k = 1; std::getline(input, line); ++k) {
     std::array<double, 4> given{}, logged{};
-    ASSERT_EQ(std::sscanf(line.c_str(), "6.%*d A:%lf_C:%lf_G:%lf_T:%lf", &given[0], &given[1], &given[2],
-                          &given[3]),
+    ASSERT_EQ(std::sscanf(line.c_str(), "6.%*d A:%lf_C:%lf_G:%lf_T:%lf", &given[0], &given[1], &given[2], &given[3]),
               4);
     const std::string prefix = "vertex 6." + std::to_string(k) + ": ";
     ASSERT_NE(log.find(prefix), std::string::npos) << prefix;
-    ASSERT_EQ(std::sscanf(log.c_str() + log.find(prefix) + prefix.size(), "A:%lf C:%lf G:%lf T:%lf",
-                          &logged[0], &logged[1], &logged[2], &logged[3]),
+    ASSERT_EQ(std::sscanf(log.c_str() + log.find(prefix) + prefix.size(), "A:%lf C:%lf G:%lf T:%lf", &logged[0],
+                          &logged[1], &logged[2], &logged[3]),
               4);
     for (std::size_t b = 0; b < 4; ++b) EXPECT_NEAR(logged[b], given[b], 1e-14) << prefix << b;
   }
@@ -227,8 +222,7 @@ TEST(Prep, GivesAnInputThatDorvuReads) {
 // 64 records; odd ones "ACR", even ones "GTBN" (three positions each).
 std::string SmallFasta() {
   std::string text;
-  for (int k = 1; k <= 64; ++k)
-    text += ">r" + std::to_string(k) + "\n" + (k % 2 == 1 ? "ACR" : "GTBN") + "\n";
+  for (int k = 1; k <= 64; ++k) text += ">r" + std::to_string(k) + "\n" + (k % 2 == 1 ? "ACR" : "GTBN") + "\n";
   return text;
 }
 
@@ -237,8 +231,7 @@ std::string WholeTable(bool reversed, const std::string& first = "12\t12\t12\t0"
   std::vector<std::string> rows;
   rows.push_back("6.1\t" + first + "\n");
   for (int k = 2; k <= 64; ++k)
-    rows.push_back("6." + std::to_string(k) + "\t" + std::to_string(k) + "\t3\t0\t" + std::to_string(70 - k) +
-                   "\n");
+    rows.push_back("6." + std::to_string(k) + "\t" + std::to_string(k) + "\t3\t0\t" + std::to_string(70 - k) + "\n");
   if (reversed) std::reverse(rows.begin(), rows.end());
   std::string text = "leaf\tA\tC\tG\tT\n";
   for (const auto& row : rows) text += row;
@@ -271,8 +264,7 @@ TEST(Bootstrap, GivesTheSameBytesForTheSameSeedOnly) {
                             "6.2 A:0_C:0.1111111111111111_G:0.4444444444444444_T:0.4444444444444444\n"
                             "6.3 A:0.3333333333333333_C:0.6666666666666666_G:0_T:0\n"))
       << small.out;
-  EXPECT_TRUE(
-      small.out.ends_with("\n6.64 A:0_C:0.1111111111111111_G:0.4444444444444444_T:0.4444444444444444\n"))
+  EXPECT_TRUE(small.out.ends_with("\n6.64 A:0_C:0.1111111111111111_G:0.4444444444444444_T:0.4444444444444444\n"))
       << small.out;
 
   // A table is drawn in leaf order whatever the order of its rows, and a
@@ -341,9 +333,7 @@ TEST(Prep, RefusesInputThatTheChoicesCannotUse) {
       {{"--bootstrap", "1"},
        WholeTable(true, "1\t0.25\t0\t2"),
        "in:65: leaf 6.1: the bootstrap needs whole counts, not the frequency \"0.25\""},
-      {{"--bootstrap", "1"},
-       Table(),
-       "in:2: leaf 6.64: the bootstrap needs whole counts, not the frequency \"0.5\""},
+      {{"--bootstrap", "1"}, Table(), "in:2: leaf 6.64: the bootstrap needs whole counts, not the frequency \"0.5\""},
       {{"--bootstrap", "1"},
        WholeTable(false, "4294967296\t1\t0\t0"),
        "in:2: leaf 6.1: the counts sum to more than 2^32 (4294967296), the most the bootstrap draws for one "
@@ -404,8 +394,7 @@ TEST(Prep, WarnsOfACardinalityAboveWhatDorvuSearches) {
         RunPrep({"--cardinality", cardinality, "-o", (dir / "in.txt").string(), (dir / "seqs.fa").string()});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, warning);
-    EXPECT_TRUE(
-        ReadFile(dir / "in.txt").starts_with("presupposed cardinality of scenario=" + cardinality + "\n"));
+    EXPECT_TRUE(ReadFile(dir / "in.txt").starts_with("presupposed cardinality of scenario=" + cardinality + "\n"));
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"seqs.fa", "in.txt", "in.names.tsv"}));
   }
 }

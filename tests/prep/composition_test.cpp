@@ -6,8 +6,8 @@
 
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -63,10 +63,9 @@ bool IsCorrectlyRounded(double value, std::uint64_t n, std::uint64_t d) {
 // read back through dorvu's own reader as the same doubles.
 TEST(Composition, IsExactToTheLastBitOnRandomSequences) {
   const std::string codes = "ACGTUacgturyswkmbdhvRYSWKMBDHVNn-.?";
-  const std::map<char, std::string> bases{{'A', "A"},   {'C', "C"},   {'G', "G"},  {'T', "T"},
-                                          {'U', "T"},   {'R', "AG"},  {'Y', "CT"}, {'S', "CG"},
-                                          {'W', "AT"},  {'K', "GT"},  {'M', "AC"}, {'B', "CGT"},
-                                          {'D', "AGT"}, {'H', "ACT"}, {'V', "ACG"}};
+  const std::map<char, std::string> bases{{'A', "A"},  {'C', "C"},   {'G', "G"},   {'T', "T"},   {'U', "T"},
+                                          {'R', "AG"}, {'Y', "CT"},  {'S', "CG"},  {'W', "AT"},  {'K', "GT"},
+                                          {'M', "AC"}, {'B', "CGT"}, {'D', "AGT"}, {'H', "ACT"}, {'V', "ACG"}};
   std::mt19937 random(2024);
   for (int trial = 0; trial < 2000; ++trial) {
     std::string sequence;
@@ -120,8 +119,7 @@ TEST(TableRow, IsDividedByItsSumExactlyWhereTheDecimalsAllow) {
   // Too many digits for whole numbers below 2^53: divided in double arithmetic.
   const auto wide = TableShares({"1e-30", "1", "1", "2"});
   EXPECT_EQ(wide[3], 2 / (1e-30 + 1.0 + 1.0 + 2.0));
-  for (const std::string bad :
-       {"", "-", ".", "e5", "1e", "1e+", "0x10", "1,5", "inf", "nan", "1e999", " 1", "+1"})
+  for (const std::string bad : {"", "-", ".", "e5", "1e", "1e+", "0x10", "1,5", "inf", "nan", "1e999", " 1", "+1"})
     EXPECT_FALSE(ParseDecimal(bad)) << bad;
   EXPECT_TRUE(ParseDecimal("-2")->negative);
 }

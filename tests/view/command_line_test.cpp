@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "cli/output_files.h"
-#include "view/tree_shape.h"
 #include "support/view_runs.h"
+#include "view/tree_shape.h"
 
 namespace dorvu::view {
 namespace {
@@ -108,11 +108,10 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.stdoutText.starts_with("Usage: dorvu-view [LOG] [-o PREFIX]"));
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-x"}, std::vector<std::string>{"a.log", "b.log"},
-        std::vector<std::string>{"-o"}, std::vector<std::string>{"-o", ""},
-        std::vector<std::string>{"--summary"}, std::vector<std::string>{"--summary", "a.log", "-o", "x"},
-        std::vector<std::string>{"--names"}, std::vector<std::string>{"--names=", "a.log"},
-        std::vector<std::string>{"--summary", "--names=n", "a.log"}}) {
+       {std::vector<std::string>{"-x"}, std::vector<std::string>{"a.log", "b.log"}, std::vector<std::string>{"-o"},
+        std::vector<std::string>{"-o", ""}, std::vector<std::string>{"--summary"},
+        std::vector<std::string>{"--summary", "a.log", "-o", "x"}, std::vector<std::string>{"--names"},
+        std::vector<std::string>{"--names=", "a.log"}, std::vector<std::string>{"--summary", "--names=n", "a.log"}}) {
     const ProcessResult bad = RunView(args);
     EXPECT_EQ(bad.status, ExitUsage) << args[0];
     EXPECT_NE(bad.stderrText.find("--help"), std::string::npos);
@@ -139,8 +138,8 @@ TEST(CommandLine, TheManualPageNamesEveryOptionOfTheHelp) {
     if ((*it)[1].matched) listed.insert((*it)[1]);
     listed.insert((*it)[3]);
   }
-  EXPECT_EQ(listed, (std::set<std::string>{"-o", "--output", "--names", "--summary", "--support", "--scan",
-                                           "-h", "--help", "--version"}));
+  EXPECT_EQ(listed, (std::set<std::string>{"-o", "--output", "--names", "--summary", "--support", "--scan", "-h",
+                                           "--help", "--version"}));
   // The words of the manual's OPTIONS section, as roff writes them ("\-o").
   const std::size_t section = manual.find(".SH OPTIONS\n");
   const std::string optionsSection = manual.substr(section, manual.find(".SH ", section + 1) - section);
@@ -158,8 +157,7 @@ TEST(CommandLine, TheManualPageNamesEveryOptionOfTheHelp) {
 std::string NamesTable(const std::map<int, std::string>& names) {
   std::string table = "leaf\tname\n";
   for (int k = 1; k <= LeafCount; ++k)
-    table +=
-        "6." + std::to_string(k) + "\t" + (names.count(k) ? names.at(k) : "gene " + std::to_string(k)) + "\n";
+    table += "6." + std::to_string(k) + "\t" + (names.count(k) ? names.at(k) : "gene " + std::to_string(k)) + "\n";
   return table;
 }
 
@@ -171,8 +169,7 @@ TEST(CommandLine, LabelsTheLeavesWithTheirNames) {
                                         "-o", (dir.path() / "run").string()});
   ASSERT_EQ(result.status, 0) << result.stderrText;
   const std::string tsv = ReadFile((dir.path() / "run.tsv").string());
-  EXPECT_TRUE(tsv.starts_with("vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\n0\tNA\t0\t1\t"))
-      << tsv.substr(0, 80);
+  EXPECT_TRUE(tsv.starts_with("vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\n0\tNA\t0\t1\t")) << tsv.substr(0, 80);
   EXPECT_NE(tsv.find("\t0.304960941887948\t\n1.1\t0\t"), std::string::npos);  // the root has no name
   EXPECT_NE(tsv.find("\n6.1\t5.1\t6\t0\t"), std::string::npos);
   EXPECT_NE(tsv.find("\tBRCA<2>\n6.2\t5.1\t"), std::string::npos);
@@ -231,14 +228,13 @@ TEST(CommandLine, SaysOnStandardErrorWhenTheRunHadInputErrors) {
 
 TEST(CommandLine, SummarisesEachRunInOneRow) {
   ScratchDir dir;
-  for (const auto& [run, log] :
-       {std::pair{"a", "example.log"}, {"b", "input_errors.log"}, {"c", "messages.log"}}) {
+  for (const auto& [run, log] : {std::pair{"a", "example.log"}, {"b", "input_errors.log"}, {"c", "messages.log"}}) {
     fs::create_directory(dir.path() / run);
     WriteFile(dir.path() / run / "dorvu.log", ReadFile(ViewDataPath(log)));
   }
   const ProcessResult result =
-      RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
-               (dir.path() / "b" / "." / "dorvu.log").string(), (dir.path() / "c" / "dorvu.log").string()});
+      RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(), (dir.path() / "b" / "." / "dorvu.log").string(),
+               (dir.path() / "c" / "dorvu.log").string()});
   EXPECT_EQ(result.status, 0) << result.stderrText;
   EXPECT_EQ(result.stderrText, "");
   EXPECT_EQ(result.stdoutText,
@@ -252,11 +248,10 @@ TEST(CommandLine, SummarisesEachRunInOneRow) {
                                          ViewDataPath("empty_report.log"), ViewDataPath("no-such.log")});
   EXPECT_EQ(refused.status, ExitFailure);
   EXPECT_EQ(refused.stdoutText, "");
-  EXPECT_EQ(refused.stderrText,
-            "dorvu-view: " + ViewDataPath("empty_report.log") +
-                ":10: the report holds no scenario: the search found none to report (the log ends "
-                "after \"the best scenario:\")\ndorvu-view: " +
-                ViewDataPath("no-such.log") + ": no such file\n");
+  EXPECT_EQ(refused.stderrText, "dorvu-view: " + ViewDataPath("empty_report.log") +
+                                    ":10: the report holds no scenario: the search found none to report (the log ends "
+                                    "after \"the best scenario:\")\ndorvu-view: " +
+                                    ViewDataPath("no-such.log") + ": no such file\n");
 }
 
 }  // namespace

@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "log/number_format.h"
-#include "view/command_line.h"
-#include "view/log_number.h"
-#include "view/run_tallies.h"
 #include "support/inputs.h"
 #include "support/view_runs.h"
 #include "support/xml_check.h"
+#include "view/command_line.h"
+#include "view/log_number.h"
+#include "view/run_tallies.h"
 
 namespace dorvu::view {
 namespace {
@@ -64,13 +64,11 @@ LoggedRun ReadByRegex(const std::string& log) {
   std::smatch match;
   EXPECT_TRUE(std::regex_search(log, match, std::regex(R"(presupposed cardinality of scenario=(\d+)\r\n)")));
   run.cardinality = std::stoi(match[1]);
-  EXPECT_TRUE(
-      std::regex_search(log, match, std::regex("the best scenario:\r\n(.*)\r\nits penalty=(\\S+)\r\n")));
+  EXPECT_TRUE(std::regex_search(log, match, std::regex("the best scenario:\r\n(.*)\r\nits penalty=(\\S+)\r\n")));
   run.penalty = std::regex_replace(match[2].str(), std::regex(","), ".");
   const std::string listed = match[1];
   const std::regex name(R"(\S+)");
-  for (std::sregex_iterator it(listed.begin(), listed.end(), name), end; it != end; ++it)
-    run.marked.insert(it->str());
+  for (std::sregex_iterator it(listed.begin(), listed.end(), name), end; it != end; ++it) run.marked.insert(it->str());
   const std::regex vertex(R"(\r\nvertex (.*?): A:)");
   for (std::sregex_iterator it(log.begin(), log.end(), vertex), end; it != end; ++it)
     run.vertices.push_back((*it)[1] == " 0 " ? "0" : (*it)[1].str());
@@ -159,12 +157,9 @@ TEST_F(RealRuns, SupportCountsEveryVertexAsTheLogsDo) {
       ASSERT_TRUE(std::regex_search(svg, match, group)) << v;
       const std::string percent = std::to_string(SupportPercent(marked, runs)) + "%</text>";
       EXPECT_EQ(match[1].str().find(percent) != std::string::npos, marked > 0) << v << ": " << match[1];
-      EXPECT_EQ(svg.find("class=\"vertex marked\" id=\"v-" + v + "\"") != std::string::npos,
-                2 * marked >= runs)
-          << v;
+      EXPECT_EQ(svg.find("class=\"vertex marked\" id=\"v-" + v + "\"") != std::string::npos, 2 * marked >= runs) << v;
       if (v != "0") {
-        EXPECT_EQ(svg.find("class=\"edge cut\" id=\"e-" + v + "\"") != std::string::npos, 2 * marked >= runs)
-            << v;
+        EXPECT_EQ(svg.find("class=\"edge cut\" id=\"e-" + v + "\"") != std::string::npos, 2 * marked >= runs) << v;
       }
     }
   }
@@ -186,13 +181,12 @@ TEST_F(RealRuns, ScanRowsAgreeWithTheLogs) {
   }
   const auto rows = TsvRows(ReadFile(prefix + ".tsv"));
   ASSERT_EQ(rows.size(), byCardinality.size() + 1);
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"cardinality", "runs", "penalty_min", "penalty_median",
-                                               "penalty_max", "marked"}));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"cardinality", "runs", "penalty_min", "penalty_median", "penalty_max",
+                                               "marked"}));
   std::size_t r = 1;
   for (auto& [cardinality, runs] : byCardinality) {
-    std::sort(runs.begin(), runs.end(), [](const LoggedRun& a, const LoggedRun& b) {
-      return std::stod(a.penalty) < std::stod(b.penalty);
-    });
+    std::sort(runs.begin(), runs.end(),
+              [](const LoggedRun& a, const LoggedRun& b) { return std::stod(a.penalty) < std::stod(b.penalty); });
     std::map<std::string, int> counts;
     for (const LoggedRun& run : runs)
       for (const std::string& v : run.marked) ++counts[v];
@@ -232,8 +226,8 @@ TEST_F(RealRuns, ScanRowsAgreeWithTheLogs) {
   EXPECT_EQ(gridRows, everMarked);
   for (const std::string& v : everMarked) {
     for (const auto& [cardinality, runs] : byCardinality) {
-      const auto marked = std::count_if(runs.begin(), runs.end(),
-                                        [&](const LoggedRun& run) { return run.marked.count(v) > 0; });
+      const auto marked =
+          std::count_if(runs.begin(), runs.end(), [&](const LoggedRun& run) { return run.marked.count(v) > 0; });
       const std::string cell = "id=\"cell-" + v + "-c" + std::to_string(cardinality) + "\"";
       const std::size_t at = svg.find(cell);
       ASSERT_NE(at, std::string::npos) << cell;
@@ -278,8 +272,8 @@ std::vector<std::string> Texts(const std::vector<LogReal>& reals) {
 }
 
 TEST(SupportRules, SortsByValueWithNaNLastAndTakesMedians) {
-  const std::vector<LogReal> sorted = SortedByValue(
-      {Real("NAN"), Real("3"), Real("1E-20"), Real("-INF"), Real("2,5"), Real("NAN"), Real("INF")});
+  const std::vector<LogReal> sorted =
+      SortedByValue({Real("NAN"), Real("3"), Real("1E-20"), Real("-INF"), Real("2,5"), Real("NAN"), Real("INF")});
   EXPECT_EQ(Texts(sorted), (std::vector<std::string>{"-Inf", "1E-20", "2.5", "3", "Inf", "NaN", "NaN"}));
 
   struct Case {
@@ -336,8 +330,7 @@ std::set<std::string> FilesIn(const fs::path& dir) {
 
 // A stored log with its penalty line replaced.
 std::string WithPenalty(const std::string& log, const std::string& penalty) {
-  return std::regex_replace(ReadFile(ViewDataPath(log)), std::regex("its penalty=[^\r]*"),
-                            "its penalty=" + penalty);
+  return std::regex_replace(ReadFile(ViewDataPath(log)), std::regex("its penalty=[^\r]*"), "its penalty=" + penalty);
 }
 
 TEST(ScanTable, KeepsTheLogsDigitsAndOrdersNaNLast) {
@@ -391,11 +384,10 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   EXPECT_EQ(refused.stderrText,
             "dorvu-view: " + ViewDataPath("root_only.log") + ":1: the cardinality \"0\" differs from \"3\" in " +
                 first + support + "dorvu-view: " + ViewDataPath("comma.log") +
-                ":2: the noise level \"0\" differs from \"0.1\" in " + first + support +
-                "dorvu-view: " + ViewDataPath("pure.log") + ":1: the cardinality \"2\" differs from \"3\" in " +
-                first + support + "dorvu-view: " + ViewDataPath("pure.log") +
-                ":2: the noise level \"0\" differs from \"0.1\" in " + first + support +
-                "dorvu-view: " + cut + cutShort + "dorvu-view: " + ViewDataPath("input_errors.log") +
+                ":2: the noise level \"0\" differs from \"0.1\" in " + first + support + "dorvu-view: " +
+                ViewDataPath("pure.log") + ":1: the cardinality \"2\" differs from \"3\" in " + first + support +
+                "dorvu-view: " + ViewDataPath("pure.log") + ":2: the noise level \"0\" differs from \"0.1\" in " +
+                first + support + "dorvu-view: " + cut + cutShort + "dorvu-view: " + ViewDataPath("input_errors.log") +
                 ":3: the cardinality \"1\" differs from \"3\" in " + first + support +
                 "dorvu-view: " + ViewDataPath("input_errors.log") +
                 ":4: the noise level \"2\" differs from \"0.1\" in " + first + support);
@@ -425,8 +417,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
 TEST(ManyRuns, WritesTheDefaultFilesWithNames) {
   ScratchDir dir;
   std::string names = "leaf\tname\n";
-  for (int k = 1; k <= LeafCount; ++k)
-    names += "6." + std::to_string(k) + "\t<gene & " + std::to_string(k) + ">\n";
+  for (int k = 1; k <= LeafCount; ++k) names += "6." + std::to_string(k) + "\t<gene & " + std::to_string(k) + ">\n";
   WriteFile(dir / "names.tsv", names);
   const fs::path previous = fs::current_path();
   fs::current_path(dir.path());

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "view/report_writers.h"
 #include "support/view_runs.h"
 #include "support/xml_check.h"
+#include "view/report_writers.h"
 
 namespace dorvu::view {
 namespace {
@@ -158,15 +158,14 @@ TEST(NewickTree, LabelsTheLeavesWithTheirNames) {
 
 TEST(XmlCheck, RefusesMalformedText) {
   EXPECT_EQ(ParseXml("<a x=\"1\"><b/>t &amp; u</a>").error, "");
-  for (const std::string bad : {"<a><b></a></b>", "<a>", "<a/><b/>", "<a x=1/>", "<a x='1' x='2'/>",
-                                "<a>&nbsp;</a>", "<a>x < y</a>", "<a x=\"<\"/>", "text"})
+  for (const std::string bad : {"<a><b></a></b>", "<a>", "<a/><b/>", "<a x=1/>", "<a x='1' x='2'/>", "<a>&nbsp;</a>",
+                                "<a>x < y</a>", "<a x=\"<\"/>", "text"})
     EXPECT_NE(ParseXml(bad).error, "") << bad;
 }
 
 int FindElement(const XmlDocument& doc, const std::string& id) {
   for (std::size_t i = 0; i < doc.elements.size(); ++i)
-    if (doc.elements[i].attributes.count("id") && doc.elements[i].attributes.at("id") == id)
-      return static_cast<int>(i);
+    if (doc.elements[i].attributes.count("id") && doc.elements[i].attributes.at("id") == id) return static_cast<int>(i);
   return -1;
 }
 
@@ -250,10 +249,9 @@ TEST(SvgPicture, MarksVerticesWithoutADistribution) {
 }
 
 TEST(SvgPicture, TitlesTheRunWithItsNumbersAsPrinted) {
-  EXPECT_NE(
-      SvgPicture(ParseFile("example.log"))
-          .find(">Best scenario: penalty 52.8662249314032, presupposed cardinality 3, noise level 0.1<"),
-      std::string::npos);
+  EXPECT_NE(SvgPicture(ParseFile("example.log"))
+                .find(">Best scenario: penalty 52.8662249314032, presupposed cardinality 3, noise level 0.1<"),
+            std::string::npos);
   EXPECT_NE(SvgPicture(ParseFile("comma.log")).find("penalty 38,5451116179774,"), std::string::npos);
   const std::string limited = SvgPicture(ParseFile("messages.log"));
   EXPECT_NE(limited.find("presupposed cardinality 25 (limited to 20)"), std::string::npos);
@@ -294,13 +292,11 @@ TEST(SvgPicture, SizesBadgesAndTheLeafRoomToTheirText) {
     ASSERT_NE(text, std::string::npos) << c.name;
     const std::string badge = svg.substr(svg.rfind("<rect ", text), 120);
     std::smatch match;
-    ASSERT_TRUE(
-        std::regex_search(badge, match, std::regex("^<rect x=\"(-?[0-9.]+)\" y=\"-12\" width=\"([0-9.]+)\"")))
+    ASSERT_TRUE(std::regex_search(badge, match, std::regex("^<rect x=\"(-?[0-9.]+)\" y=\"-12\" width=\"([0-9.]+)\"")))
         << badge;
     const double width = std::stod(match[2]);
     EXPECT_GE(width, c.minimumEm * 11 + 6) << c.name;
-    EXPECT_NEAR(std::stod(match[1]), -width + 3, 0.011)
-        << c.name;  // the text ends 3 px before the badge does
+    EXPECT_NEAR(std::stod(match[1]), -width + 3, 0.011) << c.name;  // the text ends 3 px before the badge does
     const XmlDocument doc = ParseXml(svg);
     ASSERT_EQ(doc.error, "");
     const double height = std::stod(doc.elements[0].attributes.at("height"));

@@ -1,5 +1,7 @@
 // The log reader on logs written by dorvu runs, and on logs damaged in the
 // ways a run, a copy or a mix-up can damage them.
+#include "view/run_report.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "view/run_report.h"
 #include "support/view_runs.h"
 
 namespace dorvu::view {
@@ -66,8 +67,7 @@ TEST(LogReader, ReadsTheExampleRun) {
   EXPECT_EQ(report.decimalSeparator, '.');
   EXPECT_EQ(report.marked, (std::vector<VertexId>{{3, 2}, {4, 11}, {5, 29}}));
   ASSERT_EQ(report.vertices.size(), 127u);
-  for (std::size_t i = 0; i < report.vertices.size(); ++i)
-    EXPECT_EQ(report.vertices[i].vertex, DepthFirstOrder()[i]);
+  for (std::size_t i = 0; i < report.vertices.size(); ++i) EXPECT_EQ(report.vertices[i].vertex, DepthFirstOrder()[i]);
   EXPECT_EQ(report.vertices[0].base[0].text, "0.291969819197397");
   EXPECT_EQ(report.vertices[0].line, 13);
   EXPECT_TRUE(IsMarked(report, Root));
@@ -125,8 +125,7 @@ TEST(LogReader, ReadsALongLogAcrossItsChunks) {
   const std::string example = ReadFile(ViewDataPath("example.log"));
   const auto report = example.find("the best scenario:");
   std::string memory;
-  for (int i = 0; i < 50000; ++i)
-    memory += i % 3 == 0 ? "I want more add memory!\r\n" : "I want more main memory!\r\n";
+  for (int i = 0; i < 50000; ++i) memory += i % 3 == 0 ? "I want more add memory!\r\n" : "I want more main memory!\r\n";
   const std::string bytes = example.substr(0, report) + memory + example.substr(report);
   std::istringstream in(bytes);
   const RunReport longer = ParseRunLog(in, "long.log");
@@ -134,8 +133,7 @@ TEST(LogReader, ReadsALongLogAcrossItsChunks) {
   EXPECT_EQ(longer.memoryMessages, 50000);
   EXPECT_EQ(longer.vertices.back().line, plain.vertices.back().line + 50000);
   for (std::size_t i = 0; i < plain.vertices.size(); ++i)
-    for (std::size_t b = 0; b < 4; ++b)
-      EXPECT_EQ(longer.vertices[i].base[b].text, plain.vertices[i].base[b].text);
+    for (std::size_t b = 0; b < 4; ++b) EXPECT_EQ(longer.vertices[i].base[b].text, plain.vertices[i].base[b].text);
   EXPECT_EQ(Refusal(bytes.substr(0, bytes.size() - 1)).line, 50139);
   const LogError longLine = Refusal(example.substr(0, report) + std::string(5000, 'x') + "\r\n");
   EXPECT_EQ(longLine.line, 9);

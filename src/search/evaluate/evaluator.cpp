@@ -1,10 +1,11 @@
 // The plain and the fast evaluator, and the choice between the evaluators.
+#include "search/evaluate/evaluator.h"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "search/estimation.h"
-#include "search/evaluate/evaluator.h"
 #include "search/evaluate/fast_evaluation.h"
 #include "search/evaluate/result_cache.h"
 #include "search/evaluate/speculative_evaluator.h"

@@ -53,8 +53,7 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
   // first loop test fails); the energy stays as it is.
   if (!work.energyKnown && std::isnan(work.energyEstimate)) MakeEnergyExact(work);
   if (work.energyKnown && std::isnan(work.energy)) return false;
-  KnownEnergy current{work.energyKnown ? work.energy : work.energyEstimate,
-                      work.energyKnown ? 0.0 : work.energySlack};
+  KnownEnergy current{work.energyKnown ? work.energy : work.energyEstimate, work.energyKnown ? 0.0 : work.energySlack};
   KnownEnergy prev;     // the exact 0 that the first trial is compared with
   int prevBuffer = -1;  // buffer of the previous trial's point
   double step = 2.0;
@@ -154,7 +153,6 @@ template <Coordinates C>
   // nearest, and a sum of non-negative numbers is no smaller than each).
   return normEstimate != 0.0;
 }
-
 
 // gradient steps until the gradient's L1 norm falls to the tolerance,
 // vanishes, or a step search stalls. The norm is measured at the start of

@@ -70,12 +70,24 @@ template <int K>
 template <Energies E>
 void PointEnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
   switch (count) {
-    case 1: PointEnergies<E, 1>(work, points, energies); break;
-    case 2: PointEnergies<E, 2>(work, points, energies); break;
-    case 3: PointEnergies<E, 3>(work, points, energies); break;
-    case 4: PointEnergies<E, 4>(work, points, energies); break;
-    case 5: PointEnergies<E, 5>(work, points, energies); break;
-    default: PointEnergies<E, MaxBatchTrials + 2>(work, points, energies); break;
+    case 1:
+      PointEnergies<E, 1>(work, points, energies);
+      break;
+    case 2:
+      PointEnergies<E, 2>(work, points, energies);
+      break;
+    case 3:
+      PointEnergies<E, 3>(work, points, energies);
+      break;
+    case 4:
+      PointEnergies<E, 4>(work, points, energies);
+      break;
+    case 5:
+      PointEnergies<E, 5>(work, points, energies);
+      break;
+    default:
+      PointEnergies<E, MaxBatchTrials + 2>(work, points, energies);
+      break;
   }
 }
 
@@ -87,10 +99,18 @@ void EnergyEstimates(const FastWork& work, int count, const VertexTable* const* 
 
 void EnergyEstimatesVector(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
   switch (count) {
-    case 1: EstimatesVector<1>(work, points, energies); return;
-    case 2: EstimatesVector<2>(work, points, energies); return;
-    case 3: EstimatesVector<3>(work, points, energies); return;
-    default: EstimatesVector<4>(work, points, energies); return;
+    case 1:
+      EstimatesVector<1>(work, points, energies);
+      return;
+    case 2:
+      EstimatesVector<2>(work, points, energies);
+      return;
+    case 3:
+      EstimatesVector<3>(work, points, energies);
+      return;
+    default:
+      EstimatesVector<4>(work, points, energies);
+      return;
   }
 }
 

@@ -32,9 +32,9 @@
 namespace dorvu {
 
 // Vertices are numbered 0 to 62 for the internal ones, 63 to 126 for the leaves.
-inline constexpr int EdgeCount = VertexCount - 1;              // one edge above every non-root vertex
-inline constexpr int MaxBatchTrials = 4;                       // trial sweeps formed together
-inline constexpr int TrialBuffers = MaxBatchTrials + 1;        // a batch's trial points and the one before
+inline constexpr int EdgeCount = VertexCount - 1;        // one edge above every non-root vertex
+inline constexpr int MaxBatchTrials = 4;                 // trial sweeps formed together
+inline constexpr int TrialBuffers = MaxBatchTrials + 1;  // a batch's trial points and the one before
 
 using VertexTable = std::array<BaseValues, VertexCount>;
 
@@ -42,13 +42,13 @@ using VertexTable = std::array<BaseValues, VertexCount>;
 // are numbered 0 to 62 in the order of their close slots (children before
 // parents, the root last), leaves 63 to 126 in slot order.
 struct FastTree {
-  std::array<int32_t, VertexCount> slotOf{};    // vertex slot of each vertex
-  std::array<int32_t, VertexCount> parentOf{};  // parent vertex; -1 at the root
+  std::array<int32_t, VertexCount> slotOf{};         // vertex slot of each vertex
+  std::array<int32_t, VertexCount> parentOf{};       // parent vertex; -1 at the root
   std::array<int32_t, InternalCount> firstChild{};   // vertex of the first child
   std::array<int32_t, InternalCount> secondChild{};  // vertex of the second child
   std::array<int32_t, InternalCount> openOrder{};    // internal vertices in open-slot order
-  VertexTable leafStart{};  // at leaves: the leaf values pass 1 starts from
-  VertexTable leafSqrt{};   // at leaves: their roots, as pass 2's root step takes them
+  VertexTable leafStart{};                           // at leaves: the leaf values pass 1 starts from
+  VertexTable leafSqrt{};                            // at leaves: their roots, as pass 2's root step takes them
   double stepFactor = 0.5;
   double pass1Tolerance = 0.0;
   double pass2Tolerance = 0.0;
@@ -81,25 +81,26 @@ const KernelRoutines& ChooseKernelRoutines();
 // The working storage of one evaluation; one per thread.
 struct FastWork {
   // The scenario's uncut edges, listed once from the marks.
-  std::array<int32_t, InternalCount + 1> edgeBegin{};  // edges below vertex i: edgeBegin[i] to edgeBegin[i+1]
-  std::array<int32_t, EdgeCount> edgeChild{};          // child vertex of each uncut edge, in close order
-  std::array<int32_t, InternalCount + 1> termBegin{};  // gradient terms of vertex i: termBegin[i] to termBegin[i+1]
-  std::array<int32_t, 3 * InternalCount> termVertex{}; // neighbour of each term: parent, first, second child
-  std::array<uint8_t, VertexCount> marked{};           // 0 when the vertex's mark is 0, else 1
+  std::array<int32_t, InternalCount + 1> edgeBegin{};   // edges below vertex i: edgeBegin[i] to edgeBegin[i+1]
+  std::array<int32_t, EdgeCount> edgeChild{};           // child vertex of each uncut edge, in close order
+  std::array<int32_t, InternalCount + 1> termBegin{};   // gradient terms of vertex i: termBegin[i] to termBegin[i+1]
+  std::array<int32_t, 3 * InternalCount> termVertex{};  // neighbour of each term: parent, first, second child
+  std::array<uint8_t, VertexCount> marked{};            // 0 when the vertex's mark is 0, else 1
   // The estimate.
-  VertexTable x{};                                      // current values
-  std::array<BaseValues, InternalCount> gradient{};         // energy gradient
-  std::array<double, InternalCount> firstSumV{};      // pass 1: rounded sum of a vertex's values
-  std::array<double, InternalCount> firstSumG{};      // pass 1: rounded sum of its gradient
-  std::array<VertexTable, TrialBuffers> trial{};        // trial points, a ring of buffers; leaves hold the leaves
-  std::array<BaseValues, InternalCount + 1> clamped{};       // pass 2: each vertex's step clamped at zero; one padding vertex
-  std::array<double, InternalCount + 1> clampedNorm{}; // pass 2: its Euclidean length
-  double energy = 0.0;          // exact energy of the current values, when known
-  bool energyKnown = true;      // false while only its estimate is known
-  double energyEstimate = 0.0;  // estimate of that energy (the exact one when known)
-  double energySlack = 0.0;     // bound on the estimate's distance from the exact energy
+  VertexTable x{};                                   // current values
+  std::array<BaseValues, InternalCount> gradient{};  // energy gradient
+  std::array<double, InternalCount> firstSumV{};     // pass 1: rounded sum of a vertex's values
+  std::array<double, InternalCount> firstSumG{};     // pass 1: rounded sum of its gradient
+  std::array<VertexTable, TrialBuffers> trial{};     // trial points, a ring of buffers; leaves hold the leaves
+  std::array<BaseValues, InternalCount + 1>
+      clamped{};  // pass 2: each vertex's step clamped at zero; one padding vertex
+  std::array<double, InternalCount + 1> clampedNorm{};       // pass 2: its Euclidean length
+  double energy = 0.0;                                       // exact energy of the current values, when known
+  bool energyKnown = true;                                   // false while only its estimate is known
+  double energyEstimate = 0.0;                               // estimate of that energy (the exact one when known)
+  double energySlack = 0.0;                                  // bound on the estimate's distance from the exact energy
   const KernelRoutines* routines = &ChooseKernelRoutines();  // plain or vector forms, chosen once
-  int32_t lastTrialCount = 1;  // trials the latest step search took; sizes the next batch
+  int32_t lastTrialCount = 1;                                // trials the latest step search took; sizes the next batch
 };
 
 // Lays out the flat tree and takes the leaf values (and their roots) from a
@@ -113,8 +114,7 @@ void FastEstimateScenario(const FastTree& fast, const MarkTable& mark, FastWork&
 void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore& score);
 
 // Both of the above.
-void FastEvaluateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work,
-                          ScenarioScore& score);
+void FastEvaluateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work, ScenarioScore& score);
 
 // The values of `work.x` by slot, as EstimateScenario leaves them (close
 // slots untouched).

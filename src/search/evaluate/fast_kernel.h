@@ -74,8 +74,7 @@ inline void VertexGradient(const FastWork& work, const VertexTable& x, int i, Ba
   for (int t = work.termBegin[i]; t < work.termBegin[i + 1]; ++t) {
     const BaseValues& xn = x[work.termVertex[t]];
     // Each term is added into the stored component and rounded there.
-    for (int b = 0; b < BaseCount; ++b)
-      g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
+    for (int b = 0; b < BaseCount; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
   }
 }
 

@@ -31,7 +31,6 @@ void ListEdges(const FastTree& fast, const MarkTable& mark, FastWork& work) {
   work.termBegin[InternalCount] = terms;
 }
 
-
 // Pass 1's start: every internal vertex from its unmarked children,
 // bottom-up.
 void BuildStart(const FastTree& fast, FastWork& work) {
@@ -43,8 +42,7 @@ void BuildStart(const FastTree& fast, FastWork& work) {
     const bool keepS = work.marked[s] == 0;
     BaseValues& xi = work.x[i];
     if (keepF && keepS) {
-      for (int b = 0; b < 4; ++b)
-        xi.b[b] = static_cast<double>((Extended(work.x[f].b[b]) + work.x[s].b[b]) * 0.5L);
+      for (int b = 0; b < 4; ++b) xi.b[b] = static_cast<double>((Extended(work.x[f].b[b]) + work.x[s].b[b]) * 0.5L);
     } else if (keepF) {
       xi = work.x[f];
     } else if (keepS) {

@@ -64,8 +64,7 @@ void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore
   FastSortDistanceTable(table);
 }
 
-void FastEvaluateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work,
-                          ScenarioScore& score) {
+void FastEvaluateScenario(const FastTree& fast, const MarkTable& mark, FastWork& work, ScenarioScore& score) {
   FastEstimateScenario(fast, mark, work);
   FastScoreScenario(fast, work, score);
 }

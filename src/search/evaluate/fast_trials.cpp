@@ -49,8 +49,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
 // the length in extended precision as always. The steps and lengths of all
 // vertices come first and the divisions after, so that each loop runs
 // independent short chains side by side.
-[[gnu::target("avx2,fma"), gnu::noinline]] void SqrtTrialValuesVector(FastWork& work, double step,
-                                                                      VertexTable& trial) {
+[[gnu::target("avx2,fma"), gnu::noinline]] void SqrtTrialValuesVector(FastWork& work, double step, VertexTable& trial) {
   namespace tr = twice_rounded;
   const __m256d t = _mm256_set1_pd(step);
   const __m256d zero = _mm256_setzero_pd();
@@ -59,9 +58,9 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
     const __m256d g = _mm256_load_pd(work.gradient[i].b);
     const __m256d tg = _mm256_mul_pd(t, g);
     // t is a power of two, so t*g is exact unless it fell below the normal range.
-    const bool tgExact = _mm256_movemask_pd(_mm256_and_pd(
-                             _mm256_cmp_pd(tr::Abs(tg), _mm256_set1_pd(0x1p-1000), _CMP_LT_OQ),
-                             _mm256_cmp_pd(g, zero, _CMP_NEQ_UQ))) == 0;
+    const bool tgExact =
+        _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(tr::Abs(tg), _mm256_set1_pd(0x1p-1000), _CMP_LT_OQ),
+                                         _mm256_cmp_pd(g, zero, _CMP_NEQ_UQ))) == 0;
     __m256d difference;
     BaseValues& y = work.clamped[i];
     if (tgExact && tr::Difference(_mm256_load_pd(x.b), tg, difference)) {

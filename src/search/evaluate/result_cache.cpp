@@ -43,7 +43,7 @@ std::size_t ResultCache::Bytes() const {
 // The slot that holds the marks, or the empty slot where they would go.
 std::size_t ResultCache::SlotOf(const ScenarioKey& marks) const {
   const std::size_t mask = table_.size() - 1;
-  std::size_t slot = ScenarioKeyHash{}(marks) & mask;
+  std::size_t slot = ScenarioKeyHash{}(marks)&mask;
   while (table_[slot].marks.count != 0 && !(table_[slot].marks == marks)) slot = (slot + 1) & mask;
   return slot;
 }

@@ -64,8 +64,8 @@ class SpeculativeEvaluator final : public Evaluator {
   int32_t cardinality_;
   double noiseLevel_;
   std::vector<std::unique_ptr<Evaluator>> evaluators_;  // the walk's own, then one per worker
-  const ResultCache* cache_;                             // outcomes the walk has at hand; may be null
-  int32_t speculationLimit_ = 0;  // records that workers may fill; the rest is the walk's
+  const ResultCache* cache_;                            // outcomes the walk has at hand; may be null
+  int32_t speculationLimit_ = 0;                        // records that workers may fill; the rest is the walk's
   std::vector<Record> records_;
   std::unordered_set<ScenarioKey, ScenarioKeyHash> stored_;  // sets in the walk's memory
   std::mutex mutex_;
@@ -79,8 +79,7 @@ class SpeculativeEvaluator final : public Evaluator {
 };
 
 SpeculativeEvaluator::SpeculativeEvaluator(const RunParameters& params,
-                                           std::vector<std::unique_ptr<Evaluator>> evaluators,
-                                           const ResultCache* cache)
+                                           std::vector<std::unique_ptr<Evaluator>> evaluators, const ResultCache* cache)
     : cardinality_(params.cardinality),
       noiseLevel_(params.noiseLevel),
       evaluators_(std::move(evaluators)),

@@ -31,17 +31,15 @@ namespace twice_rounded {
   return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
 }
 
-[[gnu::target("avx2,fma")]] inline __m256d Abs(__m256d a) {
-  return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a);
-}
+[[gnu::target("avx2,fma")]] inline __m256d Abs(__m256d a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
 
 // 2^63 divided by the power of two of s, built from the exponent field
 // (biased 2046 + 63 less that of the power); valid for |s| from 2^-900 to
 // 2^900. An error times it counts units of the 64-bit mantissa of s: half a
 // unit in the last place of s is 1024 of them.
 [[gnu::target("avx2,fma")]] inline __m256d ExtendedUnitScale(__m256d power) {
-  return _mm256_castsi256_pd(_mm256_sub_epi64(_mm256_set1_epi64x(static_cast<long long>(0x83D0000000000000ULL)),
-                                              _mm256_castpd_si256(power)));
+  return _mm256_castsi256_pd(
+      _mm256_sub_epi64(_mm256_set1_epi64x(static_cast<long long>(0x83D0000000000000ULL)), _mm256_castpd_si256(power)));
 }
 
 // Lanes where |s| lies from 2^-900 to 2^900 and is not a power of two: there
@@ -137,7 +135,7 @@ namespace twice_rounded {
   const __m256d low = _mm256_fmsub_pd(c, c, high);
   const __m256d excess = _mm256_add_pd(_mm256_sub_pd(_mm256_sub_pd(sum, high), low), tail);
   const __m256d d = _mm256_div_pd(excess, _mm256_add_pd(c, c));  // R - c, to first order
-  const __m256d rounded = _mm256_add_pd(c, d);                  // the double nearest R
+  const __m256d rounded = _mm256_add_pd(c, d);                   // the double nearest R
   const __m256d off = _mm256_sub_pd(d, _mm256_sub_pd(rounded, c));
   const __m256d power = PowerOfTwoPart(rounded);
   const __m256d limit = _mm256_mul_pd(power, _mm256_set1_pd(0x1p-53 - 0x1p-60));
