@@ -6,12 +6,15 @@
 
 #include <atomic>
 #include <csignal>
+#include <string_view>
+#include <vector>
 
 #include "log/io_error.h"
 #include "log/log_lines.h"
 #include "log/run_lock.h"
 #include "run/driver.h"
 #include "run/interrupt.h"
+#include "search/scenario_memory.h"
 #include "search/walk.h"
 #include "support/inputs.h"
 #include "support/processes.h"
@@ -67,12 +70,14 @@ class StoppingEvaluator final : public Evaluator {
   StoppingEvaluator(std::unique_ptr<Evaluator> inner, int stopAt, std::atomic<int>& stop)
       : inner_(std::move(inner)), stopAt_(stopAt), stop_(stop) {}
   ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath& path) override {
+    keys.push_back(marks);
     if (++evaluated_ == stopAt_) stop_.store(SIGTERM);
     return inner_->Evaluate(marks, path);
   }
   void Remembered(const ScenarioKey& marks) override { inner_->Remembered(marks); }
   void Values(const ScenarioKey& marks, ValueTable& values) override { inner_->Values(marks, values); }
   int evaluated_ = 0;
+  std::vector<ScenarioKey> keys;  // in the order the walk asked
 
  private:
   std::unique_ptr<Evaluator> inner_;
@@ -85,34 +90,66 @@ BaseValues Shifted(int k) {
   return {0.3 - 0.002 * (k % 7), 0.2, 0.2 + 0.002 * (k % 7), 0.3};
 }
 
+constexpr int32_t kStoreCapacity = 8;
+
+struct WalkRecord {
+  std::string log;
+  std::vector<ScenarioKey> keys;  // the scenarios evaluated, in order
+};
+
 // The walk's log, on stores of 8 keys so that it asks for memory, stopped
-// at the stopAt-th evaluation (never when 0). Returns the log and how many
-// evaluations the walk made.
-std::pair<std::string, int> StoppedWalk(int stopAt, EvaluatorKind kind, int32_t threads) {
+// at the stopAt-th evaluation (never when 0).
+WalkRecord StoppedWalk(int stopAt, EvaluatorKind kind, int32_t threads) {
   ScratchDir dir;
   const RunLog log{(dir / "dorvu.log").string()};
   CreateLog(log);
   RunParameters params;
-  params.mainMemoryCapacity = 8;
+  params.mainMemoryCapacity = kStoreCapacity;
   params.cardinality = 3;
   const Tree tree = test::MakeTree(Shifted);
   std::atomic<int> stop{0};
   StoppingEvaluator evaluator(MakeEvaluator(kind, params, tree, threads), stopAt, stop);
   RunSearch(params, evaluator, log, nullptr, &stop);
-  return {ReadFile(dir / "dorvu.log"), evaluator.evaluated_};
+  return {ReadFile(dir / "dorvu.log"), evaluator.keys};
+}
+
+// The memory lines that storing the first `count` of these keys asks for:
+// each was new to the walk, so each was offered to the stores.
+std::size_t MemoryLinesOfFirst(const std::vector<ScenarioKey>& keys, std::size_t count) {
+  RunParameters params;
+  params.mainMemoryCapacity = kStoreCapacity;
+  ScenarioMemory memory;
+  PrepareMemory(memory, params);
+  std::size_t lines = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const RememberOutcome outcome = RememberKey(memory, keys[k]);
+    lines += outcome.mainFull + outcome.addFull;
+  }
+  return lines;
+}
+
+std::size_t MemoryLinesIn(const std::string& log) {
+  std::size_t lines = 0;
+  for (const std::string_view line : {log_lines::MainMemoryFull, log_lines::AddMemoryFull})
+    for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++lines;
+  return lines;
 }
 
 TEST(InterruptedWalk, LogIsAPrefixOfTheWholeWalksLogEndingAtALineEnd) {
-  const auto [whole, evaluations] = StoppedWalk(0, EvaluatorKind::Fast, 1);
-  ASSERT_NE(whole.find(log_lines::MainMemoryFull), std::string::npos);
+  const WalkRecord whole = StoppedWalk(0, EvaluatorKind::Fast, 1);
+  ASSERT_NE(whole.log.find(log_lines::MainMemoryFull), std::string::npos);
+  const int evaluations = static_cast<int>(whole.keys.size());
   bool memoryLinesWritten = false;
   for (const int stopAt : {1, 2, evaluations / 5, evaluations / 2, evaluations - 1}) {
     for (const auto& [kind, threads] : {std::pair{EvaluatorKind::Fast, 1}, {EvaluatorKind::Speculative, 3}}) {
-      const std::string cut = StoppedWalk(stopAt, kind, threads).first;
-      EXPECT_LT(cut.size(), whole.size()) << "stopped at " << stopAt;
-      EXPECT_EQ(whole.compare(0, cut.size(), cut), 0) << "stopped at " << stopAt;
+      const std::string cut = StoppedWalk(stopAt, kind, threads).log;
+      EXPECT_LT(cut.size(), whole.log.size()) << "stopped at " << stopAt;
+      EXPECT_EQ(whole.log.compare(0, cut.size(), cut), 0) << "stopped at " << stopAt;
       EXPECT_TRUE(cut.empty() || cut.ends_with("\r\n")) << "stopped at " << stopAt;
-      memoryLinesWritten |= cut.find(log_lines::MainMemoryFull) != std::string::npos;
+      // Every memory line up to the stop is there, none left in the batch.
+      EXPECT_EQ(MemoryLinesIn(cut), MemoryLinesOfFirst(whole.keys, static_cast<std::size_t>(stopAt)))
+          << "stopped at " << stopAt;
+      memoryLinesWritten |= MemoryLinesIn(cut) > 0;
     }
   }
   EXPECT_TRUE(memoryLinesWritten);

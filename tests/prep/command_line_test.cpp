@@ -383,6 +383,9 @@ TEST(Prep, RefusesBadLabelsAndSeedsByTheirText) {
 TEST(Prep, WarnsOfACardinalityAboveWhatDorvuSearches) {
   const std::vector<std::pair<std::string, std::string>> cases{
       {"20", ""},
+      {"21",
+       "dorvu-prep: warning: --cardinality 21 is above 20, the most dorvu searches; the run will be "
+       "limited to 20\n"},
       {"25",
        "dorvu-prep: warning: --cardinality 25 is above 20, the most dorvu searches; the run will be "
        "limited to 20\n"},
