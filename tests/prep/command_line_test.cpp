@@ -16,6 +16,7 @@
 
 #include "prep/composition.h"
 #include "prep/input_file.h"
+#include "support/prep_runs.h"
 #include "support/processes.h"
 
 namespace dorvu::prep {
@@ -26,17 +27,8 @@ using test::ReadFile;
 using test::ScratchDir;
 using test::WriteFile;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunPrep(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunDorvuPrep(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using Outcome = test::PrepOutcome;
+using test::RunPrep;
 
 std::set<std::string> FilesIn(const fs::path& dir) {
   std::set<std::string> names;

@@ -13,6 +13,7 @@
 
 #include "prep/command_line.h"
 #include "support/files.h"
+#include "support/prep_runs.h"
 
 namespace dorvu::prep {
 namespace {
@@ -22,17 +23,8 @@ using test::ReadFile;
 using test::ScratchDir;
 using test::WriteFile;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunPrep(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunDorvuPrep(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using Outcome = test::PrepOutcome;
+using test::RunPrep;
 
 // The prefix and the number: "s" and 3 give "s3".
 std::string Numbered(std::string_view prefix, int number) {
