@@ -88,12 +88,7 @@ std::string Legend(const std::vector<DrawnVertex>& vertices) {
   const MarkLook full{1, kBadgeText};
   out += BadgeKey(x + 290, y, full, std::string(kBadgeCaption));
   out += CutKey(x + 290 + 32 + BoldTextWidth(kBadgeCaption, 12) + 10, y, full);
-  for (const DrawnVertex& drawn : vertices) {
-    if (!HasDistribution(drawn.values)) {
-      out += NoDistributionKey(x, y + 24);
-      break;
-    }
-  }
+  out += NoDistributionKey(vertices, x, y + 24);
   return out + "</g>\n";
 }
 

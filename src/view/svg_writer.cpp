@@ -74,12 +74,7 @@ std::string Legend(const std::vector<DrawnVertex>& vertices) {
   std::string out = "<g id=\"legend\">\n" + BaseKey(x, y);
   out += BadgeKey(x + 290, y, MarkLook{}, "marked vertex");
   out += CutKey(x + 420, y, MarkLook{});
-  for (const DrawnVertex& drawn : vertices) {
-    if (!HasDistribution(drawn.values)) {
-      out += NoDistributionKey(x, y + 24);
-      break;
-    }
-  }
+  out += NoDistributionKey(vertices, x, y + 24);
   return out + "</g>\n";
 }
 

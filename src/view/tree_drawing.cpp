@@ -287,7 +287,10 @@ std::string CutKey(double x, double y, const MarkLook& look) {
          TextLine(x + 46, y + 12, 12, "fill=\"#333333\"", "cut branch");
 }
 
-std::string NoDistributionKey(double x, double y) {
+std::string NoDistributionKey(const std::vector<DrawnVertex>& vertices, double x, double y) {
+  const bool any = std::any_of(vertices.begin(), vertices.end(),
+                               [](const DrawnVertex& drawn) { return !HasDistribution(drawn.values); });
+  if (!any) return "";
   return NoDistributionSign(x, y, 14, 14) + TextLine(x + 20, y + 12, 12, "fill=\"#333333\"",
                                                      "no distribution: a value is negative, INF or NAN, or all are 0");
 }

@@ -80,10 +80,11 @@ std::string TreeGroups(const std::vector<DrawnVertex>& vertices);
 
 // Keys of the legend, each starting at (x, y): the bar's colours; a sample
 // badge (holding no real vertex name, which a reader could take for a result)
-// and its caption; the cut branch; the sign of a vertex without a distribution.
+// and its caption; the cut branch; the sign of a vertex without a distribution,
+// only where one of the vertices has none.
 std::string BaseKey(double x, double y);
 std::string BadgeKey(double x, double y, const MarkLook& look, const std::string& caption);
 std::string CutKey(double x, double y, const MarkLook& look);
-std::string NoDistributionKey(double x, double y);
+std::string NoDistributionKey(const std::vector<DrawnVertex>& vertices, double x, double y);
 
 }  // namespace dorvu::view::drawing
