@@ -26,7 +26,7 @@ std::unique_ptr<Tree> LeavesOf(Leaves leaves) {
   } else {
     std::mt19937 gen(31);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (int k = 1; k <= LeafCount; ++k) {
+    for (int k = 1; k <= kLeafCount; ++k) {
       BaseValues& v = tree->treeSequence[tree->leafSlots[k]].value;
       if (leaves == Leaves::PureBase) {
         const uint32_t base = gen() % 4;
@@ -50,7 +50,7 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree) {
     mark[0] = 1;
     for (uint32_t n = gen() % 7; n > 0; --n) {
       int slot = 0;
-      while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % SlotCount);
+      while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % kSlotCount);
       mark[slot] = 1;
     }
     key = KeyOfMarks(mark);
@@ -77,8 +77,8 @@ void BM_Evaluation(benchmark::State& state, Leaves leaves, EvaluatorKind kind) {
   SetRate(state);
 }
 
-void BM_PlainEvaluation(benchmark::State& state, Leaves leaves) { BM_Evaluation(state, leaves, EvaluatorKind::Plain); }
-void BM_FastEvaluation(benchmark::State& state, Leaves leaves) { BM_Evaluation(state, leaves, EvaluatorKind::Fast); }
+void BM_PlainEvaluation(benchmark::State& state, Leaves leaves) { BM_Evaluation(state, leaves, EvaluatorKind::kPlain); }
+void BM_FastEvaluation(benchmark::State& state, Leaves leaves) { BM_Evaluation(state, leaves, EvaluatorKind::kFast); }
 
 BENCHMARK_CAPTURE(BM_PlainEvaluation, smooth, Leaves::Smooth)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_FastEvaluation, smooth, Leaves::Smooth)->Unit(benchmark::kMicrosecond);

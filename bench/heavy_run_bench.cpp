@@ -35,7 +35,7 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree, int32_t marks) {
     mark[0] = 1;
     for (int32_t n = 1 + static_cast<int32_t>(gen() % static_cast<uint32_t>(marks)); n > 0; --n) {
       int slot = 0;
-      while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % SlotCount);
+      while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % kSlotCount);
       mark[slot] = 1;
     }
     key = KeyOfMarks(mark);
@@ -51,8 +51,8 @@ double PlainRate(const std::string& input, double seconds) {
   DeriveLinks(*tree);
   RunParameters params;
   params.cardinality = read.cardinality;
-  const auto scenarios = Scenarios(*tree, std::clamp(read.cardinality, 1, MaxCardinality));
-  const auto evaluator = MakeEvaluator(EvaluatorKind::Plain, params, *tree, 1);
+  const auto scenarios = Scenarios(*tree, std::clamp(read.cardinality, 1, kMaxCardinality));
+  const auto evaluator = MakeEvaluator(EvaluatorKind::kPlain, params, *tree, 1);
   const auto start = Clock::now();
   int64_t done = 0;
   while (Seconds(Clock::now() - start) < seconds) evaluator->Evaluate(scenarios[done++ % scenarios.size()], WalkPath{});

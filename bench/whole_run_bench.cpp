@@ -36,7 +36,7 @@ void BM_WholeRun(benchmark::State& state, const std::string& input, Search searc
   setup.inputPath = input;
   setup.logPath = log.string();
   setup.seed = 1;
-  if (search == Search::Plain) setup.evaluator = EvaluatorKind::Plain;
+  if (search == Search::Plain) setup.evaluator = EvaluatorKind::kPlain;
   setup.quiet = true;
   setup.threads = search == Search::FastOneThread ? 1 : 0;
   for (auto _ : state) RunDorvu(setup);

@@ -126,7 +126,7 @@ void CheckLog(const std::string& text) {
     const std::string prefix = "an error in data on the leaf ";
     if (lines[i].compare(0, prefix.size(), prefix) != 0) Fail("unexpected log line: " + lines[i]);
     const int leaf = std::atoi(lines[i].c_str() + prefix.size());
-    if (leaf < previousLeaf || leaf > dorvu::LeafCount || std::to_string(leaf) != lines[i].substr(prefix.size()))
+    if (leaf < previousLeaf || leaf > dorvu::kLeafCount || std::to_string(leaf) != lines[i].substr(prefix.size()))
       Fail("leaf messages out of order: " + lines[i]);
     previousLeaf = leaf;
   }
@@ -161,12 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string logText = dorvu::test::ReadFile(log.path);
   CheckLog(logText);
   auto logged = std::count(logText.begin(), logText.end(), '\n');
-  if (input.parameters.cardinality > dorvu::MaxCardinality) ++logged;  // the driver's line about the limit
+  if (input.parameters.cardinality > dorvu::kMaxCardinality) ++logged;  // the driver's line about the limit
   const auto& findings = input.findings;
   if (std::count_if(findings.begin(), findings.end(), [](const auto& f) { return f.logged; }) != logged)
     Fail("the findings called logged differ from the log");
   // The file read in blocks and the same bytes in memory find the same.
-  const dorvu::ParsedInput fromBytes = dorvu::ParseInputBytes(bytes, inputPath, dorvu::MaxCardinality);
+  const dorvu::ParsedInput fromBytes = dorvu::ParseInputBytes(bytes, inputPath, dorvu::kMaxCardinality);
   if (fromBytes.findings.size() != findings.size() ||
       !std::equal(findings.begin(), findings.end(), fromBytes.findings.begin(),
                   [](const auto& a, const auto& b) { return a.text == b.text && a.logged == b.logged; }))

@@ -16,7 +16,7 @@ namespace {
 
 using dorvu::fuzz::Fail;
 
-constexpr std::string_view Headers[] = {
+constexpr std::string_view kHeaders[] = {
     "presupposed cardinality of scenario=0\nlevel of randomness=0\n",
     "presupposed cardinality of scenario=0\nlevel of randomness=-3\n",
     "presupposed cardinality of scenario=0\nlevel of randomness=0.1\n",
@@ -26,7 +26,7 @@ constexpr std::string_view Headers[] = {
     "presupposed cardinality of scenario=1\nlevel of randomness=0.1\n",
     "presupposed cardinality of scenario=1\nlevel of randomness=-1\n",
 };
-constexpr uint32_t Seed = 20240611;
+constexpr uint32_t kSeed = 20240611;
 
 void CheckLog(const std::string& text) {
   const dorvu::test::LogShape shape = dorvu::test::ReadLogShape(text);
@@ -37,7 +37,7 @@ void CheckLog(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::string_view header = Headers[data[0] % std::size(Headers)];
+  const std::string_view header = kHeaders[data[0] % std::size(kHeaders)];
   std::string input(header);
   input.append(reinterpret_cast<const char*>(data + 1), size - 1);
 
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   dorvu::RunSetup setup;
   setup.inputPath = (dir / "input.txt").string();
   setup.logPath = (dir / "dorvu.log").string();
-  setup.seed = Seed;
+  setup.seed = kSeed;
   setup.quiet = true;
   dorvu::fuzz::WriteWholeFile(setup.inputPath, input);
   try {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "run/driver.h"
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 #include "support/inputs.h"
 #include "support/processes.h"
 #include "support/trees.h"
@@ -33,7 +33,7 @@ TEST(CacheSetting, ReadsWholeMebibytesUpToTheMaximum) {
   } cases[] = {
       {"0", 0},
       {"1", kMiB},
-      {"1024", DefaultCacheBytes},
+      {"1024", kDefaultCacheBytes},
       {"0064", 64 * kMiB},
       {"65536", std::size_t{65536} * kMiB},
       {"65537", std::nullopt},
@@ -53,11 +53,11 @@ TEST(CacheSetting, ReadsWholeMebibytesUpToTheMaximum) {
 // A cache filled with distinct sets of three marks until it takes no more;
 // its table's size in bytes.
 std::size_t FullTableBytes(std::size_t limitBytes) {
-  ResultCache cache(limitBytes);
+  OutcomeCache cache(limitBytes);
   const ScenarioOutcome outcome;
-  for (int32_t a = 1; a < SlotCount; ++a)
-    for (int32_t b = a + 1; b < SlotCount; ++b)
-      for (int32_t c = b + 1; c < SlotCount; ++c) {
+  for (int32_t a = 1; a < kSlotCount; ++a)
+    for (int32_t b = a + 1; b < kSlotCount; ++b)
+      for (int32_t c = b + 1; c < kSlotCount; ++c) {
         const int64_t before = cache.Size();
         cache.Insert(WithSlot(WithSlot(test::KeyOf({a}), b), c), outcome);
         if (cache.Size() == before) return cache.Bytes();

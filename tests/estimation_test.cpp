@@ -35,20 +35,20 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
   startOnly.pass1Tolerance = 100.0;  // below the first norm of 10: no iteration runs
   PassState pass;
   EstimationPass1(startOnly, tree, marks, pass);
-  for (int b = 0; b < BaseCount; ++b) {
+  for (int b = 0; b < kBaseCount; ++b) {
     EXPECT_EQ(pass.value[5].b[b], static_cast<double>((Extended(Smooth(1).b[b]) + Smooth(2).b[b]) * 0.5L));
     EXPECT_EQ(pass.value[4].b[b], pass.value[5].b[b]);
   }
   // The energy of the start: the uncut edges in close-slot order, each edge's
   // four squares summed in extended precision and rounded once.
   double energy = 0.0;
-  for (int k = 0; k < SlotCount; ++k) {
+  for (int k = 0; k < kSlotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[k];
     for (int c : {tree.firstChildSlot[o], tree.secondChildSlot[o]}) {
       if (marks[c] != 0) continue;
       Extended sum = energy;
-      for (int b = 0; b < BaseCount; ++b)
+      for (int b = 0; b < kBaseCount; ++b)
         sum +=
             (Extended(pass.value[c].b[b]) - pass.value[o].b[b]) * (Extended(pass.value[c].b[b]) - pass.value[o].b[b]);
       energy = static_cast<double>(sum);
@@ -65,9 +65,9 @@ TEST(EstimationPass1, IdenticalLeavesGiveZeroGradientAndNoStep) {
   EstimateScenario(RunParameters{}, tree, marks, pass);
   EXPECT_EQ(pass.energy, 0.0);
   EXPECT_EQ(pass.gradNorm, 0.0);
-  for (int s = 0; s < SlotCount; ++s) {
+  for (int s = 0; s < kSlotCount; ++s) {
     if (tree.treeSequence[s].kind == SlotKind::kClose) continue;
-    for (int b = 0; b < BaseCount; ++b)
+    for (int b = 0; b < kBaseCount; ++b)
       EXPECT_EQ(pass.value[s].b[b], static_cast<double>(std::sqrt(static_cast<long double>(same.b[b]))));
   }
 }
@@ -81,7 +81,7 @@ TEST(EstimationPasses, IsolatedVertexStaysUniform) {
   EXPECT_EQ(pass.value[5].b[0], 0.25);
   EXPECT_EQ(pass.value[5].b[3], 0.25);
   EstimationPass2(RunParameters{}, tree, marks, pass);
-  for (int b = 0; b < BaseCount; ++b) EXPECT_EQ(pass.value[5].b[b], 0.5);
+  for (int b = 0; b < kBaseCount; ++b) EXPECT_EQ(pass.value[5].b[b], 0.5);
 }
 
 TEST(EstimationPasses, AnAllZeroClampedStepKeepsTheVertexAndTheSweepGoesOn) {
@@ -93,17 +93,17 @@ TEST(EstimationPasses, AnAllZeroClampedStepKeepsTheVertexAndTheSweepGoesOn) {
   EstimateScenario(RunParameters{}, tree, marks, pass);
   const long double half = std::sqrt(0.5L);
   const BaseValues c1 = pass.value[6], c2 = pass.value[7];
-  for (int b = 0; b < BaseCount; ++b) {
+  for (int b = 0; b < kBaseCount; ++b) {
     const long double expected = (c1.b[b] + c2.b[b]) * half;
     EXPECT_NEAR(pass.value[5].b[b], static_cast<double>(expected), 1e-15);
   }
   // Every internal vertex leaves pass 2 as a unit vector with no negative part.
-  for (int s = 0; s < SlotCount; ++s) {
+  for (int s = 0; s < kSlotCount; ++s) {
     if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
     const BaseValues& v = pass.value[s];
     EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12)
         << tree.vertexNames[s];
-    for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
+    for (int b = 0; b < kBaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
   }
 }
 
@@ -111,7 +111,7 @@ TEST(EstimationPasses, ResultDependsOnlyOnLeavesAndMarks) {
   std::mt19937 gen(7);
   for (auto leaves : {PureBase, Smooth}) {
     const Tree tree = MakeTree(leaves);
-    std::uniform_int_distribution<int> slot(1, SlotCount - 1);
+    std::uniform_int_distribution<int> slot(1, kSlotCount - 1);
     for (int trial = 0; trial < 20; ++trial) {
       MarkTable marks = MarksOf({});
       MarkTable other = MarksOf({});
@@ -136,7 +136,7 @@ TEST(EstimationPasses, DistributionsAndUnitVectorsOnRandomLeaves) {
     const Tree tree = MakeTree([&](int) {
       BaseValues v{u(gen), u(gen), u(gen), u(gen)};
       const double sum = v.b[0] + v.b[1] + v.b[2] + v.b[3];
-      for (int b = 0; b < BaseCount; ++b) v.b[b] /= sum;
+      for (int b = 0; b < kBaseCount; ++b) v.b[b] /= sum;
       return v;
     });
     MarkTable marks = MarksOf({});
@@ -146,14 +146,14 @@ TEST(EstimationPasses, DistributionsAndUnitVectorsOnRandomLeaves) {
     }
     PassState pass;
     EstimationPass1(RunParameters{}, tree, marks, pass);
-    for (int s = 0; s < SlotCount; ++s) {
+    for (int s = 0; s < kSlotCount; ++s) {
       if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
       const BaseValues& v = pass.value[s];
       EXPECT_NEAR(v.b[0] + v.b[1] + v.b[2] + v.b[3], 1.0, 1e-12);
-      for (int b = 0; b < BaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
+      for (int b = 0; b < kBaseCount; ++b) EXPECT_GE(v.b[b], 0.0);
     }
     EstimationPass2(RunParameters{}, tree, marks, pass);
-    for (int s = 0; s < SlotCount; ++s) {
+    for (int s = 0; s < kSlotCount; ++s) {
       if (tree.treeSequence[s].kind == SlotKind::kClose) continue;
       const BaseValues& v = pass.value[s];
       EXPECT_NEAR(v.b[0] * v.b[0] + v.b[1] * v.b[1] + v.b[2] * v.b[2] + v.b[3] * v.b[3], 1.0, 1e-12);
@@ -180,7 +180,7 @@ TEST(ProjectToSimplex, DropsNegativeComponentsAndKeepsZeros) {
   for (int i = 0; i < 2000; ++i) {
     const BaseValues v{std::fabs(u(gen)), std::fabs(u(gen)), std::fabs(u(gen)), std::fabs(u(gen))};
     w = ProjectToSimplex(v, {u(gen), u(gen), u(gen), u(gen)}, 0.5);
-    for (int b = 0; b < BaseCount; ++b) EXPECT_GE(w.b[b], 0.0);
+    for (int b = 0; b < kBaseCount; ++b) EXPECT_GE(w.b[b], 0.0);
     EXPECT_NEAR(w.b[0] + w.b[1] + w.b[2] + w.b[3], 1.0, 1e-14);
   }
 }
@@ -195,7 +195,7 @@ TEST(ScoreScenario, DistancesAndPenalty) {
 
   long double penalty = 0.0L;
   int filled = 0;
-  for (int i = 1; i < SlotCount; ++i) {
+  for (int i = 1; i < kSlotCount; ++i) {
     const DistanceEntry& e = score.distanceTable[i];
     if (i > 1) {
       EXPECT_GE(score.distanceTable[i - 1].distance, e.distance);
@@ -208,11 +208,11 @@ TEST(ScoreScenario, DistancesAndPenalty) {
     const BaseValues& v = pass.value[e.slot];
     const BaseValues& u = pass.value[tree.parentSlot[e.slot]];
     long double d = 0.0L;
-    for (int b = 0; b < BaseCount; ++b)
+    for (int b = 0; b < kBaseCount; ++b)
       d += (static_cast<long double>(v.b[b]) - u.b[b]) * (static_cast<long double>(v.b[b]) - u.b[b]);
     EXPECT_EQ(e.distance, static_cast<double>(d));
     if (marks[e.slot] != 0) continue;
-    for (int b = 0; b < BaseCount; ++b)
+    for (int b = 0; b < kBaseCount; ++b)
       penalty +=
           std::sqrt(std::fabs(static_cast<long double>(v.b[b]) * v.b[b] - static_cast<long double>(u.b[b]) * u.b[b]));
   }
@@ -232,7 +232,7 @@ TEST(ScoreScenario, DistancesAndPenalty) {
 }
 
 TEST(ScoreScenario, ExchangeSortOrdersEqualDistancesItsOwnWay) {
-  std::array<DistanceEntry, SlotCount> table{};
+  std::array<DistanceEntry, kSlotCount> table{};
   table[1] = {1, 0.0};
   table[2] = {2, 5.0};
   table[3] = {3, 5.0};

@@ -11,7 +11,7 @@
 
 #include "log/io_error.h"
 #include "run/driver.h"
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 #include "search/walk.h"
 #include "support/counting_evaluator.h"
 #include "support/inputs.h"
@@ -28,7 +28,7 @@ using test::RunExecutable;
 using test::ScratchDir;
 using test::WriteFile;
 
-constexpr int32_t ThreadCounts[] = {1, 2, 3, 8};
+constexpr int32_t kThreadCounts[] = {1, 2, 3, 8};
 
 // Leaves of a background composition with a few subtrees shifted away.
 BaseValues Planted(int k) {
@@ -53,12 +53,12 @@ void ExpectSameLogs(const std::string& input) {
   setup.seed = 2024;
   setup.quiet = true;
   setup.logPath = (dir / "plain.log").string();
-  setup.evaluator = EvaluatorKind::Plain;
+  setup.evaluator = EvaluatorKind::kPlain;
   RunDorvu(setup);
   const std::string plain = ReadFile(dir / "plain.log");
   ASSERT_NE(plain.find("the best scenario:"), std::string::npos);
   setup.evaluator.reset();
-  for (const int32_t threads : ThreadCounts) {
+  for (const int32_t threads : kThreadCounts) {
     setup.threads = threads;
     setup.logPath = (dir / "fast.log").string();
     RunDorvu(setup);
@@ -87,13 +87,13 @@ struct DirectSearch {
   std::unique_ptr<test::CountingEvaluator> evaluator;
   BestList best;
 
-  std::unique_ptr<ResultCache> cache;
+  std::unique_ptr<OutcomeCache> cache;
 
   DirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
                const std::function<BaseValues(int)>& leaf, EvaluatorKind kind, int32_t threads = 1,
                std::size_t cacheBytes = 0)
       : tree(MakeTree(leaf)) {
-    if (cacheBytes > 0) cache = std::make_unique<ResultCache>(cacheBytes);
+    if (cacheBytes > 0) cache = std::make_unique<OutcomeCache>(cacheBytes);
     params.mainMemoryCapacity = 1 << storeExponent;
     params.cardinality = cardinality;
     params.noiseLevel = noiseLevel;
@@ -111,15 +111,15 @@ struct DirectSearch {
 std::size_t ExpectSameDirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
                                    const std::function<BaseValues(int)>& leaf, const std::string& present,
                                    const std::string& absent) {
-  DirectSearch plain(storeExponent, cardinality, noiseLevel, leaf, EvaluatorKind::Plain);
+  DirectSearch plain(storeExponent, cardinality, noiseLevel, leaf, EvaluatorKind::kPlain);
   plain.Run();
   EXPECT_NE(plain.Log().find(present), std::string::npos);
   EXPECT_EQ(plain.Log().find(absent), std::string::npos);
-  for (const int32_t threads : ThreadCounts)
-    for (const std::size_t cacheBytes : {std::size_t{0}, DefaultCacheBytes, 64 * sizeof(ResultCache::Entry)}) {
+  for (const int32_t threads : kThreadCounts)
+    for (const std::size_t cacheBytes : {std::size_t{0}, kDefaultCacheBytes, 64 * sizeof(OutcomeCache::Entry)}) {
       const std::string what = std::to_string(threads) + " threads, cache of " + std::to_string(cacheBytes) + " bytes";
       DirectSearch other(storeExponent, cardinality, noiseLevel, leaf,
-                         threads == 1 ? EvaluatorKind::Fast : EvaluatorKind::Speculative, threads, cacheBytes);
+                         threads == 1 ? EvaluatorKind::kFast : EvaluatorKind::kSpeculative, threads, cacheBytes);
       other.Run();
       EXPECT_EQ(other.Log(), plain.Log()) << what;
       EXPECT_EQ(other.evaluator->evaluated, plain.evaluator->evaluated) << what;
@@ -148,21 +148,21 @@ TEST(EvaluatorsDirect, QuietScenariosAmongExtendedOnes) {
   // Penalties at most 100 x 0.2 end some branches at level 2; their siblings
   // go on to the full cardinality.
   const std::size_t evaluated = ExpectSameDirectSearch(15, 3, 0.2, Planted, "done 5 of 6", "memory");
-  DirectSearch withoutNoise(15, 3, 0.0, Planted, EvaluatorKind::Fast);
+  DirectSearch withoutNoise(15, 3, 0.0, Planted, EvaluatorKind::kFast);
   withoutNoise.Run();
   EXPECT_LT(evaluated, withoutNoise.evaluator->evaluated.size());
 }
 
-TEST(ResultCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
+TEST(OutcomeCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
   // Stores of 8 keys: the walk reaches the same sets again and again.
-  DirectSearch plain(3, 3, 0.0, PureBase, EvaluatorKind::Plain);
+  DirectSearch plain(3, 3, 0.0, PureBase, EvaluatorKind::kPlain);
   plain.Run();
   ScratchDir dir;
   const RunLog log{(dir / "dorvu.log").string()};
   CreateLog(log);
-  ResultCache cache(DefaultCacheBytes);
+  OutcomeCache cache(kDefaultCacheBytes);
   auto inner =
-      std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::Fast, plain.params, plain.tree, 1));
+      std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::kFast, plain.params, plain.tree, 1));
   test::CountingEvaluator& evaluated = *inner;
   const auto caching = MakeCachingEvaluator(std::move(inner), cache);
   const BestList best = RunSearch(plain.params, *caching, log);
@@ -176,8 +176,8 @@ TEST(ResultCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
 
 // Deep sets share their first slots: the whole key tells them apart, also in
 // a table small enough that they meet in one probe sequence.
-TEST(ResultCache, KeysThatDifferOnlyInTheirLastSlotKeepTheirOwnOutcomes) {
-  ResultCache cache(64 * sizeof(ResultCache::Entry));
+TEST(OutcomeCache, KeysThatDifferOnlyInTheirLastSlotKeepTheirOwnOutcomes) {
+  OutcomeCache cache(64 * sizeof(OutcomeCache::Entry));
   const ScenarioKey common = test::KeyOf({3, 9, 20, 41, 57, 80, 101, 120, 150});
   std::vector<ScenarioKey> keys;
   for (int last = 160; last < 176; ++last) keys.push_back(WithSlot(common, last));
@@ -198,15 +198,15 @@ TEST(ResultCache, KeysThatDifferOnlyInTheirLastSlotKeepTheirOwnOutcomes) {
   EXPECT_FALSE(cache.Contains(common));
 }
 
-TEST(ResultCache, StaysWithinItsBoundAndKeepsWhatItHolds) {
+TEST(OutcomeCache, StaysWithinItsBoundAndKeepsWhatItHolds) {
   std::mt19937 gen(77);
-  for (const std::size_t limit : {std::size_t{0}, 40 * sizeof(ResultCache::Entry), std::size_t{1} << 20}) {
-    ResultCache cache(limit);
+  for (const std::size_t limit : {std::size_t{0}, 40 * sizeof(OutcomeCache::Entry), std::size_t{1} << 20}) {
+    OutcomeCache cache(limit);
     std::vector<std::pair<ScenarioKey, ScenarioOutcome>> held;
     for (int n = 0; n < 40000; ++n) {
       ScenarioKey key = test::KeyOf({});
       for (int m = 0; m < 4; ++m) {
-        const int slot = 1 + static_cast<int>(gen() % (SlotCount - 1));
+        const int slot = 1 + static_cast<int>(gen() % (kSlotCount - 1));
         if (std::find(key.slot.begin() + 1, key.slot.begin() + key.count, slot) == key.slot.begin() + key.count)
           key = WithSlot(key, slot);
       }
@@ -237,7 +237,7 @@ TEST(ResultCache, StaysWithinItsBoundAndKeepsWhatItHolds) {
 TEST(EvaluatorsDirect, AFailedLogWriteEndsTheSearchAndItsThreads) {
   // The log file is gone: the first progress line fails, the error leaves
   // the search and the worker threads end with it.
-  DirectSearch search(15, 2, 0.0, Planted, EvaluatorKind::Speculative, 3);
+  DirectSearch search(15, 2, 0.0, Planted, EvaluatorKind::kSpeculative, 3);
   std::filesystem::remove(search.log.path);
   EXPECT_THROW(search.Run(), IoError);
 }
@@ -247,7 +247,7 @@ TEST(ThreadSetting, ParsesAPositiveDecimalNumber) {
   EXPECT_EQ(ParseThreadCount("16"), 16);
   EXPECT_EQ(ParseThreadCount("0016"), 16);
   EXPECT_EQ(ParseThreadCount("000001"), 1);
-  EXPECT_EQ(ParseThreadCount(std::to_string(MaxThreads)), MaxThreads);
+  EXPECT_EQ(ParseThreadCount(std::to_string(kMaxThreads)), kMaxThreads);
   for (const char* bad : {"", "0", "-2", "+2", "2 ", " 2", "2x", "0x2", "1025", "99999999999"})
     EXPECT_EQ(ParseThreadCount(bad), std::nullopt) << '"' << bad << '"';
   EXPECT_EQ(SearchThreads(3), 3);

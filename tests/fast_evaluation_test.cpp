@@ -51,7 +51,7 @@ MarkTable RandomMarks(std::mt19937& gen, const Tree& tree) {
   const uint32_t count = gen() % 21;
   for (uint32_t n = 0; n < count; ++n) {
     int slot = 0;
-    while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % SlotCount);
+    while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % kSlotCount);
     mark[slot] = 1;
   }
   return mark;
@@ -61,7 +61,7 @@ bool SameBits(const void* a, const void* b, std::size_t size) { return std::memc
 
 bool SameScores(const ScenarioScore& a, const ScenarioScore& b) {
   bool same = SameBits(&a.scenarioPenalty, &b.scenarioPenalty, sizeof(double));
-  for (int i = 1; i < SlotCount; ++i)
+  for (int i = 1; i < kSlotCount; ++i)
     same = same && a.distanceTable[i].slot == b.distanceTable[i].slot &&
            SameBits(&a.distanceTable[i].distance, &b.distanceTable[i].distance, sizeof(double));
   return same;
@@ -86,7 +86,7 @@ void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTabl
     CopyValuesBySlot(fast, *work, *values);
 
     const std::string marks = test::SlotsText(mark) + (vectorUnits ? " (vector units)" : " (x87 only)");
-    for (int s = 0; s < SlotCount; ++s)
+    for (int s = 0; s < kSlotCount; ++s)
       ASSERT_TRUE(SameBits(&pass->value[s], &(*values)[s], sizeof(BaseValues))) << "slot " << s << " marks " << marks;
     ASSERT_TRUE(SameScores(*plainScore, *fastScore)) << "marks " << marks;
   }
@@ -186,16 +186,16 @@ TEST(FastSort, GivesTheExchangeSortsOrderOfTies) {
   const double values[] = {
       0.0, 0.0, 0.25, 0.5, 1.0, 3.0, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
   for (int round = 0; round < 400; ++round) {
-    std::array<DistanceEntry, SlotCount> table{};
+    std::array<DistanceEntry, kSlotCount> table{};
     const uint32_t distinct = 1 + gen() % 8;
-    for (int i = 1; i < SlotCount; ++i) {
+    for (int i = 1; i < kSlotCount; ++i) {
       const bool empty = gen() % 3 == 0;  // as close slots: slot 0, distance 0
       table[i] = empty ? DistanceEntry{} : DistanceEntry{i, values[gen() % distinct]};
     }
     auto plain = table;
     SortDistanceTable(plain);
     FastSortDistanceTable(table);
-    for (int i = 1; i < SlotCount; ++i) {
+    for (int i = 1; i < kSlotCount; ++i) {
       ASSERT_EQ(plain[i].slot, table[i].slot) << "round " << round << " entry " << i;
       ASSERT_TRUE(SameBits(&plain[i].distance, &table[i].distance, sizeof(double)));
     }

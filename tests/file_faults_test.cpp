@@ -38,8 +38,8 @@ using test::ReadFile;
 using test::ScratchDir;
 using test::WriteFile;
 
-constexpr uid_t UnprivilegedId = 65534;
-constexpr int ExecFailed = 127;
+constexpr uid_t kUnprivilegedId = 65534;
+constexpr int kExecFailed = 127;
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -70,12 +70,12 @@ class Program {
       const int devNull = ::open("/dev/null", O_RDWR);
       ::dup2(devNull, STDIN_FILENO);
       ::dup2(devNull, STDOUT_FILENO);
-      if (drop && (::setgroups(0, nullptr) != 0 || ::setgid(UnprivilegedId) != 0 || ::setuid(UnprivilegedId) != 0))
-        ::_exit(ExecFailed);
-      if (::chdir(directory.c_str()) != 0) ::_exit(ExecFailed);
+      if (drop && (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 || ::setuid(kUnprivilegedId) != 0))
+        ::_exit(kExecFailed);
+      if (::chdir(directory.c_str()) != 0) ::_exit(kExecFailed);
       char* argv[] = {const_cast<char*>("dorvu"), nullptr};
       ::execve(program.c_str(), argv, envp.data());
-      ::_exit(ExecFailed);
+      ::_exit(kExecFailed);
     }
     ::close(pipeEnds[1]);
     stderrPipe_ = pipeEnds[0];
@@ -194,7 +194,7 @@ std::unique_ptr<Program> FaultMidRun(const fs::path& dir, bool unprivileged, con
     WriteFile(dir / "input.txt", test::WithCardinality(test::ExampleInput(), std::to_string(cardinality)));
     auto program = std::make_unique<Program>(dir, unprivileged, executable);
     if (!HoldAtFirstProgressLine(*program, dir / "dorvu.log")) {
-      if (program->Wait() == ExecFailed) return program;
+      if (program->Wait() == kExecFailed) return program;
       continue;
     }
     fault();
@@ -298,7 +298,7 @@ TEST(FileFaults, EachEndsTheRunWithOneLineAndLeavesTheLogAsTold) {
       fault.make(run);
       program = std::make_unique<Program>(run, fault.unprivileged, setup.executable());
     }
-    if (fault.unprivileged && program->Wait() == ExecFailed) {
+    if (fault.unprivileged && program->Wait() == kExecFailed) {
       notRun.append(notRun.empty() ? "" : ", ").append(fault.name);
       continue;
     }

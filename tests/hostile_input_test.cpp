@@ -38,8 +38,8 @@ using test::ReadFile;
 using test::ScratchDir;
 using test::WriteFile;
 
-constexpr double Inf = std::numeric_limits<double>::infinity();
-const double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -100,9 +100,9 @@ TEST(HostileNumbers, RealsAtTheEndsOfTheDoubleRangeAndInLongDigitStrings) {
       {"0." + std::string(100000, '3'), 0, 1.0 / 3.0},
       // Mantissa digits beyond the double range: the failed value itself is
       // beyond the range and becomes infinite.
-      {std::string(400, '9'), 1, Inf},
-      {std::string(100000, '7') + "x", 1, Inf},
-      {"-" + std::string(310, '1') + ".5e-3_", 1, Inf},
+      {std::string(400, '9'), 1, kInf},
+      {std::string(100000, '7') + "x", 1, kInf},
+      {"-" + std::string(310, '1') + ".5e-3_", 1, kInf},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.token.substr(0, 30));
@@ -141,10 +141,10 @@ TEST(HostileNumbers, LeafValuesBeyondTheRangeAreReportedAndKeepTheirValue) {
 }
 
 TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
-  const long double specials[] = {Inf,
-                                  -Inf,
-                                  NaN,
-                                  -NaN,
+  const long double specials[] = {kInf,
+                                  -kInf,
+                                  kNaN,
+                                  -kNaN,
                                   std::numeric_limits<double>::max(),
                                   -std::numeric_limits<double>::max(),
                                   std::numeric_limits<double>::denorm_min(),
@@ -161,8 +161,8 @@ TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
   if (!ExtendedArithmeticIsFaithful())
     GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
   const std::pair<long double, const char*> texts[] = {
-      {Inf, "INF"},  {-Inf, "-INF"},   {NaN, "NAN"},
-      {-NaN, "NAN"}, {1e308, "1E308"}, {static_cast<long double>(1e308) * 1e308, "1E616"}};
+      {kInf, "INF"},  {-kInf, "-INF"},   {kNaN, "NAN"},
+      {-kNaN, "NAN"}, {1e308, "1E308"}, {static_cast<long double>(1e308) * 1e308, "1E616"}};
   for (const auto& [value, text] : texts) EXPECT_EQ(FormatReal(value), text);
 }
 
@@ -170,9 +170,9 @@ TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
 
 // Every combination of special values for the four inputs of the two
 // projections onto the simplex: each call ends, and no result is a negative
-// number (a result is 0, positive or NaN).
+// number (a result is 0, positive or kNaN).
 TEST(HostilePasses, ProjectionsEndOnEveryCombinationOfSpecialValues) {
-  const double specials[] = {0.0, 1.0, -1.0, 0.25, 1e308, -1e308, 1e-320, Inf, -Inf, NaN};
+  const double specials[] = {0.0, 1.0, -1.0, 0.25, 1e308, -1e308, 1e-320, kInf, -kInf, kNaN};
   int calls = 0;
   for (double a : specials)
     for (double c : specials)
@@ -180,11 +180,11 @@ TEST(HostilePasses, ProjectionsEndOnEveryCombinationOfSpecialValues) {
         for (double t : specials) {
           const BaseValues w{a, c, g, t};
           const BaseValues r = Renormalise(w);
-          for (int b = 0; b < BaseCount; ++b) EXPECT_FALSE(r.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
+          for (int b = 0; b < kBaseCount; ++b) EXPECT_FALSE(r.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
           const BaseValues p = ProjectToSimplex(BaseValues{0.25, 0.25, 0.25, 0.25}, w, 1.0);
-          for (int b = 0; b < BaseCount; ++b) EXPECT_FALSE(p.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
+          for (int b = 0; b < kBaseCount; ++b) EXPECT_FALSE(p.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
           const BaseValues q = ProjectToSimplex(w, BaseValues{a, -c, 0.0, 1.0}, 0.5);
-          for (int b = 0; b < BaseCount; ++b) EXPECT_FALSE(q.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
+          for (int b = 0; b < kBaseCount; ++b) EXPECT_FALSE(q.b[b] < 0.0) << a << " " << c << " " << g << " " << t;
           ++calls;
         }
   EXPECT_EQ(calls, 10000);
@@ -201,13 +201,13 @@ TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
   using LeafRule = BaseValues (*)(int);
   const LeafRule rules[] = {
       [](int k) {
-        return k == 5 ? BaseValues{Inf, 0.0, 0.0, 0.0} : BaseValues{0.25, 0.25, 0.25, 0.25};
+        return k == 5 ? BaseValues{kInf, 0.0, 0.0, 0.0} : BaseValues{0.25, 0.25, 0.25, 0.25};
       },
       [](int k) {
-        return k % 2 ? BaseValues{Inf, -Inf, 0.0, 1.0} : BaseValues{0.7, 0.1, 0.1, 0.1};
+        return k % 2 ? BaseValues{kInf, -kInf, 0.0, 1.0} : BaseValues{0.7, 0.1, 0.1, 0.1};
       },
       [](int k) {
-        return k == 64 ? BaseValues{NaN, 0.5, 0.5, 0.0} : BaseValues{0.1, 0.2, 0.3, 0.4};
+        return k == 64 ? BaseValues{kNaN, 0.5, 0.5, 0.0} : BaseValues{0.1, 0.2, 0.3, 0.4};
       },
       [](int k) {
         return k % 3 ? BaseValues{1e308, -1e308, 1e308, 0.0} : BaseValues{-1e308, 1e308, 0.0, 1e-320};
@@ -216,10 +216,10 @@ TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
         return BaseValues{k * 1e306, 1e-320, -k * 1.0, 0.0};
       },
       [](int) {
-        return BaseValues{NaN, NaN, NaN, NaN};
+        return BaseValues{kNaN, kNaN, kNaN, kNaN};
       },
       [](int) {
-        return BaseValues{Inf, Inf, Inf, Inf};
+        return BaseValues{kInf, kInf, kInf, kInf};
       },
       [](int) {
         return BaseValues{0.0, 0.0, 0.0, 0.0};
@@ -239,8 +239,8 @@ TEST(HostilePasses, PassesAndScoringEndOnInfinityNanAndExtremes) {
       ScenarioScore score;
       ScoreScenario(tree, marks, pass.value, score);
       EXPECT_TRUE(test::IsLogReal(FormatReal(score.scenarioPenalty))) << "rule " << rule;
-      for (int s = 0; s < SlotCount; ++s)
-        for (int b = 0; b < BaseCount; ++b) {
+      for (int s = 0; s < kSlotCount; ++s)
+        for (int b = 0; b < kBaseCount; ++b) {
           const long double square = static_cast<long double>(pass.value[s].b[b]) * pass.value[s].b[b];
           EXPECT_TRUE(test::IsLogReal(FormatReal(square))) << "rule " << rule << " slot " << s;
         }
@@ -263,7 +263,7 @@ TEST(HostileRuns, NoiseLevelsBeyondTheRange) {
       // 1e999 fails to convert: the message, and the mantissa digit 1 as the level.
       {"1e999", failed, "1", false, true},
       // 400 digits fail, and their value as a whole number is infinite: the
-      // level is INF, every perturbed leaf becomes NaN or infinite, no penalty
+      // level is INF, every perturbed leaf becomes kNaN or infinite, no penalty
       // can be compared, and the report ends after its heading.
       {std::string(400, '9'), failed, "INF", true, false},
       // A level of 1e300 swamps every leaf value; the run still ends with a report.

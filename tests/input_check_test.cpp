@@ -23,7 +23,7 @@ using test::WithoutLine;
 
 std::vector<std::string> Texts(std::string_view bytes) {
   std::vector<std::string> texts;
-  for (const InputFinding& finding : ParseInputBytes(bytes, "input.txt", MaxCardinality).findings)
+  for (const InputFinding& finding : ParseInputBytes(bytes, "input.txt", kMaxCardinality).findings)
     texts.push_back(finding.text);
   return texts;
 }
@@ -119,7 +119,7 @@ TEST(InputCheck, CountsWhatTheRunLogs) {
     const ParsedInput parsed = ReadRunInput((dir / "input.txt").string(), log, tree);
     const std::string logText = ReadFile(log.path);
     auto logged = std::count(logText.begin(), logText.end(), '\n');
-    if (parsed.parameters.cardinality > MaxCardinality) ++logged;  // the driver's line about the limit
+    if (parsed.parameters.cardinality > kMaxCardinality) ++logged;  // the driver's line about the limit
     const auto& findings = parsed.findings;
     EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const InputFinding& f) { return f.logged; }), logged)
         << input;

@@ -226,7 +226,7 @@ TEST(LeafNoise, RenormaliseDropsNegativesAndSumsToOne) {
   for (int i = 0; i < 5000; ++i) {
     const BaseValues w{value(gen), value(gen), value(gen), value(gen)};
     r = Renormalise(w);
-    for (int b = 0; b < BaseCount; ++b) EXPECT_GE(r.b[b], 0.0);
+    for (int b = 0; b < kBaseCount; ++b) EXPECT_GE(r.b[b], 0.0);
     EXPECT_NEAR(r.b[0] + r.b[1] + r.b[2] + r.b[3], 1.0, 1e-15);
   }
 }
@@ -278,17 +278,17 @@ TEST(LeafNoise, TheProjectionWithNoStepIsTheShiftAndDropRenormalisation) {
 TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
   Tree tree;
   LayOutTree(tree);
-  for (int k = 1; k <= LeafCount; ++k) tree.treeSequence[tree.leafSlots[k]].value = {0.4, 0.3, 0.2, 0.1};
+  for (int k = 1; k <= kLeafCount; ++k) tree.treeSequence[tree.leafSlots[k]].value = {0.4, 0.3, 0.2, 0.1};
   tree.treeSequence[tree.leafSlots[7]].value = {};
   std::mt19937 gen(42);
   PerturbLeaves(tree, 0.06, gen);
 
   // Replays the draws: change k/1000 of the level, up for r < 1001, down otherwise.
   std::mt19937 replay(42);
-  for (int k = 1; k <= LeafCount; ++k) {
+  for (int k = 1; k <= kLeafCount; ++k) {
     const BaseValues v = k == 7 ? BaseValues{} : BaseValues{0.4, 0.3, 0.2, 0.1};
     BaseValues w;
-    for (int b = 0; b < BaseCount; ++b) {
+    for (int b = 0; b < kBaseCount; ++b) {
       const uint32_t r = UniformInteger(replay, 2002);
       const long double change = r < 1001 ? (static_cast<long double>(r) * 0.06) / 1000.0L
                                           : -((static_cast<long double>(r - 1001) * 0.06) / 1000.0L);
@@ -296,7 +296,7 @@ TEST(LeafNoise, FourDrawsPerLeafInLeafOrder) {
     }
     const BaseValues expected = Renormalise(w);
     const BaseValues& got = tree.treeSequence[tree.leafSlots[k]].value;
-    for (int b = 0; b < BaseCount; ++b) EXPECT_EQ(got.b[b], expected.b[b]) << "leaf " << k;
+    for (int b = 0; b < kBaseCount; ++b) EXPECT_EQ(got.b[b], expected.b[b]) << "leaf " << k;
     EXPECT_NEAR(got.b[0] + got.b[1] + got.b[2] + got.b[3], 1.0, 1e-15);
   }
   EXPECT_EQ(gen(), replay());  // exactly 256 draws

@@ -130,18 +130,18 @@ std::size_t MemoryLinesOfFirst(const std::vector<ScenarioKey>& keys, std::size_t
 
 std::size_t MemoryLinesIn(const std::string& log) {
   std::size_t lines = 0;
-  for (const std::string_view line : {log_lines::MainMemoryFull, log_lines::AddMemoryFull})
+  for (const std::string_view line : {log_lines::kMainMemoryFull, log_lines::kAddMemoryFull})
     for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++lines;
   return lines;
 }
 
 TEST(InterruptedWalk, LogIsAPrefixOfTheWholeWalksLogEndingAtALineEnd) {
-  const WalkRecord whole = StoppedWalk(0, EvaluatorKind::Fast, 1);
-  ASSERT_NE(whole.log.find(log_lines::MainMemoryFull), std::string::npos);
+  const WalkRecord whole = StoppedWalk(0, EvaluatorKind::kFast, 1);
+  ASSERT_NE(whole.log.find(log_lines::kMainMemoryFull), std::string::npos);
   const int evaluations = static_cast<int>(whole.keys.size());
   bool memoryLinesWritten = false;
   for (const int stopAt : {1, 2, evaluations / 5, evaluations / 2, evaluations - 1}) {
-    for (const auto& [kind, threads] : {std::pair{EvaluatorKind::Fast, 1}, {EvaluatorKind::Speculative, 3}}) {
+    for (const auto& [kind, threads] : {std::pair{EvaluatorKind::kFast, 1}, {EvaluatorKind::kSpeculative, 3}}) {
       const std::string cut = StoppedWalk(stopAt, kind, threads).log;
       EXPECT_LT(cut.size(), whole.log.size()) << "stopped at " << stopAt;
       EXPECT_EQ(whole.log.compare(0, cut.size(), cut), 0) << "stopped at " << stopAt;

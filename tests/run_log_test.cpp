@@ -180,7 +180,7 @@ TEST(RunLog, BatchedLinesAreTheBytesOfSingleLinesWrittenWhole) {
     // Nothing reaches the file until the batch is full, and then whole lines.
     const std::size_t now = std::filesystem::file_size(batched.path);
     if (now != written) {
-      EXPECT_GE(now - written, LineBatch::Limit);
+      EXPECT_GE(now - written, LineBatch::kLimit);
       EXPECT_EQ(ReadFile(batched.path), ReadFile(single.path).substr(0, now));
       written = now;
     }

@@ -89,7 +89,7 @@ TEST(ScenarioMemory, ManyRandomKeysStaySortedAndAreFound) {
   std::set<ScenarioKey> held;
   for (int n = 0; n < 3000; ++n) {
     MarkTable mark = test::MarksOf({});
-    for (uint32_t m = gen() % 6; m > 0; --m) mark[1 + gen() % (SlotCount - 1)] = 1;
+    for (uint32_t m = gen() % 6; m > 0; --m) mark[1 + gen() % (kSlotCount - 1)] = 1;
     const ScenarioKey key = KeyOfMarks(mark);
     ASSERT_EQ(LookUpKey(memory, key), held.contains(key));
     if (held.contains(key)) continue;
@@ -191,7 +191,7 @@ struct SearchRun {
   explicit SearchRun(int32_t cardinality, double noiseLevel = 0.0) {
     params.cardinality = cardinality;
     params.noiseLevel = noiseLevel;
-    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::Plain, params, tree, 1));
+    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::kPlain, params, tree, 1));
     best = RunSearch(params, *evaluator, file.log);
   }
   std::size_t Evaluated() const { return evaluator->evaluated.size(); }
@@ -206,7 +206,7 @@ TEST(ScenarioMemory, AWalkThatFillsTheStoresAsModelled) {
   params.mainMemoryCapacity = 32;
   const Tree tree = MakeTree(Shifted);
   LogFile file;
-  test::CountingEvaluator evaluator(MakeEvaluator(EvaluatorKind::Fast, params, tree, 1));
+  test::CountingEvaluator evaluator(MakeEvaluator(EvaluatorKind::kFast, params, tree, 1));
   RunSearch(params, evaluator, file.log);
   const std::vector<ScenarioKey>& keys = evaluator.evaluated;  // every key the stores did not hold
   ExpectStoresAsModelled(keys, 32);
@@ -216,14 +216,14 @@ TEST(ScenarioMemory, AWalkThatFillsTheStoresAsModelled) {
   for (const ScenarioKey& key : keys) {
     if (model.Holds(key)) continue;
     const RememberOutcome outcome = model.Remember(key);
-    if (outcome.mainFull) expected += std::string(log_lines::MainMemoryFull) + "\n";
-    if (outcome.addFull) expected += std::string(log_lines::AddMemoryFull) + "\n";
+    if (outcome.mainFull) expected += std::string(log_lines::kMainMemoryFull) + "\n";
+    if (outcome.addFull) expected += std::string(log_lines::kAddMemoryFull) + "\n";
   }
   std::string logged;
   std::istringstream lines(file.Text());
   for (std::string line; std::getline(lines, line);)
-    if (line == log_lines::MainMemoryFull || line == log_lines::AddMemoryFull) logged += line + "\n";
-  ASSERT_NE(expected.find(log_lines::AddMemoryFull), std::string::npos) << "the walk fills both stores";
+    if (line == log_lines::kMainMemoryFull || line == log_lines::kAddMemoryFull) logged += line + "\n";
+  ASSERT_NE(expected.find(log_lines::kAddMemoryFull), std::string::npos) << "the walk fills both stores";
   EXPECT_EQ(logged, expected);
 }
 

@@ -44,14 +44,14 @@ TEST(TreeLayout, KindsAndNamesOfTheFirstAndLastSlots) {
 
 TEST(TreeLayout, LeafSlotsAreTheListedOnesInOrder) {
   const Tree tree = DerivedTree();
-  const int expected[LeafCount] = {6,   7,   10,  11,  16,  17,  20,  21,  28,  29,  32,  33,  38,  39,  42,  43,
+  const int expected[kLeafCount] = {6,   7,   10,  11,  16,  17,  20,  21,  28,  29,  32,  33,  38,  39,  42,  43,
                                    52,  53,  56,  57,  62,  63,  66,  67,  74,  75,  78,  79,  84,  85,  88,  89,
                                    100, 101, 104, 105, 110, 111, 114, 115, 122, 123, 126, 127, 132, 133, 136, 137,
                                    146, 147, 150, 151, 156, 157, 160, 161, 168, 169, 172, 173, 178, 179, 182, 183};
   int leaves = 0;
-  for (int s = 0; s < SlotCount; ++s) leaves += tree.treeSequence[s].kind == SlotKind::kLeaf;
-  EXPECT_EQ(leaves, LeafCount);
-  for (int k = 1; k <= LeafCount; ++k) {
+  for (int s = 0; s < kSlotCount; ++s) leaves += tree.treeSequence[s].kind == SlotKind::kLeaf;
+  EXPECT_EQ(leaves, kLeafCount);
+  for (int k = 1; k <= kLeafCount; ++k) {
     EXPECT_EQ(tree.leafSlots[k], expected[k - 1]) << "leaf " << k;
     EXPECT_EQ(tree.vertexNames[tree.leafSlots[k]], "6." + std::to_string(k));
   }
@@ -60,7 +60,7 @@ TEST(TreeLayout, LeafSlotsAreTheListedOnesInOrder) {
 TEST(TreeLayout, EveryVertexNamedOnceAndCloseSlotsUnnamed) {
   const Tree tree = DerivedTree();
   std::set<std::string> names;
-  for (int s = 0; s < SlotCount; ++s) {
+  for (int s = 0; s < kSlotCount; ++s) {
     if (tree.treeSequence[s].kind == SlotKind::kClose)
       EXPECT_TRUE(tree.vertexNames[s].empty());
     else
@@ -84,7 +84,7 @@ TEST(TreeLinks, ChildrenParentsAndMatchingOpenSlots) {
   EXPECT_EQ(tree.openSlotOf[184], 181);
   EXPECT_EQ(tree.openSlotOf[185], 176);
   // Every child's parent link points back to the vertex that lists it.
-  for (int s = 0; s < SlotCount; ++s) {
+  for (int s = 0; s < kSlotCount; ++s) {
     if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
     EXPECT_EQ(tree.parentSlot[tree.firstChildSlot[s]], s);
     EXPECT_EQ(tree.parentSlot[tree.secondChildSlot[s]], s);
@@ -92,13 +92,13 @@ TEST(TreeLinks, ChildrenParentsAndMatchingOpenSlots) {
 }
 
 // Number of slots taken by the subtree of a vertex at the given depth.
-constexpr int SubtreeSlots(int depth) { return 3 * (1 << (TreeDepth - depth)) - 2; }
+constexpr int SubtreeSlots(int depth) { return 3 * (1 << (kTreeDepth - depth)) - 2; }
 
 TEST(TreeLinks, SlotNumbersFollowTheBlockSizes) {
   const Tree tree = DerivedTree();
   // Depth of each open slot from the parent chain; the close slot of a vertex
   // at depth d lies SubtreeSlots(d) - 1 slots after its open slot.
-  for (int s = 0; s < SlotCount; ++s) {
+  for (int s = 0; s < kSlotCount; ++s) {
     if (tree.treeSequence[s].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[s];
     int depth = 0;

@@ -33,7 +33,7 @@ class LineSource {
       if (position_ == filled_ && !Refill()) break;
       const char c = block_[position_++];
       if (c == '\n') return true;
-      if (c == EndOfFileByte) {
+      if (c == kEndOfFileByte) {
         ended_ = true;
         break;
       }
@@ -118,7 +118,7 @@ std::string Quoted(std::string_view token) {
 }
 
 // Shortest text that reads back as the same double, or `digits` significant digits.
-std::string Number(double value, int digits = 0) {
+std::string ShortestNumber(double value, int digits = 0) {
   char text[64];
   const auto result = digits > 0 ? std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits)
                                  : std::to_chars(text, text + sizeof text, value);
@@ -148,8 +148,8 @@ void ParseHeader(const std::string& first, const std::string& second, const std:
   InputParameters& read = parsed.parameters;
   const bool cardinalityFailed = ConvertInteger(cardinalityToken.value_or(""), read.cardinality) != 0;
   const bool noiseFailed = ConvertReal(noiseToken.value_or(""), read.noiseLevel) != 0;
-  if (cardinalityFailed && dataErrors) dataErrors(log_lines::CardinalityError);
-  if (noiseFailed && dataErrors) dataErrors(log_lines::NoiseError);
+  if (cardinalityFailed && dataErrors) dataErrors(log_lines::kCardinalityError);
+  if (noiseFailed && dataErrors) dataErrors(log_lines::kNoiseError);
 
   if (!cardinalityToken) {
     std::string text = Where(path, 1) + "no \"=\" on the cardinality line";
@@ -157,7 +157,7 @@ void ParseHeader(const std::string& first, const std::string& second, const std:
       text +=
           "; line 2 looks like it, so every line is read one place too low: the run reads the cardinality "
           "line as the noise level and logs \"" +
-          std::string(log_lines::NoisePrefix) + FormatReal(read.noiseLevel) + "\"";
+          std::string(log_lines::kNoisePrefix) + FormatReal(read.noiseLevel) + "\"";
     findings.push_back({text, false});
   }
   if (cardinalityFailed) {
@@ -179,7 +179,7 @@ void ParseHeader(const std::string& first, const std::string& second, const std:
     const std::string problem =
         token.empty() ? "no noise level given" : "the noise level " + Quoted(token) + " is not a number";
     findings.push_back(
-        {Where(path, 2) + problem + " (logged as an error; the run uses " + Number(read.noiseLevel) + ")", true});
+        {Where(path, 2) + problem + " (logged as an error; the run uses " + ShortestNumber(read.noiseLevel) + ")", true});
   }
 }
 
@@ -232,7 +232,7 @@ void ParseLeafLine(const std::string& line, int leaf, const std::string& where, 
                         true});
   }
   for (int i = 0; i < failures && dataErrors; ++i)
-    dataErrors(std::string(log_lines::LeafErrorPrefix) + std::to_string(leaf));
+    dataErrors(std::string(log_lines::kLeafErrorPrefix) + std::to_string(leaf));
   if (std::count(seen, seen + 4, true) < 4) {
     findings.push_back({where + MissingBases(leaf, seen), false});
     return;
@@ -240,7 +240,7 @@ void ParseLeafLine(const std::string& line, int leaf, const std::string& where, 
   if (!noiseOff || failures > 0) return;
   const long double sum = static_cast<long double>(values.b[0]) + values.b[1] + values.b[2] + values.b[3];
   if (std::fabs(sum - 1.0L) > kFarFromOne)
-    findings.push_back({where + "leaf " + std::to_string(leaf) + " sums to " + Number(static_cast<double>(sum), 6) +
+    findings.push_back({where + "leaf " + std::to_string(leaf) + " sums to " + ShortestNumber(static_cast<double>(sum), 6) +
                             ", not 1; with the noise off the run takes its values as they are",
                         false});
 }
@@ -248,8 +248,8 @@ void ParseLeafLine(const std::string& line, int leaf, const std::string& where, 
 std::string ShortFile(const std::string& path, int count) {
   const int firstMissing = std::max(count - 2, 0) + 1;
   std::string text = path + ": " + std::to_string(count) + (count == 1 ? " line" : " lines") + ", not " +
-                     std::to_string(InputLineCount) + ": ";
-  if (firstMissing == LeafCount) return text + "leaf 64 is missing, so its values are read as 0";
+                     std::to_string(kInputLineCount) + ": ";
+  if (firstMissing == kLeafCount) return text + "leaf 64 is missing, so its values are read as 0";
   return text + "leaves " + std::to_string(firstMissing) + " to 64 are missing, so their values are read as 0";
 }
 
@@ -268,7 +268,7 @@ void ParseUnreadLines(LineSource& lines, int& count, const std::string& path, Pa
   }
   if (firstText > 0)
     parsed.findings.push_back(
-        {Where(path, firstText) + "text after line " + std::to_string(InputLineCount) + " is never read", false});
+        {Where(path, firstText) + "text after line " + std::to_string(kInputLineCount) + " is never read", false});
 }
 
 ParsedInput Parse(LineSource& lines, const std::string& path, int32_t maxCardinality,
@@ -281,12 +281,12 @@ ParsedInput Parse(LineSource& lines, const std::string& path, int32_t maxCardina
   ParseHeader(first, second, path, maxCardinality, dataErrors, parsed);
   const bool noiseOff = NoiseInForce(parsed.parameters.noiseLevel) == 0.0;
   std::string line;
-  for (int leaf = 1; leaf <= LeafCount && lines.Next(line); ++leaf) {
+  for (int leaf = 1; leaf <= kLeafCount && lines.Next(line); ++leaf) {
     ++count;
     ParseLeafLine(line, leaf, Where(path, leaf + 2), noiseOff, dataErrors, parsed.leaves[leaf - 1], parsed.findings);
   }
-  if (count == InputLineCount) ParseUnreadLines(lines, count, path, parsed);
-  if (count < InputLineCount) parsed.findings.push_back({ShortFile(path, count), false});
+  if (count == kInputLineCount) ParseUnreadLines(lines, count, path, parsed);
+  if (count < kInputLineCount) parsed.findings.push_back({ShortFile(path, count), false});
   lines.Close();
   return parsed;
 }
@@ -312,7 +312,7 @@ ParsedInput ParseInputBytes(std::string_view bytes, const std::string& path, int
 }
 
 void PlaceLeaves(const ParsedInput& input, Tree& tree) {
-  for (int leaf = 1; leaf <= LeafCount; ++leaf) tree.treeSequence[tree.leafSlots[leaf]].value = input.leaves[leaf - 1];
+  for (int leaf = 1; leaf <= kLeafCount; ++leaf) tree.treeSequence[tree.leafSlots[leaf]].value = input.leaves[leaf - 1];
 }
 
 }  // namespace dorvu

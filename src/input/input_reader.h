@@ -17,8 +17,8 @@
 
 namespace dorvu {
 
-inline constexpr int InputLineCount = 2 + LeafCount;  // lines read; the rest is ignored
-inline constexpr char EndOfFileByte = 26;             // ends the file wherever it stands
+inline constexpr int kInputLineCount = 2 + kLeafCount;  // lines read; the rest is ignored
+inline constexpr char kEndOfFileByte = 26;             // ends the file wherever it stands
 
 // The two parameters as read; after a failed conversion, the value the
 // conversion left.
@@ -36,7 +36,7 @@ struct InputFinding {
 
 struct ParsedInput {
   InputParameters parameters;
-  std::array<BaseValues, LeafCount> leaves{};  // leaf k at k - 1; 0 where no value was read
+  std::array<BaseValues, kLeafCount> leaves{};  // leaf k at k - 1; 0 where no value was read
   // In the order of the lines, with the file-wide one (too few lines) last.
   std::vector<InputFinding> findings;
   // A read that failed after the last line a run reads: a run goes on

@@ -9,7 +9,7 @@
 namespace dorvu {
 
 // Taken off the noise level read.
-inline constexpr double NoiseOffset = 0.04;
+inline constexpr double kNoiseOffset = 0.04;
 
 // The noise in force for the level read: the level less the offset, not
 // below 0; a positive level that the offset takes away keeps 0.005.

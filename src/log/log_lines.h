@@ -8,26 +8,26 @@
 namespace dorvu::log_lines {
 
 // Input errors, before anything else.
-inline constexpr std::string_view CardinalityError = "an error in cardinality of scenario, sorry";
-inline constexpr std::string_view NoiseError = "an error in level of randomness, sorry";
-inline constexpr std::string_view LeafErrorPrefix = "an error in data on the leaf ";  // then the leaf, 1 to 64
+inline constexpr std::string_view kCardinalityError = "an error in cardinality of scenario, sorry";
+inline constexpr std::string_view kNoiseError = "an error in level of randomness, sorry";
+inline constexpr std::string_view kLeafErrorPrefix = "an error in data on the leaf ";  // then the leaf, 1 to 64
 
 // The parameters as read.
-inline constexpr std::string_view CardinalityPrefix = "presupposed cardinality of scenario=";
-inline constexpr std::string_view NoisePrefix = "noise level=";
-inline constexpr std::string_view CardinalityLimitPrefix = "cardinality of scenario limited to ";
+inline constexpr std::string_view kCardinalityPrefix = "presupposed cardinality of scenario=";
+inline constexpr std::string_view kNoisePrefix = "noise level=";
+inline constexpr std::string_view kCardinalityLimitPrefix = "cardinality of scenario limited to ";
 
 // The search: "done K of N" as each top-level branch begins, and the memory
 // messages.
-inline constexpr std::string_view ProgressPrefix = "done ";
-inline constexpr std::string_view ProgressOf = " of ";
-inline constexpr std::string_view MainMemoryFull = "I want more main memory!";
-inline constexpr std::string_view AddMemoryFull = "I want more add memory!";
+inline constexpr std::string_view kProgressPrefix = "done ";
+inline constexpr std::string_view kProgressOf = " of ";
+inline constexpr std::string_view kMainMemoryFull = "I want more main memory!";
+inline constexpr std::string_view kAddMemoryFull = "I want more add memory!";
 
 // The report.
-inline constexpr std::string_view ReportHeading = "the best scenario:";
-inline constexpr std::string_view PenaltyPrefix = "its penalty=";
-inline constexpr std::string_view ValuesHeading = "distribution values:";
-inline constexpr std::string_view VertexPrefix = "vertex ";  // then the name, ":" and " A:a C:c G:g T:t"
+inline constexpr std::string_view kReportHeading = "the best scenario:";
+inline constexpr std::string_view kPenaltyPrefix = "its penalty=";
+inline constexpr std::string_view kValuesHeading = "distribution values:";
+inline constexpr std::string_view kVertexPrefix = "vertex ";  // then the name, ":" and " A:a C:c G:g T:t"
 
 }  // namespace dorvu::log_lines

@@ -18,12 +18,12 @@ namespace {
 
 char decimalSeparator = '.';
 
-constexpr int SignificantDigits = 15;
+constexpr int kSignificantDigits = 15;
 
 // The first 16 significant digits of the exact decimal expansion of a
 // positive finite value, truncated, and the decimal exponent of the first.
 struct LeadingDigits {
-  char digits[SignificantDigits + 1];
+  char digits[kSignificantDigits + 1];
   int exponent;
 };
 
@@ -33,22 +33,22 @@ LeadingDigits TruncatedDigits(long double magnitude) {
   const int previousMode = std::fegetround();
   std::fesetround(FE_TOWARDZERO);
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*Le", SignificantDigits, magnitude);
+  std::snprintf(buffer, sizeof buffer, "%.*Le", kSignificantDigits, magnitude);
   std::fesetround(previousMode);
 
   LeadingDigits result{};
   result.digits[0] = buffer[0];
-  std::memcpy(result.digits + 1, buffer + 2, SignificantDigits);  // skip the point
+  std::memcpy(result.digits + 1, buffer + 2, kSignificantDigits);  // skip the point
   result.exponent = std::atoi(std::strchr(buffer, 'e') + 1);
   return result;
 }
 
 std::string FormatMagnitude(long double magnitude) {
   LeadingDigits lead = TruncatedDigits(magnitude);
-  std::string digits(lead.digits, SignificantDigits);
+  std::string digits(lead.digits, kSignificantDigits);
   int exponent = lead.exponent;
-  if (lead.digits[SignificantDigits] >= '5') {  // round half up
-    int i = SignificantDigits - 1;
+  if (lead.digits[kSignificantDigits] >= '5') {  // round half up
+    int i = kSignificantDigits - 1;
     while (i >= 0 && digits[i] == '9') digits[i--] = '0';
     if (i >= 0) {
       ++digits[i];

@@ -11,7 +11,7 @@ namespace dorvu {
 
 namespace {
 
-constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
 
 void CloseOrThrow(int fd, const RunLog& log) {
   if (::close(fd) != 0) throw IoErrorFromErrno("close", log.path);
@@ -47,15 +47,15 @@ void CreateLog(const RunLog& log) {
 
 void WriteLogLine(const RunLog& log, std::string_view text) {
   std::string line(text);
-  line += LineEnd;
+  line += kLineEnd;
   AppendBytes(log, line);
 }
 
 void WriteLogText(const RunLog& log, std::string_view text) { AppendBytes(log, text); }
 
 void BatchLogLine(const RunLog& log, LineBatch& batch, std::string_view text) {
-  batch.bytes.append(text).append(LineEnd);
-  if (batch.bytes.size() >= LineBatch::Limit) FlushLogLines(log, batch);
+  batch.bytes.append(text).append(kLineEnd);
+  if (batch.bytes.size() >= LineBatch::kLimit) FlushLogLines(log, batch);
 }
 
 void FlushLogLines(const RunLog& log, LineBatch& batch) {

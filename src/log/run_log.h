@@ -26,7 +26,7 @@ void WriteLogText(const RunLog& log, std::string_view text);
 // than the search. The bytes in the file are the same as line by line.
 struct LineBatch {
   std::string bytes;                               // whole lines, each with its line end
-  static constexpr std::size_t Limit = 64 * 1024;  // written once it holds this much
+  static constexpr std::size_t kLimit = 64 * 1024;  // written once it holds this much
 };
 
 // Adds a line to the batch, and writes the batch when it is full.

@@ -22,7 +22,7 @@ namespace dorvu::prep {
 
 namespace {
 
-constexpr const char* HelpText =
+constexpr const char* kHelpText =
     R"(Usage: dorvu-prep [--cardinality N] [--noise X] [--label KIND] [--bootstrap SEED]
                   [-o FILE] INPUT
        dorvu-prep [--cardinality N] [--noise X] [--bootstrap SEED] [--min-quality Q]
@@ -117,7 +117,7 @@ struct Options {
   bool version = false;
 };
 
-constexpr cli::ProgramText kProgram{"dorvu-prep", DORVU_PREP_VERSION, HelpText};
+constexpr cli::ProgramText kProgram{"dorvu-prep", DORVU_PREP_VERSION, kHelpText};
 
 using cli::OptionValue;
 using cli::SameFile;
@@ -259,7 +259,7 @@ int Prepare(const Options& options, std::ostream& out, std::ostream& err) {
     records = ReadInput(options, sources);
   } catch (const InputError& error) {
     err << "dorvu-prep: " << cli::Located(sources.front().path, error.line, error.problem) << "\n";
-    return ExitFailure;
+    return kExitFailure;
   }
   if (options.seedText) DrawBootstrapReplicate(records, options.seed);
   const std::string input = InputText(options.cardinality, options.noise, records);
@@ -273,13 +273,13 @@ int Prepare(const Options& options, std::ostream& out, std::ostream& err) {
       if (!SameFile(file.path, source.path)) continue;
       err << "dorvu-prep: " << file.path << ": this output would overwrite " << source.what
           << "; choose another FILE\n";
-      return ExitFailure;
+      return kExitFailure;
     }
   }
   const std::string problem = cli::WriteAllOrNothing(files);
   if (!problem.empty()) {
     err << "dorvu-prep: " << problem << "\n";
-    return ExitFailure;
+    return kExitFailure;
   }
   return 0;
 }

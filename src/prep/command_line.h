@@ -12,8 +12,8 @@
 
 namespace dorvu::prep {
 
-inline constexpr int ExitFailure = cli::kExitFailure;  // the input is refused or an output cannot be written
-inline constexpr int ExitUsage = cli::kExitUsage;      // a bad command line
+inline constexpr int kExitFailure = cli::kExitFailure;  // the input is refused or an output cannot be written
+inline constexpr int kExitUsage = cli::kExitUsage;      // a bad command line
 
 // Runs dorvu-prep on the arguments after the program name; returns the exit status.
 int RunDorvuPrep(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -19,7 +19,7 @@ namespace dorvu::prep {
 using BaseCounts = std::array<std::uint64_t, 4>;
 
 // Counts above this are not all exact as doubles; a record that reaches it is refused.
-inline constexpr std::uint64_t MaxExactCount = std::uint64_t{1} << 53;
+inline constexpr std::uint64_t kMaxExactCount = std::uint64_t{1} << 53;
 
 // The number of positions of each code class, in the order A, C, G, T (with
 // U), R, Y, S, W, K, M, B, D, H, V. Every position counts six sixths in all, so
@@ -84,11 +84,11 @@ class CodeTally {
 };
 
 // The sixths of a base that the positions give to A, C, G and T. Exact while
-// the positions number at most MaxExactCount / 6.
+// the positions number at most kMaxExactCount / 6.
 BaseCounts Sixths(const CodeCounts& counts);
 
 // Each count divided by the sum of the four, correctly rounded. The sum must
-// be positive and at most MaxExactCount.
+// be positive and at most kMaxExactCount.
 std::array<double, 4> Shares(const BaseCounts& counts);
 
 // The shortest text that reads back as the same double.

@@ -21,13 +21,13 @@ bool TakeDigit(Decimal& number, char c) {
   return true;
 }
 
-// `digits * 10^shift` when it stays at most MaxExactCount.
+// `digits * 10^shift` when it stays at most kMaxExactCount.
 std::optional<std::uint64_t> Scaled(std::uint64_t digits, int shift) {
   for (; shift > 0; --shift) {
-    if (digits > MaxExactCount / 10) return std::nullopt;
+    if (digits > kMaxExactCount / 10) return std::nullopt;
     digits *= 10;
   }
-  if (digits > MaxExactCount) return std::nullopt;
+  if (digits > kMaxExactCount) return std::nullopt;
   return digits;
 }
 
@@ -42,7 +42,7 @@ std::optional<BaseCounts> CommonScale(const std::array<Decimal, 4>& values) {
   for (std::size_t b = 0; b < 4; ++b) {
     if (values[b].digits == 0) continue;
     const auto scaled = Scaled(values[b].digits, values[b].exponent - lowest);
-    if (!scaled || *scaled > MaxExactCount - sum) return std::nullopt;
+    if (!scaled || *scaled > kMaxExactCount - sum) return std::nullopt;
     counts[b] = *scaled;
     sum += *scaled;
   }

@@ -21,9 +21,9 @@ std::string NamesTable(const std::vector<Record>& records) {
 }
 
 std::string NamesPath(const std::string& output) {
-  constexpr std::string_view Ending = ".txt";
-  const bool stripped = output.size() > Ending.size() && output.ends_with(Ending);
-  return (stripped ? output.substr(0, output.size() - Ending.size()) : output) + ".names.tsv";
+  constexpr std::string_view kEnding = ".txt";
+  const bool stripped = output.size() > kEnding.size() && output.ends_with(kEnding);
+  return (stripped ? output.substr(0, output.size() - kEnding.size()) : output) + ".names.tsv";
 }
 
 }  // namespace dorvu::prep

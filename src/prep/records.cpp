@@ -24,9 +24,9 @@ std::string Located(const std::string& file, const InputError& error) {
 
 namespace {
 
-constexpr std::string_view TableHeader = "leaf\tA\tC\tG\tT";
-constexpr std::array<char, 4> Bases{'A', 'C', 'G', 'T'};
-const std::string CountNeeded = "dorvu needs exactly 64, one per leaf";
+constexpr std::string_view kTableHeader = "leaf\tA\tC\tG\tT";
+constexpr std::array<char, 4> kBases{'A', 'C', 'G', 'T'};
+const std::string kCountNeeded = "dorvu needs exactly 64, one per leaf";
 
 // The header's text after its first word, each run of blanks and tabs made one blank, trimmed.
 std::string Description(std::string_view rest) {
@@ -73,7 +73,7 @@ class LeafRecords : public RecordHandler {
     const HeaderWords words = SplitHeader(header);
     const std::string name(words.name);
     current_ = Record{name, name, {}, line, {}};
-    if (records_.size() == LeafCount) throw InputError(line, Label() + ": a record too many; " + CountNeeded);
+    if (records_.size() == kLeafCount) throw InputError(line, Label() + ": a record too many; " + kCountNeeded);
     if (name.empty())
       throw InputError(line, "record " + std::to_string(number) + " has no name after \"" + marker_ + "\"");
     const auto [earlier, added] = firstOf_.try_emplace(name, number, line);
@@ -87,7 +87,7 @@ class LeafRecords : public RecordHandler {
     const std::uint64_t total = CountedPositions(positions);
     if (total == 0) throw InputError(current_.line, Label() + ": " + nothingCounted_);
     // Every position counts six sixths.
-    if (total > MaxExactCount / 6)
+    if (total > kMaxExactCount / 6)
       throw InputError(current_.line, Label() + ": the record is too long to count exactly");
     current_.positions = positions;
     current_.shares = Shares(Sixths(positions));
@@ -96,9 +96,9 @@ class LeafRecords : public RecordHandler {
 
   // The records, which must be one per leaf; `lastLine` is the file's last line.
   std::vector<Record> Take(std::int64_t lastLine) {
-    if (records_.size() != LeafCount)
+    if (records_.size() != kLeafCount)
       throw InputError(lastLine, "the file holds " + std::to_string(records_.size()) + " record" +
-                                     (records_.size() == 1 ? "" : "s") + "; " + CountNeeded);
+                                     (records_.size() == 1 ? "" : "s") + "; " + kCountNeeded);
     return std::move(records_);
   }
 
@@ -170,7 +170,7 @@ CodeCounts WholeCounts(const std::vector<std::string_view>& fields, std::int64_t
 
 // One row per leaf, in any order; each row is divided by its sum.
 std::vector<Record> ReadTable(LineReader& lines, bool forBootstrap) {
-  std::vector<Record> records(LeafCount);
+  std::vector<Record> records(kLeafCount);
   std::string storage;
   for (std::string_view line; lines.NextLine(line, storage);) {
     if (IsBlank(line)) continue;
@@ -187,7 +187,7 @@ std::vector<Record> ReadTable(LineReader& lines, bool forBootstrap) {
       throw InputError(lines.Line(),
                        "leaf " + leaf + " is given twice (first on line " + std::to_string(record.line) + ")");
     std::array<Decimal, 4> values;
-    for (std::size_t b = 0; b < 4; ++b) values[b] = TableValue(fields[b + 1], lines.Line(), leaf, Bases[b]);
+    for (std::size_t b = 0; b < 4; ++b) values[b] = TableValue(fields[b + 1], lines.Line(), leaf, kBases[b]);
     if (values[0].value + values[1].value + values[2].value + values[3].value == 0)
       throw InputError(lines.Line(), "leaf " + leaf + ": the four values are all 0");
     record = Record{leaf, leaf, RowShares(values), lines.Line(), {}};
@@ -210,7 +210,7 @@ std::vector<Record> ReadRecords(LineReader& lines, const ReadOptions& options) {
   }
   // A longer line is no header; one byte more than the header and a CR tells so.
   std::string storage;
-  if (!first.startsBlank && lines.RestOfLine(first.piece, first.ends, storage, TableHeader.size() + 2) == TableHeader)
+  if (!first.startsBlank && lines.RestOfLine(first.piece, first.ends, storage, kTableHeader.size() + 2) == kTableHeader)
     return ReadTable(lines, options.forBootstrap);
   throw InputError(lines.Line(),
                    "neither FASTA (a first line starting with \">\") nor a table (the header "

@@ -72,7 +72,7 @@ std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadO
 
   const fs::path folder = fs::path(sheetPath).parent_path();
   std::vector<SampleRow> rows;
-  std::array<std::int64_t, LeafCount> lineOfLeaf{};
+  std::array<std::int64_t, kLeafCount> lineOfLeaf{};
   std::map<std::string, std::size_t> rowOfFile;
   for (std::string_view line; lines.NextLine(line, storage);) {
     if (IsBlank(line)) continue;
@@ -114,7 +114,7 @@ CodeCounts CountSampleFile(const std::string& file, const ReadOptions& options, 
                                                      std::to_string(options.minQuality) + " or nothing)"
                                                : "no base to count in the file (only N, gaps or nothing)");
   // Every position counts six sixths.
-  if (total > MaxExactCount / 6) throw InputError(0, "the file holds too many bases to count exactly");
+  if (total > kMaxExactCount / 6) throw InputError(0, "the file holds too many bases to count exactly");
   return sample.total;
 }
 
@@ -146,7 +146,7 @@ std::vector<Record> CountSamples(const std::vector<SampleRow>& rows, const ReadO
   work();
   for (auto& thread : pool) thread.join();
 
-  std::vector<Record> records(LeafCount);
+  std::vector<Record> records(kLeafCount);
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const SampleRow& row = rows[k];
     if (outcomes[k].fault) {

@@ -17,30 +17,30 @@ void WriteMarkedVertices(const ScenarioKey& marks, const Tree& tree, const RunLo
   WriteLogLine(log, "");
 }
 
-// The printed values are the squares of the root vectors, formed and
+// The printed values are the squares of the square-root vectors, formed and
 // formatted in extended precision.
 std::string VertexLine(const std::string& name, const BaseValues& x) {
-  std::string line = std::string(log_lines::VertexPrefix) + name + ":";
-  constexpr const char* Labels[BaseCount] = {" A:", " C:", " G:", " T:"};
-  for (int b = 0; b < BaseCount; ++b) line += Labels[b] + FormatReal(Extended(x.b[b]) * x.b[b]);
+  std::string line = std::string(log_lines::kVertexPrefix) + name + ":";
+  constexpr const char* kLabels[kBaseCount] = {" A:", " C:", " G:", " T:"};
+  for (int b = 0; b < kBaseCount; ++b) line += kLabels[b] + FormatReal(Extended(x.b[b]) * x.b[b]);
   return line;
 }
 
 void WriteDistributions(const ValueTable& values, const Tree& tree, const RunLog& log) {
-  WriteLogLine(log, log_lines::ValuesHeading);
-  for (int s = 0; s < SlotCount; ++s)
+  WriteLogLine(log, log_lines::kValuesHeading);
+  for (int s = 0; s < kSlotCount; ++s)
     if (tree.treeSequence[s].kind != SlotKind::kClose) WriteLogLine(log, VertexLine(tree.vertexNames[s], values[s]));
 }
 
 }  // namespace
 
 void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator, const RunLog& log) {
-  WriteLogLine(log, log_lines::ReportHeading);
+  WriteLogLine(log, log_lines::kReportHeading);
   auto values = std::make_unique<ValueTable>();
   for (const BestListEntry& entry : bestList) {
     if (entry.key.count == 0) continue;
     WriteMarkedVertices(entry.key, tree, log);
-    WriteLogLine(log, std::string(log_lines::PenaltyPrefix) + FormatReal(entry.penalty));
+    WriteLogLine(log, std::string(log_lines::kPenaltyPrefix) + FormatReal(entry.penalty));
     evaluator.Values(entry.key, *values);
     WriteDistributions(*values, tree, log);
   }

@@ -15,7 +15,7 @@ namespace dorvu {
 
 namespace {
 
-constexpr const char* Help = R"(Usage: dorvu [--check | --help | --version]
+constexpr const char* kHelp = R"(Usage: dorvu [--check | --help | --version]
 Find the few branches of a fixed tree of 64 leaves on which the base
 composition shifts.
 
@@ -59,19 +59,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine command;
   for (const std::string& arg : args) {
     if (arg == "-h" || arg == "--help")
-      command.action = Action::Help;
+      command.action = Action::kHelp;
     else if (arg == "--version")
-      command.action = Action::Version;
+      command.action = Action::kVersion;
     else if (arg == "--check")
-      command.action = Action::Check;
+      command.action = Action::kCheck;
     else
-      return {Action::Usage, "unknown argument \"" + arg + "\""};
+      return {Action::kUsage, "unknown argument \"" + arg + "\""};
   }
-  if (args.size() > 1) return {Action::Usage, "one argument at most, not " + std::to_string(args.size())};
+  if (args.size() > 1) return {Action::kUsage, "one argument at most, not " + std::to_string(args.size())};
   return command;
 }
 
-std::string HelpText() { return Help; }
+std::string HelpText() { return kHelp; }
 
 std::string VersionText() { return std::string("dorvu ") + DORVU_VERSION + "\n"; }
 
@@ -80,15 +80,15 @@ std::string UsageErrorText(const std::string& problem) { return "dorvu: " + prob
 int RunInputCheck(const std::string& inputPath, std::ostream& err) {
   std::vector<InputFinding> findings;
   try {
-    ParsedInput input = ParseInput(inputPath, MaxCardinality);
+    ParsedInput input = ParseInput(inputPath, kMaxCardinality);
     if (input.laterReadError) throw *input.laterReadError;
     findings = std::move(input.findings);
   } catch (const IoError& error) {
     err << "dorvu: " << error.message << "\n";
-    return ExitFatal;
+    return kExitFatal;
   }
   for (const InputFinding& finding : findings) err << "dorvu: " << finding.text << "\n";
-  if (!findings.empty()) return ExitCheckFound;
+  if (!findings.empty()) return kExitCheckFound;
   err << "dorvu: " << inputPath << ": no problems found\n";
   return 0;
 }

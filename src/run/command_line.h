@@ -9,15 +9,15 @@
 
 namespace dorvu {
 
-inline constexpr int ExitFatal = 1;       // a file operation failed, or an environment variable is unusable
-inline constexpr int ExitUsage = 2;       // a bad command line
-inline constexpr int ExitCheckFound = 3;  // --check found a problem or a likely mistake
+inline constexpr int kExitFatal = 1;       // a file operation failed, or an environment variable is unusable
+inline constexpr int kExitUsage = 2;       // a bad command line
+inline constexpr int kExitCheckFound = 3;  // --check found a problem or a likely mistake
 
-enum class Action { Run, Help, Version, Check, Usage };
+enum class Action { kRun, kHelp, kVersion, kCheck, kUsage };
 
 struct CommandLine {
-  Action action = Action::Run;
-  std::string problem;  // with Action::Usage: what is wrong
+  Action action = Action::kRun;
+  std::string problem;  // with Action::kUsage: what is wrong
 };
 
 // Reads the arguments after the program name.
@@ -29,7 +29,7 @@ std::string UsageErrorText(const std::string& problem);
 
 // "dorvu --check": reports on standard error what a run of the input file
 // would log and the likely mistakes it would take silently; returns the exit
-// status (ExitFatal when the file cannot be read).
+// status (kExitFatal when the file cannot be read).
 int RunInputCheck(const std::string& inputPath, std::ostream& err);
 
 // The line that tells which seed a noisy run drew, in a form to paste.

@@ -21,7 +21,7 @@
 #include "run/command_line.h"
 #include "run/interrupt.h"
 #include "run/progress_display.h"
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 #include "search/run_parameters.h"
 #include "search/walk.h"
 #include "tree/tree.h"
@@ -32,13 +32,13 @@ namespace {
 
 // Echoes the parameters as read and fixes the run's parameters from them.
 RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
-  WriteLogLine(log, std::string(log_lines::CardinalityPrefix) + FormatInteger(read.cardinality));
-  WriteLogLine(log, std::string(log_lines::NoisePrefix) + FormatReal(read.noiseLevel));
+  WriteLogLine(log, std::string(log_lines::kCardinalityPrefix) + FormatInteger(read.cardinality));
+  WriteLogLine(log, std::string(log_lines::kNoisePrefix) + FormatReal(read.noiseLevel));
   RunParameters params;
   params.cardinality = read.cardinality;
-  if (params.cardinality > MaxCardinality) {
-    params.cardinality = MaxCardinality;
-    WriteLogLine(log, std::string(log_lines::CardinalityLimitPrefix) + FormatInteger(MaxCardinality));
+  if (params.cardinality > kMaxCardinality) {
+    params.cardinality = kMaxCardinality;
+    WriteLogLine(log, std::string(log_lines::kCardinalityLimitPrefix) + FormatInteger(kMaxCardinality));
   }
   params.noiseLevelRead = read.noiseLevel;
   params.noiseLevel = NoiseInForce(params.noiseLevelRead);
@@ -66,7 +66,7 @@ std::optional<int32_t> ParseThreadCount(const std::string& text) {
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + (c - '0');
-    if (value > MaxThreads) return std::nullopt;
+    if (value > kMaxThreads) return std::nullopt;
   }
   if (value < 1) return std::nullopt;
   return value;
@@ -78,7 +78,7 @@ std::optional<std::size_t> ParseCacheBytes(const std::string& text) {
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
     megabytes = megabytes * 10 + static_cast<std::size_t>(c - '0');
-    if (megabytes > MaxCacheMegabytes) return std::nullopt;
+    if (megabytes > kMaxCacheMegabytes) return std::nullopt;
   }
   return megabytes << 20;
 }
@@ -91,12 +91,12 @@ int32_t SearchThreads(int32_t requested) {
   // that a run confined to a few processors does not crowd them.
   cpu_set_t allowed;
   if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
-    return std::min<int32_t>(CPU_COUNT(&allowed), MaxThreads);
-  return std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, MaxThreads);
+    return std::min<int32_t>(CPU_COUNT(&allowed), kMaxThreads);
+  return std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, kMaxThreads);
 }
 
 ParsedInput ReadRunInput(const std::string& path, const RunLog& log, Tree& tree) {
-  ParsedInput input = ParseInput(path, MaxCardinality, [&log](std::string_view line) { WriteLogLine(log, line); });
+  ParsedInput input = ParseInput(path, kMaxCardinality, [&log](std::string_view line) { WriteLogLine(log, line); });
   PlaceLeaves(input, tree);
   return input;
 }
@@ -120,7 +120,7 @@ RunSummary RunDorvu(const RunSetup& setup) {
   DeriveLinks(*tree);
 
   const int32_t threads = SearchThreads(setup.threads);
-  const auto cache = setup.cacheBytes > 0 ? std::make_unique<ResultCache>(CacheTableLimit(setup.cacheBytes)) : nullptr;
+  const auto cache = setup.cacheBytes > 0 ? std::make_unique<OutcomeCache>(CacheTableLimit(setup.cacheBytes)) : nullptr;
   const auto evaluator =
       MakeEvaluator(setup.evaluator.value_or(ChooseEvaluator(threads)), params, *tree, threads, cache.get());
   WalkCounters counters;

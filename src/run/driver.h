@@ -15,7 +15,7 @@
 namespace dorvu {
 
 // The outcome cache takes at most this much memory by default.
-inline constexpr std::size_t DefaultCacheBytes = std::size_t{1} << 30;
+inline constexpr std::size_t kDefaultCacheBytes = std::size_t{1} << 30;
 
 struct RunSetup {
   std::string inputPath = "input.txt";
@@ -23,7 +23,7 @@ struct RunSetup {
   std::optional<uint32_t> seed;                // none: seeded from the clock
   int32_t threads = 0;                         // threads that search; 0: all hardware threads the process may use
   std::optional<EvaluatorKind> evaluator;      // none: chosen from the threads (tests name one)
-  std::size_t cacheBytes = DefaultCacheBytes;  // the bound of the outcome cache; 0: no cache
+  std::size_t cacheBytes = kDefaultCacheBytes;  // the bound of the outcome cache; 0: no cache
   bool quiet = false;                          // no input warnings and no seed notice on standard error
   // Non-zero asks the search to stop: the run then writes what it holds and
   // throws RunInterrupted. None: the run goes to its end.
@@ -48,18 +48,18 @@ RunSummary RunDorvu(const RunSetup& setup);
 // Reads a seed from the text of DORVU_SEED: an unsigned 32-bit decimal number.
 std::optional<uint32_t> ParseSeed(const std::string& text);
 
-inline constexpr int32_t MaxThreads = 1024;
+inline constexpr int32_t kMaxThreads = 1024;
 
 // Reads a thread count from the text of DORVU_THREADS: a decimal number from
-// 1 to MaxThreads.
+// 1 to kMaxThreads.
 std::optional<int32_t> ParseThreadCount(const std::string& text);
 
 // The largest bound DORVU_CACHE_MB takes, 64 GiB: far more than any search
 // fills, and small enough that a typing slip does not claim the machine.
-inline constexpr int32_t MaxCacheMegabytes = 65536;
+inline constexpr int32_t kMaxCacheMegabytes = 65536;
 
 // Reads the outcome cache's bound from the text of DORVU_CACHE_MB, a decimal
-// number of MiB from 0 (no cache) to MaxCacheMegabytes, as a number of bytes.
+// number of MiB from 0 (no cache) to kMaxCacheMegabytes, as a number of bytes.
 std::optional<std::size_t> ParseCacheBytes(const std::string& text);
 
 // The limit to give the outcome cache's table so that the cache keeps within

@@ -23,7 +23,7 @@ int Answer(const std::string& text, std::ostream& out, std::ostream& err) {
   out << text << std::flush;
   if (out) return 0;
   err << "dorvu: cannot write standard output: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
-  return ExitFatal;
+  return kExitFatal;
 }
 
 const std::string* Variable(const Environment& environment, const std::string& name) {
@@ -44,7 +44,7 @@ bool TakeSettings(const Environment& environment, RunSetup& setup, std::ostream&
   if (const std::string* text = Variable(environment, "DORVU_THREADS")) {
     const std::optional<int32_t> threads = ParseThreadCount(*text);
     if (!threads) {
-      err << "dorvu: DORVU_THREADS must be a whole number from 1 to " << MaxThreads << ", not \"" << *text << "\"\n";
+      err << "dorvu: DORVU_THREADS must be a whole number from 1 to " << kMaxThreads << ", not \"" << *text << "\"\n";
       return false;
     }
     setup.threads = *threads;
@@ -52,7 +52,7 @@ bool TakeSettings(const Environment& environment, RunSetup& setup, std::ostream&
   if (const std::string* text = Variable(environment, "DORVU_CACHE_MB")) {
     const std::optional<std::size_t> cacheBytes = ParseCacheBytes(*text);
     if (!cacheBytes) {
-      err << "dorvu: DORVU_CACHE_MB must be a whole number of MiB from 0 to " << MaxCacheMegabytes << ", not \""
+      err << "dorvu: DORVU_CACHE_MB must be a whole number of MiB from 0 to " << kMaxCacheMegabytes << ", not \""
           << *text << "\"\n";
       return false;
     }
@@ -71,7 +71,7 @@ std::string NumericLocale(const Environment& environment) {
 
 int Run(const Environment& environment, std::ostream& err) {
   RunSetup setup;
-  if (!TakeSettings(environment, setup, err)) return ExitFatal;
+  if (!TakeSettings(environment, setup, err)) return kExitFatal;
   SetDecimalSeparator(DecimalSeparatorOfLocale(NumericLocale(environment)));
   setup.stop = &StopSignal();
   setup.messages = &err;
@@ -79,7 +79,7 @@ int Run(const Environment& environment, std::ostream& err) {
     RunDorvu(setup);
   } catch (const IoError& error) {
     err << "dorvu: " << error.message << "\n";
-    return ExitFatal;
+    return kExitFatal;
   } catch (const RunInterrupted& stopped) {
     err << "dorvu: interrupted by " << SignalName(stopped.signal) << "; " << setup.logPath << " is incomplete\n";
     return 128 + stopped.signal;
@@ -103,16 +103,16 @@ int RunDorvuProgram(const std::vector<std::string>& args, const Environment& env
                     std::ostream& err) {
   const CommandLine command = ParseCommandLine(args);
   switch (command.action) {
-    case Action::Help:
+    case Action::kHelp:
       return Answer(HelpText(), out, err);
-    case Action::Version:
+    case Action::kVersion:
       return Answer(VersionText(), out, err);
-    case Action::Usage:
+    case Action::kUsage:
       err << UsageErrorText(command.problem);
-      return ExitUsage;
-    case Action::Check:
+      return kExitUsage;
+    case Action::kCheck:
       return RunInputCheck(RunSetup().inputPath, err);
-    case Action::Run:
+    case Action::kRun:
       break;
   }
   return Run(environment, err);

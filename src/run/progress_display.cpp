@@ -12,7 +12,7 @@ namespace dorvu {
 
 namespace {
 
-constexpr auto Interval = std::chrono::milliseconds(250);
+constexpr auto kInterval = std::chrono::milliseconds(250);
 
 // 1234567 as "1,234,567".
 std::string Grouped(int64_t value) {
@@ -55,13 +55,13 @@ int64_t FileSize(const std::string& path) {
 
 std::string ProgressText(double seconds, int32_t branch, int64_t visited, int64_t evaluated, int64_t logBytes) {
   std::string text = "dorvu: " + Elapsed(seconds);
-  if (branch > 0) text += ", branch " + std::to_string(branch) + " of " + std::to_string(LevelLimits[0]);
+  if (branch > 0) text += ", branch " + std::to_string(branch) + " of " + std::to_string(kLevelLimits[0]);
   text += ", " + Grouped(visited) + " scenarios";
   if (evaluated >= 0) text += ", " + Grouped(evaluated) + " sets evaluated";
   return text + ", log " + Size(logBytes);
 }
 
-ProgressDisplay::ProgressDisplay(const WalkCounters& counters, const ResultCache* cache, std::string logPath)
+ProgressDisplay::ProgressDisplay(const WalkCounters& counters, const OutcomeCache* cache, std::string logPath)
     : counters_(counters), cache_(cache), logPath_(std::move(logPath)) {
   if (::isatty(STDERR_FILENO) == 1) thread_ = std::thread(&ProgressDisplay::Show, this);
 }
@@ -80,7 +80,7 @@ void ProgressDisplay::Show() {
   const auto start = std::chrono::steady_clock::now();
   std::unique_lock lock(mutex_);
   bool shown = false;
-  while (!stop_.wait_for(lock, Interval, [&] { return stopping_; })) {
+  while (!stop_.wait_for(lock, kInterval, [&] { return stopping_; })) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     const std::string text = ProgressText(elapsed.count(), counters_.branch.load(std::memory_order_relaxed),
                                           counters_.visited.load(std::memory_order_relaxed),

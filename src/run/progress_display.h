@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 #include "search/walk.h"
 
 namespace dorvu {
@@ -18,7 +18,7 @@ namespace dorvu {
 class ProgressDisplay {
  public:
   // `cache` may be null; then no count of evaluated sets is shown.
-  ProgressDisplay(const WalkCounters& counters, const ResultCache* cache, std::string logPath);
+  ProgressDisplay(const WalkCounters& counters, const OutcomeCache* cache, std::string logPath);
   ProgressDisplay(const ProgressDisplay&) = delete;
   ProgressDisplay& operator=(const ProgressDisplay&) = delete;
   ~ProgressDisplay();
@@ -27,7 +27,7 @@ class ProgressDisplay {
   void Show();
 
   const WalkCounters& counters_;
-  const ResultCache* cache_;
+  const OutcomeCache* cache_;
   std::string logPath_;
   std::mutex mutex_;
   std::condition_variable stop_;

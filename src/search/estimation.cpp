@@ -19,14 +19,14 @@ double AddChildEdges(double running, const Tree& tree, const MarkTable& mark, co
 double ComputeGradient(const Tree& tree, const MarkTable& mark, PassState& pass) {
   const ValueTable& x = pass.value;
   double norm = 0.0;
-  for (int k = 0; k < SlotCount; ++k) {
+  for (int k = 0; k < kSlotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kOpen) continue;
     const int p = tree.parentSlot[k];
     const int c1 = tree.firstChildSlot[k];
     const int c2 = tree.secondChildSlot[k];
     BaseValues& g = pass.gradient[k];
     g = BaseValues{};
-    for (int b = 0; b < BaseCount; ++b) {
+    for (int b = 0; b < kBaseCount; ++b) {
       // Each term is added into the stored component and rounded there.
       if (mark[k] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[p].b[b]));
       if (mark[c1] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c1].b[b]));
@@ -41,13 +41,13 @@ double ComputeGradient(const Tree& tree, const MarkTable& mark, PassState& pass)
 // bottom-up; returns the energy of that start.
 double BuildStart(const Tree& tree, const MarkTable& mark, ValueTable& x) {
   double energy = 0.0;
-  for (int k = 0; k < SlotCount; ++k) {
+  for (int k = 0; k < kSlotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[k];
     const int f = tree.firstChildSlot[o];
     const int s = tree.secondChildSlot[o];
     if (mark[f] == 0 && mark[s] == 0) {
-      for (int b = 0; b < BaseCount; ++b) x[o].b[b] = static_cast<double>((Extended(x[f].b[b]) + x[s].b[b]) * 0.5L);
+      for (int b = 0; b < kBaseCount; ++b) x[o].b[b] = static_cast<double>((Extended(x[f].b[b]) + x[s].b[b]) * 0.5L);
     } else if (mark[f] == 0) {
       x[o] = x[f];
     } else if (mark[s] == 0) {
@@ -62,33 +62,33 @@ double BuildStart(const Tree& tree, const MarkTable& mark, ValueTable& x) {
 
 // Copies the trial point into the internal vertices.
 void AcceptTrial(const Tree& tree, PassState& pass) {
-  for (int k = 0; k < SlotCount; ++k)
+  for (int k = 0; k < kSlotCount; ++k)
     if (tree.treeSequence[k].kind == SlotKind::kOpen) pass.value[k] = pass.trialPoint[k];
   pass.energy = pass.trialEnergy;
 }
 
 // Trial value of one internal vertex in square-root coordinates: the step
 // clamped at zero and scaled to unit length.
-void RootTrial(const BaseValues& x, const BaseValues& g, double step, BaseValues& trial, double& trialNorm) {
+void SqrtTrial(const BaseValues& x, const BaseValues& g, double step, BaseValues& trial, double& trialNorm) {
   BaseValues y;
   ClampStep(x, g, step, y);
   trialNorm = EuclideanLength(y);
   ScaleToUnit(x, y, trialNorm, trial);
 }
 
-enum class Coordinates { Simplex, Sqrt };
+enum class Coordinates { kSimplex, kSqrt };
 
 // One sweep of trial values at step `pass.step`; returns the trial energy.
 double TrialSweep(const Tree& tree, const MarkTable& mark, PassState& pass, Coordinates coordinates) {
   double trialEnergy = 0.0;
   pass.trialNorm = 0.0;
-  for (int k = 0; k < SlotCount; ++k) {
+  for (int k = 0; k < kSlotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[k];
-    if (coordinates == Coordinates::Simplex)
+    if (coordinates == Coordinates::kSimplex)
       pass.trialPoint[o] = ProjectToSimplex(pass.value[o], pass.gradient[o], pass.step);
     else
-      RootTrial(pass.value[o], pass.gradient[o], pass.step, pass.trialPoint[o], pass.trialNorm);
+      SqrtTrial(pass.value[o], pass.gradient[o], pass.step, pass.trialPoint[o], pass.trialNorm);
     trialEnergy = AddChildEdges(trialEnergy, tree, mark, pass.trialPoint, o);
   }
   return trialEnergy;
@@ -98,7 +98,7 @@ double TrialSweep(const Tree& tree, const MarkTable& mark, PassState& pass, Coor
 // to the tolerance, vanishes, or the step search stalls.
 void Descend(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass, double tolerance,
              Coordinates coordinates) {
-  pass.gradNorm = 10.0;
+  pass.gradNorm = kStartGradNorm;
   pass.stalled = false;
   while (pass.gradNorm > tolerance) {
     pass.gradNorm = ComputeGradient(tree, mark, pass);
@@ -127,24 +127,24 @@ void Descend(const RunParameters& params, const Tree& tree, const MarkTable& mar
 // Until the first trial sweep, the trial point is the current point, so that
 // nothing from an earlier evaluation can be accepted.
 void ResetTrialPoint(const Tree& tree, PassState& pass) {
-  for (int k = 0; k < SlotCount; ++k)
+  for (int k = 0; k < kSlotCount; ++k)
     if (tree.treeSequence[k].kind != SlotKind::kClose) pass.trialPoint[k] = pass.value[k];
 }
 
 }  // namespace
 
 void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
-  for (int k = 0; k < SlotCount; ++k)
+  for (int k = 0; k < kSlotCount; ++k)
     if (tree.treeSequence[k].kind == SlotKind::kLeaf) pass.value[k] = tree.leafValues[k];
   pass.energy = BuildStart(tree, mark, pass.value);
   ResetTrialPoint(tree, pass);
-  Descend(params, tree, mark, pass, params.pass1Tolerance, Coordinates::Simplex);
+  Descend(params, tree, mark, pass, params.pass1Tolerance, Coordinates::kSimplex);
 }
 
 void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
-  // Root step. A negative value has no real root; it is taken as 0.
+  // Square-root step. A negative value has no real square root; it is taken as 0.
   pass.energy = 0.0;
-  for (int r = 0; r < SlotCount; ++r) {
+  for (int r = 0; r < kSlotCount; ++r) {
     const SlotKind kind = tree.treeSequence[r].kind;
     if (kind == SlotKind::kClose) {
       pass.energy = AddChildEdges(pass.energy, tree, mark, pass.value, tree.openSlotOf[r]);
@@ -153,7 +153,7 @@ void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTa
     for (double& v : pass.value[r].b) v = SqrtOf(v);
   }
   ResetTrialPoint(tree, pass);
-  Descend(params, tree, mark, pass, params.pass2Tolerance, Coordinates::Sqrt);
+  Descend(params, tree, mark, pass, params.pass2Tolerance, Coordinates::kSqrt);
 }
 
 void EstimateScenario(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {

@@ -32,7 +32,7 @@ void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTa
 
 // Pass 2's step at one vertex: x - step*g, each component clamped at zero.
 inline void ClampStep(const BaseValues& x, const BaseValues& g, double step, BaseValues& y) {
-  for (int b = 0; b < BaseCount; ++b) {
+  for (int b = 0; b < kBaseCount; ++b) {
     y.b[b] = static_cast<double>(Extended(x.b[b]) - Extended(step) * g.b[b]);
     if (y.b[b] < 0.0) y.b[b] = 0.0;
   }
@@ -45,7 +45,7 @@ inline void ScaleToUnit(const BaseValues& x, const BaseValues& y, double norm, B
     w = x;
     return;
   }
-  for (int b = 0; b < BaseCount; ++b) w.b[b] = static_cast<double>(Extended(y.b[b]) / norm);
+  for (int b = 0; b < kBaseCount; ++b) w.b[b] = static_cast<double>(Extended(y.b[b]) / norm);
 }
 
 // Takes every vertex to square roots, then runs projected gradient descent on

@@ -60,7 +60,7 @@ ScenarioKey WithoutSlot(const ScenarioKey& key, int32_t slot) {
 
 ScenarioKey KeyOfMarks(const MarkTable& mark) {
   ScenarioKey key;
-  for (int s = 0; s < SlotCount; ++s)
+  for (int s = 0; s < kSlotCount; ++s)
     if (mark[s] == 1) key.slot[key.count++] = static_cast<uint8_t>(s);
   return key;
 }

@@ -19,7 +19,7 @@
 
 namespace dorvu {
 
-inline constexpr int MaxMarks = LevelCount + 1;  // the root and one mark per level
+inline constexpr int kMaxMarks = kLevelCount + 1;  // the root and one mark per level
 
 // A set of marks. Slot numbers fit a byte; the positions after the last
 // slot hold 0, which no slot after the root's first place can be, so that
@@ -40,7 +40,7 @@ struct ScenarioKey {
   }
   friend bool operator==(const ScenarioKey& a, const ScenarioKey& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 };
-static_assert(sizeof(ScenarioKey) == 24 && MaxMarks <= 23);
+static_assert(sizeof(ScenarioKey) == 24 && kMaxMarks <= 23);
 static_assert(std::endian::native == std::endian::little);
 
 // A hash of the whole key, for tables keyed by marks.

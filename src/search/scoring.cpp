@@ -5,16 +5,16 @@
 namespace dorvu {
 
 void SortDistanceTable(DistanceEntries& table) {
-  for (int i = 1; i < SlotCount - 1; ++i)
-    for (int j = i + 1; j < SlotCount; ++j)
+  for (int i = 1; i < kSlotCount - 1; ++i)
+    for (int j = i + 1; j < kSlotCount; ++j)
       if (table[i].distance < table[j].distance) std::swap(table[i], table[j]);
 }
 
 void ScoreScenario(const Tree& tree, const MarkTable& mark, const ValueTable& x, ScenarioScore& score) {
   auto& table = score.distanceTable;
-  for (int i = 1; i < SlotCount; ++i) table[i] = DistanceEntry{};
+  for (int i = 1; i < kSlotCount; ++i) table[i] = DistanceEntry{};
   score.scenarioPenalty = 0.0;
-  for (int s = 0; s < SlotCount; ++s) {
+  for (int s = 0; s < kSlotCount; ++s) {
     if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
     const int c1 = tree.firstChildSlot[s];
     const int c2 = tree.secondChildSlot[s];
@@ -29,7 +29,7 @@ void ScoreScenario(const Tree& tree, const MarkTable& mark, const ValueTable& x,
 ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& mark, int32_t limit) {
   ScenarioOutcome outcome;
   outcome.penalty = score.scenarioPenalty;
-  for (int i = 1; i < SlotCount && outcome.candidateCount < limit; ++i) {
+  for (int i = 1; i < kSlotCount && outcome.candidateCount < limit; ++i) {
     const int32_t slot = score.distanceTable[i].slot;
     if (slot > 0 && mark[slot] == 0) outcome.candidates[outcome.candidateCount++] = static_cast<uint8_t>(slot);
   }

@@ -17,7 +17,7 @@ struct DistanceEntry {
   double distance = 0.0;  // squared distance to the parent
 };
 
-using DistanceEntries = std::array<DistanceEntry, SlotCount>;  // entries 1 to 189
+using DistanceEntries = std::array<DistanceEntry, kSlotCount>;  // entries 1 to 189
 
 struct ScenarioScore {
   DistanceEntries distanceTable{};
@@ -30,11 +30,11 @@ struct ScenarioScore {
 struct ScenarioOutcome {
   double penalty = 0.0;
   int32_t candidateCount = 0;
-  std::array<uint8_t, MaxCandidates> candidates{};  // slots, positions 0 to candidateCount - 1
+  std::array<uint8_t, kMaxCandidates> candidates{};  // slots, positions 0 to candidateCount - 1
 };
 
 // Distances to the parents, the penalty over the uncut edges and the
-// distance table sorted by descending distance, from the root vectors left
+// distance table sorted by descending distance, from the square-root vectors left
 // by pass 2.
 void ScoreScenario(const Tree& tree, const MarkTable& mark, const ValueTable& x, ScenarioScore& score);
 
@@ -46,7 +46,7 @@ void SortDistanceTable(DistanceEntries& table);
 ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& mark, int32_t limit);
 
 // The number of candidates tried below a scenario with these marks.
-inline int32_t CandidateLimit(const ScenarioKey& key) { return LevelLimits[key.count - 1]; }
+inline int32_t CandidateLimit(const ScenarioKey& key) { return kLevelLimits[key.count - 1]; }
 
 // True when the scenario is offered to the best list rather than extended.
 bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty);
@@ -61,7 +61,7 @@ struct BestListEntry {
 using BestList = std::vector<BestListEntry>;
 
 // The best list holds the one best scenario, which the report writes.
-inline constexpr std::size_t BestListLength = 1;
+inline constexpr std::size_t kBestListLength = 1;
 
 // Inserts the scenario at its place by penalty, then level, unless its key is
 // met first or it beats no entry.

@@ -22,13 +22,13 @@ struct Walk {
   const RunParameters& params;
   Evaluator& evaluator;
   const RunLog& log;
-  int32_t cardinality = 0;  // the deepest level reached
+  int32_t cardinality = 0;  // the level at which a scenario is terminal: the input's cardinality, at most kMaxCardinality
   int32_t searchLevel = 0;
   ScenarioKey marks = RootKey();  // the scenario at the current level
-  std::array<EnumerationLevel, LevelCount> enumerationStack{};
+  std::array<EnumerationLevel, kLevelCount> enumerationStack{};
   // Row L, positions 1 to limit(L): the vertex slots to mark in turn below
   // the scenario evaluated at level L.
-  std::array<std::array<uint8_t, MaxCandidates + 1>, LevelCount> candidateTable{};
+  std::array<std::array<uint8_t, kMaxCandidates + 1>, kLevelCount> candidateTable{};
   ScenarioMemory memory;
   BestList bestList;
   LineBatch memoryLines;  // memory messages not yet written
@@ -47,8 +47,8 @@ WalkPath CurrentPath(const Walk& walk) {
 // Stores a new key, asking in the log for more memory for each full store.
 void Remember(Walk& walk) {
   const RememberOutcome outcome = RememberKey(walk.memory, walk.marks);
-  if (outcome.mainFull) BatchLogLine(walk.log, walk.memoryLines, log_lines::MainMemoryFull);
-  if (outcome.addFull) BatchLogLine(walk.log, walk.memoryLines, log_lines::AddMemoryFull);
+  if (outcome.mainFull) BatchLogLine(walk.log, walk.memoryLines, log_lines::kMainMemoryFull);
+  if (outcome.addFull) BatchLogLine(walk.log, walk.memoryLines, log_lines::kAddMemoryFull);
   if (outcome.stored) walk.evaluator.Remembered(walk.marks);
 }
 
@@ -80,8 +80,8 @@ void StepBack(Walk& walk) {
 void WriteProgressLine(Walk& walk, const EnumerationLevel& entry) {
   FlushLogLines(walk.log, walk.memoryLines);
   if (walk.counters) walk.counters->branch.store(entry.choice, std::memory_order_relaxed);
-  WriteLogLine(walk.log, std::string(log_lines::ProgressPrefix) + std::to_string(entry.choice - 1) +
-                             std::string(log_lines::ProgressOf) + std::to_string(entry.limit));
+  WriteLogLine(walk.log, std::string(log_lines::kProgressPrefix) + std::to_string(entry.choice - 1) +
+                             std::string(log_lines::kProgressOf) + std::to_string(entry.limit));
 }
 
 }  // namespace
@@ -91,10 +91,10 @@ BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunL
   auto walkState = std::make_unique<Walk>(params, evaluator, log);
   Walk& walk = *walkState;
   walk.counters = counters;
-  walk.cardinality = std::min(params.cardinality, MaxCardinality);
-  for (int level = 0; level < LevelCount; ++level) walk.enumerationStack[level] = {0, LevelLimits[level]};
+  walk.cardinality = std::min(params.cardinality, kMaxCardinality);
+  for (int level = 0; level < kLevelCount; ++level) walk.enumerationStack[level] = {0, kLevelLimits[level]};
   PrepareMemory(walk.memory, params);
-  walk.bestList.assign(BestListLength, BestListEntry{});
+  walk.bestList.assign(kBestListLength, BestListEntry{});
 
   auto& stack = walk.enumerationStack;
   while (walk.searchLevel > 0 || (walk.searchLevel == 0 && stack[0].choice <= stack[0].limit)) {

@@ -13,7 +13,7 @@
 namespace dorvu {
 
 struct WalkPath {
-  std::array<uint8_t, LevelCount> choice{};
+  std::array<uint8_t, kLevelCount> choice{};
   int32_t length = 0;
 };
 

@@ -13,13 +13,13 @@ namespace dorvu {
 using Extended = long double;
 static_assert(std::numeric_limits<Extended>::digits == 64, "long double must be the 80-bit extended format");
 
-inline constexpr int BaseCount = 4;
-inline constexpr int BaseA = 0, BaseC = 1, BaseG = 2, BaseT = 3;
+inline constexpr int kBaseCount = 4;
+inline constexpr int kBaseA = 0, kBaseC = 1, kBaseG = 2, kBaseT = 3;
 
 // Four values of one vertex, always in the order A, C, G, T. Aligned so that
 // the vector units load a vertex whole.
 struct alignas(32) BaseValues {
-  double b[BaseCount] = {0.0, 0.0, 0.0, 0.0};
+  double b[kBaseCount] = {0.0, 0.0, 0.0, 0.0};
 };
 
 // Whether long double arithmetic really has the 64-bit mantissa here. Some
@@ -37,7 +37,7 @@ inline bool ExtendedArithmeticIsFaithful() {
 // running value in extended precision, rounded once.
 inline double AddSquaredDistance(double running, const BaseValues& v, const BaseValues& u) {
   Extended sum = running;
-  for (int b = 0; b < BaseCount; ++b) {
+  for (int b = 0; b < kBaseCount; ++b) {
     const Extended d = Extended(v.b[b]) - u.b[b];
     sum += d * d;
   }
@@ -48,7 +48,7 @@ inline double AddSquaredDistance(double running, const BaseValues& v, const Base
 // extended precision, rounded once.
 inline double AddEdgePenalty(double running, const BaseValues& v, const BaseValues& u) {
   Extended sum = running;
-  for (int b = 0; b < BaseCount; ++b)
+  for (int b = 0; b < kBaseCount; ++b)
     sum += std::sqrt(std::fabs(Extended(v.b[b]) * v.b[b] - Extended(u.b[b]) * u.b[b]));
   return static_cast<double>(sum);
 }
@@ -71,7 +71,7 @@ inline double ExtendedSum(const BaseValues& v) {
   return static_cast<double>(Extended(v.b[0]) + v.b[1] + v.b[2] + v.b[3]);
 }
 
-// The root of a value as the square-root step takes it: a negative value has
+// The square root of a value as the square-root step takes it: a negative value has
 // no real root and becomes 0.
 inline double SqrtOf(double value) { return value < 0.0 ? 0.0 : static_cast<double>(std::sqrt(Extended(value))); }
 
@@ -80,8 +80,8 @@ inline double SqrtOf(double value) { return value < 0.0 ? 0.0 : static_cast<doub
 // until none does. With t = 0 it brings four values back to a distribution.
 // Inline: the plain pass 1 calls it for every vertex of every trial.
 inline BaseValues ProjectToSimplex(const BaseValues& v, const BaseValues& g, double t) {
-  bool active[BaseCount] = {true, true, true, true};
-  int n = BaseCount;
+  bool active[kBaseCount] = {true, true, true, true};
+  int n = kBaseCount;
   // The first sums are rounded once; later ones after every addition.
   double sumV = ExtendedSum(v);
   double sumG = ExtendedSum(g);
@@ -94,7 +94,7 @@ inline BaseValues ProjectToSimplex(const BaseValues& v, const BaseValues& g, dou
     sumV = 0.0;
     sumG = 0.0;
     dropped = false;
-    for (int b = 0; b < BaseCount; ++b) {
+    for (int b = 0; b < kBaseCount; ++b) {
       if (!active[b]) continue;
       // Compared with 0 before rounding; a component exactly 0 stays.
       const Extended x = (Extended(v.b[b]) - Extended(t) * g.b[b]) + shift;
@@ -109,7 +109,7 @@ inline BaseValues ProjectToSimplex(const BaseValues& v, const BaseValues& g, dou
       }
     }
   }
-  for (int b = 0; b < BaseCount; ++b)
+  for (int b = 0; b < kBaseCount; ++b)
     if (active[b]) w.b[b] = static_cast<double>((Extended(v.b[b]) - Extended(t) * g.b[b]) + shift);
   return w;
 }

@@ -15,7 +15,7 @@ std::string VertexName(int depth, int index) {
 // child before second child); returns the slot after the subtree.
 int LayOutSubtree(Tree& tree, int depth, int index, int slot) {
   tree.vertexNames[slot] = VertexName(depth, index);
-  if (depth == TreeDepth) {
+  if (depth == kTreeDepth) {
     tree.treeSequence[slot].kind = SlotKind::kLeaf;
     tree.leafSlots[index] = slot;
     return slot + 1;
@@ -34,13 +34,13 @@ void LayOutTree(Tree& tree) { LayOutSubtree(tree, 0, 1, 0); }
 
 void DeriveLinks(Tree& tree) {
   const auto& seq = tree.treeSequence;
-  for (int s = 1; s < SlotCount; ++s)
+  for (int s = 1; s < kSlotCount; ++s)
     if (seq[s].kind == SlotKind::kLeaf) tree.leafValues[s] = seq[s].value;
 
   tree.parentSlot[0] = -1;
   std::vector<int32_t> open;  // open slots of the vertices entered and not yet left
-  open.reserve(TreeDepth);
-  for (int s = 0; s < SlotCount; ++s) {
+  open.reserve(kTreeDepth);
+  for (int s = 0; s < kSlotCount; ++s) {
     if (seq[s].kind == SlotKind::kOpen) {
       open.push_back(s);
     } else if (seq[s].kind == SlotKind::kClose) {

@@ -21,14 +21,14 @@ struct SlotRecord {
   BaseValues value;  // leaf values as read (and perturbed); unused elsewhere
 };
 
-using SlotTable = std::array<int32_t, SlotCount>;
+using SlotTable = std::array<int32_t, kSlotCount>;
 using MarkTable = SlotTable;  // 1 = the vertex of this vertex slot is marked
-using ValueTable = std::array<BaseValues, SlotCount>;
+using ValueTable = std::array<BaseValues, kSlotCount>;
 
 struct Tree {
-  std::array<SlotRecord, SlotCount> treeSequence{};
-  std::array<std::string, SlotCount> vertexNames{};  // "" at close slots
-  std::array<int32_t, LeafCount + 1> leafSlots{};    // entry k: slot of leaf k (entry 0 unused)
+  std::array<SlotRecord, kSlotCount> treeSequence{};
+  std::array<std::string, kSlotCount> vertexNames{};  // "" at close slots
+  std::array<int32_t, kLeafCount + 1> leafSlots{};    // entry k: slot of leaf k (entry 0 unused)
   SlotTable openSlotOf{};                            // at close slots: open slot of the same vertex
   SlotTable firstChildSlot{};                        // at open slots
   SlotTable secondChildSlot{};                       // at open slots

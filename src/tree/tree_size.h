@@ -4,11 +4,11 @@
 
 namespace dorvu {
 
-inline constexpr int TreeDepth = 6;
-inline constexpr int LeafCount = 1 << TreeDepth;               // 64
-inline constexpr int InternalCount = LeafCount - 1;            // 63
-inline constexpr int VertexCount = InternalCount + LeafCount;  // 127
-inline constexpr int SlotCount =
-    2 * InternalCount + LeafCount;  // 190: an open and a close slot per internal vertex, one per leaf
+inline constexpr int kTreeDepth = 6;
+inline constexpr int kLeafCount = 1 << kTreeDepth;               // 64
+inline constexpr int kInternalCount = kLeafCount - 1;            // 63
+inline constexpr int kVertexCount = kInternalCount + kLeafCount;  // 127
+inline constexpr int kSlotCount =
+    2 * kInternalCount + kLeafCount;  // 190: an open and a close slot per internal vertex, one per leaf
 
 }  // namespace dorvu

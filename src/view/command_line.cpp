@@ -22,7 +22,7 @@ namespace dorvu::view {
 
 namespace {
 
-constexpr const char* HelpText = R"(Usage: dorvu-view [LOG] [-o PREFIX] [--names FILE]
+constexpr const char* kHelpText = R"(Usage: dorvu-view [LOG] [-o PREFIX] [--names FILE]
        dorvu-view --summary LOG...
        dorvu-view --support LOG... [-o PREFIX] [--names FILE]
        dorvu-view --scan LOG... [-o PREFIX] [--names FILE]
@@ -111,7 +111,7 @@ struct Options {
   bool version = false;
 };
 
-constexpr cli::ProgramText kProgram{"dorvu-view", DORVU_VIEW_VERSION, HelpText};
+constexpr cli::ProgramText kProgram{"dorvu-view", DORVU_VIEW_VERSION, kHelpText};
 
 using cli::OptionValue;
 using cli::SameFile;
@@ -176,8 +176,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
 }
 
 std::string DefaultPrefix(const std::string& log) {
-  constexpr std::string_view Ending = ".log";
-  if (log.size() > Ending.size() && log.ends_with(Ending)) return log.substr(0, log.size() - Ending.size());
+  constexpr std::string_view kEnding = ".log";
+  if (log.size() > kEnding.size() && log.ends_with(kEnding)) return log.substr(0, log.size() - kEnding.size());
   return log;
 }
 
@@ -206,7 +206,7 @@ int WriteSummary(const Options& options, std::ostream& out, std::ostream& err) {
       refused = true;
     }
   }
-  if (refused) return ExitFailure;
+  if (refused) return kExitFailure;
   out << table;
   return 0;
 }
@@ -230,13 +230,13 @@ int WriteOutputs(const std::vector<cli::OutputFile>& files, const Options& optio
                                            [&](const std::string& log) { return SameFile(file.path, log); });
     if (overwritesLog || (options.names && SameFile(file.path, *options.names))) {
       err << "dorvu-view: " << file.path << ": this output would overwrite an input; choose another PREFIX\n";
-      return ExitFailure;
+      return kExitFailure;
     }
   }
   const std::string problem = cli::WriteAllOrNothing(files);
   if (!problem.empty()) {
     err << "dorvu-view: " << problem << "\n";
-    return ExitFailure;
+    return kExitFailure;
   }
   return 0;
 }
@@ -249,9 +249,9 @@ int MakeOutputs(const Options& options, std::ostream& err) {
     report = ReadRunLog(log);
   } catch (const LogError& error) {
     err << "dorvu-view: " << Located(log, error) << "\n";
-    return ExitFailure;
+    return kExitFailure;
   }
-  if (!ReadNames(options, names, err)) return ExitFailure;
+  if (!ReadNames(options, names, err)) return kExitFailure;
   if (report.inputErrors > 0)
     err << "dorvu-view: " << log << ": the run logged " << Counted(report.inputErrors, "input error")
         << "; see the log\n";
@@ -292,7 +292,7 @@ int MakeSupport(const Options& options, std::ostream& err) {
   LeafNames names;
   const bool logsRead = TallyLogs(
       options.logs, [&](const RunReport& report) { return AddToSupport(tally, report); }, err);
-  if (!ReadNames(options, names, err) || !logsRead) return ExitFailure;
+  if (!ReadNames(options, names, err) || !logsRead) return kExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
   const std::string prefix = options.prefix.value_or("support");
   return WriteOutputs({{prefix + ".tsv", SupportTable(tally, names)}, {prefix + ".svg", SupportPicture(tally, names)}},
@@ -304,7 +304,7 @@ int MakeScan(const Options& options, std::ostream& err) {
   LeafNames names;
   const bool logsRead = TallyLogs(
       options.logs, [&](const RunReport& report) { return AddToScan(tally, report); }, err);
-  if (!ReadNames(options, names, err) || !logsRead) return ExitFailure;
+  if (!ReadNames(options, names, err) || !logsRead) return kExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
   const std::string prefix = options.prefix.value_or("scan");
   return WriteOutputs({{prefix + ".tsv", ScanTable(tally)}, {prefix + ".svg", ScanPicture(tally, names)}}, options,

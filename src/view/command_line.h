@@ -12,8 +12,8 @@
 
 namespace dorvu::view {
 
-inline constexpr int ExitFailure = cli::kExitFailure;  // the log cannot be used or an output cannot be written
-inline constexpr int ExitUsage = cli::kExitUsage;      // a bad command line
+inline constexpr int kExitFailure = cli::kExitFailure;  // the log cannot be used or an output cannot be written
+inline constexpr int kExitUsage = cli::kExitUsage;      // a bad command line
 
 // The view writes its files through the shared all-or-nothing writing; its
 // tests name it from inside dorvu::view.

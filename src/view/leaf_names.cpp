@@ -10,7 +10,7 @@ namespace dorvu::view {
 
 namespace {
 
-constexpr std::string_view Header = "leaf\tname";
+constexpr std::string_view kHeader = "leaf\tname";
 
 std::string WithoutCarriageReturn(std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -43,16 +43,16 @@ LeafNames ReadLeafNames(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw LogError(0, "the file cannot be opened for reading");
   std::string line;
-  if (!std::getline(in, line) || WithoutCarriageReturn(line) != Header)
+  if (!std::getline(in, line) || WithoutCarriageReturn(line) != kHeader)
     throw LogError(1, "expected the header \"leaf<TAB>name\"");
-  LeafNames names(LeafCount);
-  std::vector<int> lineOf(LeafCount, 0);
+  LeafNames names(kLeafCount);
+  std::vector<int> lineOf(kLeafCount, 0);
   for (int number = 2; std::getline(in, line); ++number) {
     line = WithoutCarriageReturn(line);
     if (!line.empty()) ReadRow(line, number, names, lineOf);
   }
   if (in.bad()) throw LogError(0, "the file cannot be read");
-  for (int k = 1; k <= LeafCount; ++k)
+  for (int k = 1; k <= kLeafCount; ++k)
     if (lineOf[k - 1] == 0) throw LogError(0, "leaf 6." + std::to_string(k) + " has no name");
   return names;
 }

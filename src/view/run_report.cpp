@@ -25,32 +25,32 @@ LogError::LogError(std::int64_t lineNumber, const std::string& what)
     : std::runtime_error(what), line(lineNumber), problem(what) {}
 
 bool IsMarked(const RunReport& report, VertexId v) {
-  return v == Root || std::find(report.marked.begin(), report.marked.end(), v) != report.marked.end();
+  return v == kRoot || std::find(report.marked.begin(), report.marked.end(), v) != report.marked.end();
 }
 
 namespace {
 
-using log_lines::CardinalityPrefix;
-using log_lines::NoisePrefix;
-using log_lines::PenaltyPrefix;
-using log_lines::ProgressPrefix;
-using log_lines::ReportHeading;
-using log_lines::ValuesHeading;
+using log_lines::kCardinalityPrefix;
+using log_lines::kNoisePrefix;
+using log_lines::kPenaltyPrefix;
+using log_lines::kProgressPrefix;
+using log_lines::kReportHeading;
+using log_lines::kValuesHeading;
 
 // A line quoted in a message: short, and with unprintable bytes shown as "?".
 std::string ShownLine(std::string_view line) {
-  constexpr std::size_t Shown = 60;
-  std::string text(line.substr(0, Shown));
+  constexpr std::size_t kShown = 60;
+  std::string text(line.substr(0, kShown));
   for (char& c : text)
     if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) == 127) c = '?';
-  return "\"" + text + (line.size() > Shown ? "...\"" : "\"");
+  return "\"" + text + (line.size() > kShown ? "...\"" : "\"");
 }
 
 // The longest line dorvu writes is a vertex line of about 120 bytes; a much
 // longer one means another kind of file, and is not read into memory whole.
-constexpr std::size_t MaxLineLength = 4096;
-constexpr std::string_view TooLong = "the line is far longer than any line of a dorvu run log";
-constexpr std::size_t ChunkSize = 1 << 16;
+constexpr std::size_t kMaxLineLength = 4096;
+constexpr std::string_view kTooLong = "the line is far longer than any line of a dorvu run log";
+constexpr std::size_t kChunkSize = 1 << 16;
 
 // The log's lines with one line of look-ahead, read in chunks of a fixed size.
 // Each line is split at LF and loses the CR of its CR LF: the run writes CR LF,
@@ -58,7 +58,7 @@ constexpr std::size_t ChunkSize = 1 << 16;
 // convert it.
 class LineStream {
  public:
-  explicit LineStream(std::istream& in) : in_(in), buffer_(ChunkSize) {
+  explicit LineStream(std::istream& in) : in_(in), buffer_(kChunkSize) {
     Advance();
     if (atEnd_) throw LogError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
   }
@@ -81,7 +81,7 @@ class LineStream {
     const char* newline = nullptr;
     while (!(newline = FindNewline(searched))) {
       searched = end_ - begin_;
-      if (searched > MaxLineLength) throw LogError(number_, std::string(TooLong));
+      if (searched > kMaxLineLength) throw LogError(number_, std::string(kTooLong));
       if (ReadMore()) continue;
       if (searched == 0) {
         atEnd_ = true;
@@ -91,7 +91,7 @@ class LineStream {
       throw LogError(number_, "the last line has no line end: the log was cut short (is the run still going?)");
     }
     const auto length = static_cast<std::size_t>(newline - (buffer_.data() + begin_));
-    if (length > MaxLineLength) throw LogError(number_, std::string(TooLong));
+    if (length > kMaxLineLength) throw LogError(number_, std::string(kTooLong));
     line_.assign(buffer_.data() + begin_, length);
     begin_ = static_cast<std::size_t>(newline - buffer_.data()) + 1;
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
@@ -145,27 +145,27 @@ struct RealReader {
 };
 
 bool IsInputError(std::string_view line) {
-  if (line == log_lines::CardinalityError || line == log_lines::NoiseError) return true;
-  if (!line.starts_with(log_lines::LeafErrorPrefix)) return false;
-  const auto leaf = ParseLogInteger(line.substr(log_lines::LeafErrorPrefix.size()));
-  return leaf && *leaf >= 1 && *leaf <= LeafCount;
+  if (line == log_lines::kCardinalityError || line == log_lines::kNoiseError) return true;
+  if (!line.starts_with(log_lines::kLeafErrorPrefix)) return false;
+  const auto leaf = ParseLogInteger(line.substr(log_lines::kLeafErrorPrefix.size()));
+  return leaf && *leaf >= 1 && *leaf <= kLeafCount;
 }
 
 bool IsProgressLine(std::string_view line) {
-  if (!line.starts_with(ProgressPrefix)) return false;
-  const std::string_view rest = line.substr(ProgressPrefix.size());
-  const auto of = rest.find(log_lines::ProgressOf);
+  if (!line.starts_with(kProgressPrefix)) return false;
+  const std::string_view rest = line.substr(kProgressPrefix.size());
+  const auto of = rest.find(log_lines::kProgressOf);
   return of != std::string_view::npos && ParseLogInteger(rest.substr(0, of)) &&
-         ParseLogInteger(rest.substr(of + log_lines::ProgressOf.size()));
+         ParseLogInteger(rest.substr(of + log_lines::kProgressOf.size()));
 }
 
 bool IsMemoryMessage(std::string_view line) {
-  return line == log_lines::MainMemoryFull || line == log_lines::AddMemoryFull;
+  return line == log_lines::kMainMemoryFull || line == log_lines::kAddMemoryFull;
 }
 
 std::optional<int> LimitMessage(std::string_view line) {
-  if (!line.starts_with(log_lines::CardinalityLimitPrefix)) return std::nullopt;
-  return ParseLogInteger(line.substr(log_lines::CardinalityLimitPrefix.size()));
+  if (!line.starts_with(log_lines::kCardinalityLimitPrefix)) return std::nullopt;
+  return ParseLogInteger(line.substr(log_lines::kCardinalityLimitPrefix.size()));
 }
 
 void ReadInputErrors(LineStream& cursor, RunReport& report) {
@@ -174,12 +174,12 @@ void ReadInputErrors(LineStream& cursor, RunReport& report) {
 
 void ReadCardinality(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
-    throw LogError(cursor.LastNumber(), "the log ends before the line \"" + std::string(CardinalityPrefix) + "...\"");
+    throw LogError(cursor.LastNumber(), "the log ends before the line \"" + std::string(kCardinalityPrefix) + "...\"");
   const std::string& line = cursor.Peek();
-  if (!line.starts_with(CardinalityPrefix))
-    throw LogError(cursor.Number(), "this is not a dorvu run log: expected \"" + std::string(CardinalityPrefix) +
+  if (!line.starts_with(kCardinalityPrefix))
+    throw LogError(cursor.Number(), "this is not a dorvu run log: expected \"" + std::string(kCardinalityPrefix) +
                                         "N\", found " + ShownLine(line));
-  report.cardinalityText = line.substr(CardinalityPrefix.size());
+  report.cardinalityText = line.substr(kCardinalityPrefix.size());
   const auto value = ParseLogInteger(report.cardinalityText);
   if (!value)
     throw LogError(cursor.Number(), "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
@@ -191,9 +191,9 @@ void ReadCardinality(LineStream& cursor, RunReport& report) {
 void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
   if (cursor.AtEnd()) throw LogError(cursor.LastNumber(), "the log ends before the line \"noise level=...\"");
   const std::string& line = cursor.Peek();
-  if (!line.starts_with(NoisePrefix))
+  if (!line.starts_with(kNoisePrefix))
     throw LogError(cursor.Number(), "expected \"noise level=X\", found " + ShownLine(line));
-  report.noiseLevel = reals.Read(std::string_view(line).substr(NoisePrefix.size()), cursor.Number(), "the noise level");
+  report.noiseLevel = reals.Read(std::string_view(line).substr(kNoisePrefix.size()), cursor.Number(), "the noise level");
   report.noiseLine = cursor.Number();
   cursor.Advance();
 }
@@ -202,7 +202,7 @@ void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
 void ReadSearchLines(LineStream& cursor, RunReport& report) {
   for (; !cursor.AtEnd(); cursor.Advance()) {
     const std::string& line = cursor.Peek();
-    if (line == ReportHeading) {
+    if (line == kReportHeading) {
       cursor.Advance();
       return;
     }
@@ -252,26 +252,26 @@ std::string ExpectLineWith(LineStream& cursor, std::string_view prefix, std::str
 
 void ReadPenalty(LineStream& cursor, RunReport& report, RealReader& reals) {
   const std::int64_t number = cursor.Number();
-  const std::string line = ExpectLineWith(cursor, PenaltyPrefix, "\"its penalty=P\"");
-  report.penalty = reals.Read(std::string_view(line).substr(PenaltyPrefix.size()), number, "the penalty");
+  const std::string line = ExpectLineWith(cursor, kPenaltyPrefix, "\"its penalty=P\"");
+  report.penalty = reals.Read(std::string_view(line).substr(kPenaltyPrefix.size()), number, "the penalty");
 }
 
 // "vertex NAME: A:a C:c G:g T:t"
 VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReader& reals) {
   const std::string expected = "the line of vertex " + VertexName(vertex);
-  const std::string prefix = std::string(log_lines::VertexPrefix) + LogVertexName(vertex) + ":";
+  const std::string prefix = std::string(log_lines::kVertexPrefix) + LogVertexName(vertex) + ":";
   const std::int64_t number = cursor.Number();
   const std::string text = ExpectLineWith(cursor, prefix, "\"" + prefix + " A:...\" (" + expected + ")");
   const std::string_view line = text;
   VertexDistribution result{vertex, {}, number};
   std::string_view rest = line.substr(prefix.size());
-  for (std::size_t b = 0; b < Bases.size(); ++b) {
-    const std::string label = std::string(" ") + Bases[b] + ":";
+  for (std::size_t b = 0; b < kBases.size(); ++b) {
+    const std::string label = std::string(" ") + kBases[b] + ":";
     if (!rest.starts_with(label))
       throw LogError(number, "expected \"" + label.substr(1) + "\" in " + expected + ", found " + ShownLine(line));
     rest.remove_prefix(label.size());
     const std::size_t end = std::min(rest.find(' '), rest.size());
-    const std::string what = std::string("the ") + Bases[b] + " value of vertex " + VertexName(vertex);
+    const std::string what = std::string("the ") + kBases[b] + " value of vertex " + VertexName(vertex);
     result.base[b] = reals.Read(rest.substr(0, end), number, what);
     rest.remove_prefix(end);
   }
@@ -282,7 +282,7 @@ VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReade
 }
 
 void ReadDistributions(LineStream& cursor, RunReport& report, RealReader& reals) {
-  ExpectLineWith(cursor, ValuesHeading, "\"distribution values:\"");
+  ExpectLineWith(cursor, kValuesHeading, "\"distribution values:\"");
   for (const VertexId vertex : DepthFirstOrder()) report.vertices.push_back(ReadVertexLine(cursor, vertex, reals));
 }
 

@@ -24,7 +24,7 @@ struct LogReal {
 };
 
 // A/C/G/T, in this order, as everywhere in dorvu.
-inline constexpr std::array<char, 4> Bases{'A', 'C', 'G', 'T'};
+inline constexpr std::array<char, 4> kBases{'A', 'C', 'G', 'T'};
 
 struct VertexDistribution {
   VertexId vertex;

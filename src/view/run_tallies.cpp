@@ -20,7 +20,7 @@ LogError Differs(std::int64_t line, std::string_view what, const std::string& fo
                             std::string(rule));
 }
 
-void CountMarks(const RunReport& report, std::array<std::int64_t, VertexCount>& marked) {
+void CountMarks(const RunReport& report, std::array<std::int64_t, kVertexCount>& marked) {
   for (std::size_t i = 0; i < report.vertices.size(); ++i)
     if (IsMarked(report, report.vertices[i].vertex)) ++marked[i];
 }
@@ -50,11 +50,11 @@ std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report)
   if (!problems.empty()) return problems;
   ++tally.runs;
   if (report.inputErrors > 0) ++tally.runsWithInputErrors;
-  std::array<std::int64_t, VertexCount> marked{};
+  std::array<std::int64_t, kVertexCount> marked{};
   CountMarks(report, marked);
   for (std::size_t i = 0; i < report.vertices.size(); ++i) {
     tally.vertices[i].marked += marked[i];
-    for (std::size_t b = 0; b < Bases.size(); ++b) tally.vertices[i].sums[b] += report.vertices[i].base[b].value;
+    for (std::size_t b = 0; b < kBases.size(); ++b) tally.vertices[i].sums[b] += report.vertices[i].base[b].value;
   }
   return {};
 }
@@ -118,7 +118,7 @@ std::string SupportTable(const SupportTally& tally, const LeafNames& names) {
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexId v = order[i];
     const std::int64_t marked = tally.vertices[i].marked;
-    std::vector<std::string> row{VertexName(v),           v == Root ? "NA" : VertexName(ParentOf(v)),
+    std::vector<std::string> row{VertexName(v),           v == kRoot ? "NA" : VertexName(ParentOf(v)),
                                  std::to_string(v.depth), std::to_string(tally.runs),
                                  std::to_string(marked),  SupportFraction(marked, tally.runs)};
     if (!names.empty()) row.push_back(LeafName(names, v));
@@ -135,7 +135,7 @@ std::string ScanTable(const ScanTally& tally) {
     const auto count = static_cast<std::int64_t>(sorted.size());
     std::string marked;
     for (std::size_t i = 0; i < order.size(); ++i)
-      if (order[i] != Root && MarkedInHalf(runs.marked[i], count))
+      if (order[i] != kRoot && MarkedInHalf(runs.marked[i], count))
         marked.append(marked.empty() ? "" : " ").append(VertexName(order[i]));
     out += Tabbed({std::to_string(cardinality), std::to_string(count), sorted.front().text, Median(sorted).text,
                    sorted.back().text, marked});

@@ -31,13 +31,13 @@ struct SupportTally {
   std::string noiseLevel;  // as the first log echoes it
   std::int64_t runs = 0;
   std::int64_t runsWithInputErrors = 0;
-  std::array<VertexTally, VertexCount> vertices{};  // in the vertex table's order
+  std::array<VertexTally, kVertexCount> vertices{};  // in the vertex table's order
 };
 
 // The runs at one cardinality.
 struct CardinalityTally {
   std::vector<LogReal> penalties;                  // in the order read
-  std::array<std::int64_t, VertexCount> marked{};  // runs that mark each vertex, in the vertex table's order
+  std::array<std::int64_t, kVertexCount> marked{};  // runs that mark each vertex, in the vertex table's order
 };
 
 // Runs of one input at one noise level, by cardinality.

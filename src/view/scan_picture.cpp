@@ -49,7 +49,7 @@ std::vector<std::size_t> MarkedRows(const ScanTally& tally) {
   std::vector<std::size_t> rows;
   const std::vector<VertexId>& order = DepthFirstOrder();
   for (std::size_t i = 0; i < order.size(); ++i) {
-    if (order[i] == Root) continue;
+    if (order[i] == kRoot) continue;
     for (const auto& entry : tally.cardinalities) {
       if (entry.second.marked[i] > 0) {
         rows.push_back(i);
@@ -116,7 +116,7 @@ Scale PenaltyScale(double low, double high) {
 }
 
 std::string AxisLine(double x1, double y1, double x2, double y2, std::string_view colour) {
-  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" + Num(y2) + "\" stroke=\"" +
+  return "<line x1=\"" + SvgNumber(x1) + "\" y1=\"" + SvgNumber(y1) + "\" x2=\"" + SvgNumber(x2) + "\" y2=\"" + SvgNumber(y2) + "\" stroke=\"" +
          std::string(colour) + "\" stroke-width=\"1\"/>\n";
 }
 
@@ -143,7 +143,7 @@ std::string YAxis(const Layout& layout, const Scale& scale) {
   out += AxisLine(layout.left, kPlotTop, layout.left, kPlotBottom, "#333333");
   const double middle = kPlotTop + kPlotHeight / 2;
   const double titleX = std::max(kMargin + 10, layout.left - 60);
-  return out + "<text transform=\"translate(" + Num(titleX) + " " + Num(middle) +
+  return out + "<text transform=\"translate(" + SvgNumber(titleX) + " " + SvgNumber(middle) +
          ") rotate(-90)\" text-anchor=\"middle\" font-size=\"12\" fill=\"#333333\">penalty</text>\n";
 }
 
@@ -161,7 +161,7 @@ std::string Dots(const ScanTally& tally, const Layout& layout, const Scale& scal
   for (const auto& [cardinality, runs] : tally.cardinalities) {
     for (const LogReal& penalty : runs.penalties) {
       if (!std::isfinite(penalty.value)) continue;
-      out += "<circle class=\"run\" cx=\"" + Num(layout.Centre(column)) + "\" cy=\"" + Num(scale.Y(penalty.value)) +
+      out += "<circle class=\"run\" cx=\"" + SvgNumber(layout.Centre(column)) + "\" cy=\"" + SvgNumber(scale.Y(penalty.value)) +
              "\" r=\"4\" fill=\"" + std::string(kDotColour) + "\" fill-opacity=\"0.5\"><title>cardinality " +
              std::to_string(cardinality) + ": penalty " + Escaped(penalty.text) + "</title></circle>\n";
     }
@@ -179,8 +179,8 @@ std::string MedianLine(const ScanTally& tally, const Layout& layout, const Scale
     if (std::isfinite(median.value)) {
       const double x = layout.Centre(column);
       const double y = scale.Y(median.value);
-      points.append(points.empty() ? "" : " ").append(Num(x)).append(",").append(Num(y));
-      ticks += "<line x1=\"" + Num(x - 12) + "\" y1=\"" + Num(y) + "\" x2=\"" + Num(x + 12) + "\" y2=\"" + Num(y) +
+      points.append(points.empty() ? "" : " ").append(SvgNumber(x)).append(",").append(SvgNumber(y));
+      ticks += "<line x1=\"" + SvgNumber(x - 12) + "\" y1=\"" + SvgNumber(y) + "\" x2=\"" + SvgNumber(x + 12) + "\" y2=\"" + SvgNumber(y) +
                "\" stroke=\"" + std::string(kTextColour) + "\" stroke-width=\"2\"><title>cardinality " +
                std::to_string(entry.first) + ": median penalty " + Escaped(median.text) + "</title></line>\n";
     }
@@ -214,13 +214,13 @@ std::string PenaltyPanel(const ScanTally& tally, const Layout& layout) {
 std::string Cell(VertexId v, int cardinality, std::int64_t marked, std::int64_t runs, double x, double y) {
   const double share = static_cast<double>(marked) / static_cast<double>(runs);
   const std::string percent = std::to_string(SupportPercent(marked, runs)) + "%";
-  const std::string fill = marked > 0 ? "fill=\"" + std::string(kMarkColour) + "\" fill-opacity=\"" + Num(share) + "\""
+  const std::string fill = marked > 0 ? "fill=\"" + std::string(kMarkColour) + "\" fill-opacity=\"" + SvgNumber(share) + "\""
                                       : std::string("fill=\"white\"");
   return "<g class=\"cell\" id=\"cell-" + VertexName(v) + "-c" + std::to_string(cardinality) + "\"><title>" +
          Escaped(VertexName(v) + " at cardinality " + std::to_string(cardinality) + ": marked in " +
                  std::to_string(marked) + " of " + Counted(runs, "run") + " (" + percent + ")") +
          "</title>" + Rect(x + 1, y + 1, kColumnWidth - 2, kRowHeight - 2, fill + " stroke=\"#DDDDDD\"") +
-         "<text x=\"" + Num(x + kColumnWidth / 2) + "\" y=\"" + Num(y + 15) +
+         "<text x=\"" + SvgNumber(x + kColumnWidth / 2) + "\" y=\"" + SvgNumber(y + 15) +
          "\" text-anchor=\"middle\" font-size=\"11\" fill=\"" +
          std::string(marked > 0 ? kTextColour : std::string_view("#888888")) + "\">" + percent + "</text></g>\n";
 }

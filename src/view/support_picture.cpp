@@ -27,7 +27,7 @@ std::string Tooltip(VertexId v, const VertexTally& counts, const std::array<doub
                     const std::string& name) {
   std::string text = VertexName(v) + (name.empty() ? "" : " " + name) + ": marked in " + std::to_string(counts.marked) +
                      " of " + Counted(runs, "run") + " (" + Percent(counts.marked, runs) + "); mean";
-  for (std::size_t b = 0; b < Bases.size(); ++b) text += std::string(" ") + Bases[b] + " " + FormatLogReal(means[b]);
+  for (std::size_t b = 0; b < kBases.size(); ++b) text += std::string(" ") + kBases[b] + " " + FormatLogReal(means[b]);
   return text;
 }
 
@@ -37,7 +37,7 @@ std::vector<DrawnVertex> DrawnVertices(const SupportTally& tally, const LeafName
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexTally& counts = tally.vertices[i];
     DrawnVertex drawn{order[i], {}, std::nullopt, "", ShownLabel(names, order[i]), ""};
-    for (std::size_t b = 0; b < Bases.size(); ++b) drawn.values[b] = counts.sums[b] / static_cast<double>(tally.runs);
+    for (std::size_t b = 0; b < kBases.size(); ++b) drawn.values[b] = counts.sums[b] / static_cast<double>(tally.runs);
     if (MarkedInHalf(counts.marked, tally.runs))
       drawn.mark = MarkLook{static_cast<double>(counts.marked) / static_cast<double>(tally.runs), kBadgeText};
     if (counts.marked > 0) drawn.note = Percent(counts.marked, tally.runs);
@@ -59,7 +59,7 @@ std::string MajoritySummary(const SupportTally& tally) {
   const std::vector<VertexId>& order = DepthFirstOrder();
   for (std::size_t i = 0; i < order.size(); ++i) {
     const std::int64_t marked = tally.vertices[i].marked;
-    if (order[i] != Root && MarkedInHalf(marked, tally.runs))
+    if (order[i] != kRoot && MarkedInHalf(marked, tally.runs))
       listed += (listed.empty() ? "" : ", ") + VertexName(order[i]) + " (" + Percent(marked, tally.runs) + ")";
   }
   const std::string logs = " First log: " + tally.firstLog;

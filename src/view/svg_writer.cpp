@@ -14,13 +14,13 @@ using namespace drawing;
 
 std::array<double, 4> Values(const VertexDistribution& row) {
   std::array<double, 4> values{};
-  for (std::size_t b = 0; b < Bases.size(); ++b) values[b] = row.base[b].value;
+  for (std::size_t b = 0; b < kBases.size(); ++b) values[b] = row.base[b].value;
   return values;
 }
 
 std::string Tooltip(const VertexDistribution& row, bool marked, const std::string& name) {
   std::string text = VertexName(row.vertex) + (name.empty() ? "" : " " + name) + (marked ? " (marked):" : ":");
-  for (std::size_t b = 0; b < Bases.size(); ++b) text += std::string(" ") + Bases[b] + " " + row.base[b].printed;
+  for (std::size_t b = 0; b < kBases.size(); ++b) text += std::string(" ") + kBases[b] + " " + row.base[b].printed;
   return text;
 }
 

@@ -11,7 +11,7 @@ std::string TsvTable(const RunReport& report, const LeafNames& names) {
     const VertexId v = row.vertex;
     out += VertexName(v);
     out += '\t';
-    out += v == Root ? "NA" : VertexName(ParentOf(v));
+    out += v == kRoot ? "NA" : VertexName(ParentOf(v));
     out += '\t' + std::to_string(v.depth);
     out += IsMarked(report, v) ? "\t1" : "\t0";
     for (const LogReal& value : row.base) out += '\t' + value.text;
@@ -39,8 +39,8 @@ std::string Counted(std::int64_t n, std::string_view what) {
 
 std::string NewickLabel(std::string_view name) {
   // An unquoted underscore reads as a blank.
-  constexpr std::string_view Special = " \t\r\n()[]':;,_";
-  if (!name.empty() && name.find_first_of(Special) == std::string_view::npos) return std::string(name);
+  constexpr std::string_view kSpecial = " \t\r\n()[]':;,_";
+  if (!name.empty() && name.find_first_of(kSpecial) == std::string_view::npos) return std::string(name);
   std::string label = "'";
   for (const char c : name) label += c == '\'' ? std::string("''") : std::string(1, c);
   return label + "'";
@@ -64,7 +64,7 @@ void AppendSubtree(VertexId v, const LeafNames& names, std::string& out) {
 
 std::string NewickTree(const LeafNames& names) {
   std::string out;
-  AppendSubtree(Root, names, out);
+  AppendSubtree(kRoot, names, out);
   return out + ";\n";
 }
 

@@ -68,7 +68,7 @@ double LeafLabelHeight(const LeafNames& names) {
 }
 
 double CentreX(VertexId v) {
-  const double span = LevelWidth(TreeDepth - v.depth);
+  const double span = LevelWidth(kTreeDepth - v.depth);
   return kMarginX + (v.index - 0.5) * span * kLeafSpacing;
 }
 
@@ -77,13 +77,13 @@ double BarTop(VertexId v) { return kTreeTop + v.depth * kLevelGap; }
 // " NAME-opacity=\"X\"" below full opacity, else nothing.
 std::string OpacityAttribute(std::string_view name, double opacity) {
   std::string attribute;
-  if (opacity < 1) attribute.append(" ").append(name).append("-opacity=\"").append(Num(opacity)).append("\"");
+  if (opacity < 1) attribute.append(" ").append(name).append("-opacity=\"").append(SvgNumber(opacity)).append("\"");
   return attribute;
 }
 
 std::string NoDistributionSign(double left, double top, double width, double height) {
-  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + Num(left) + " " + Num(top) + "l" +
-         Num(width) + " " + Num(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
+  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + SvgNumber(left) + " " + SvgNumber(top) + "l" +
+         SvgNumber(width) + " " + SvgNumber(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
 }
 
 std::string Bar(const DrawnVertex& drawn) {
@@ -129,16 +129,16 @@ std::string Label(const DrawnVertex& drawn) {
   const VertexId v = drawn.vertex;
   const double x = CentreX(v);
   if (IsLeaf(v))
-    return "<g transform=\"translate(" + Num(x + 4) + " " + Num(BarTop(v) + kBarHeight + 8) + ") rotate(-90)\">" +
+    return "<g transform=\"translate(" + SvgNumber(x + 4) + " " + SvgNumber(BarTop(v) + kBarHeight + 8) + ") rotate(-90)\">" +
            LabelText(drawn.label, drawn.mark, "end") + "</g>";
-  return "<g transform=\"translate(" + Num(x + kBarWidth / 2 + 5) + " " + Num(BarTop(v) + kBarHeight / 2 + 4) + ")\">" +
+  return "<g transform=\"translate(" + SvgNumber(x + kBarWidth / 2 + 5) + " " + SvgNumber(BarTop(v) + kBarHeight / 2 + 4) + ")\">" +
          LabelText(drawn.label, drawn.mark, "start") + "</g>";
 }
 
 // Centred above the bar, with a white halo where it crosses the branch.
 std::string Note(const DrawnVertex& drawn) {
   if (drawn.note.empty()) return {};
-  return "<text class=\"note\" x=\"" + Num(CentreX(drawn.vertex)) + "\" y=\"" + Num(BarTop(drawn.vertex) - 4) +
+  return "<text class=\"note\" x=\"" + SvgNumber(CentreX(drawn.vertex)) + "\" y=\"" + SvgNumber(BarTop(drawn.vertex) - 4) +
          "\" text-anchor=\"middle\" font-size=\"10\" fill=\"#222222\" stroke=\"white\" stroke-width=\"3\" "
          "stroke-linejoin=\"round\" paint-order=\"stroke\">" +
          Escaped(drawn.note) + "</text>";
@@ -157,13 +157,13 @@ std::string EdgeLine(const DrawnVertex& child) {
                                       OpacityAttribute("stroke", child.mark->opacity)
                                 : "stroke=\"" + std::string(kEdgeColour) + "\" stroke-width=\"1.3\"";
   return "<line class=\"edge" + std::string(cut ? " cut" : "") + "\" id=\"e-" + VertexName(child.vertex) + "\" x1=\"" +
-         Num(CentreX(parent)) + "\" y1=\"" + Num(BarTop(parent) + kBarHeight) + "\" x2=\"" +
-         Num(CentreX(child.vertex)) + "\" y2=\"" + Num(BarTop(child.vertex)) + "\" " + style + "/>\n";
+         SvgNumber(CentreX(parent)) + "\" y1=\"" + SvgNumber(BarTop(parent) + kBarHeight) + "\" x2=\"" +
+         SvgNumber(CentreX(child.vertex)) + "\" y2=\"" + SvgNumber(BarTop(child.vertex)) + "\" " + style + "/>\n";
 }
 
 }  // namespace
 
-std::string Num(double value) {
+std::string SvgNumber(double value) {
   std::array<char, 32> buffer{};
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 2);
   std::string text(buffer.data(), result.ptr);
@@ -220,12 +220,12 @@ double BoldTextWidth(std::string_view text, double fontSize) {
 }
 
 std::string Rect(double x, double y, double w, double h, std::string_view attributes) {
-  return "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" + Num(h) + "\" " +
+  return "<rect x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" width=\"" + SvgNumber(w) + "\" height=\"" + SvgNumber(h) + "\" " +
          std::string(attributes) + "/>";
 }
 
 std::string TextLine(double x, double y, double size, std::string_view attributes, const std::string& text) {
-  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" font-size=\"" + Num(size) + "\" " + std::string(attributes) +
+  return "<text x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" font-size=\"" + SvgNumber(size) + "\" " + std::string(attributes) +
          ">" + Escaped(text) + "</text>\n";
 }
 
@@ -244,13 +244,13 @@ bool HasDistribution(const std::array<double, 4>& values) {
 }
 
 double TreeHeight(const LeafNames& names) {
-  return kTreeTop + TreeDepth * kLevelGap + kBarHeight + LeafLabelHeight(names);
+  return kTreeTop + kTreeDepth * kLevelGap + kBarHeight + LeafLabelHeight(names);
 }
 
 std::string SvgStart(double width, double height, const std::string& title) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(width) + "\" height=\"" + Num(height) +
-         "\" viewBox=\"0 0 " + Num(width) + " " + Num(height) + "\" font-family=\"" + std::string(kFontFamily) +
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + SvgNumber(width) + "\" height=\"" + SvgNumber(height) +
+         "\" viewBox=\"0 0 " + SvgNumber(width) + " " + SvgNumber(height) + "\" font-family=\"" + std::string(kFontFamily) +
          "\">\n";
   out += "<title>" + Escaped(title) + "</title>\n";
   return out + Rect(0, 0, width, height, "fill=\"white\"") + "\n";
@@ -259,7 +259,7 @@ std::string SvgStart(double width, double height, const std::string& title) {
 std::string TreeGroups(const std::vector<DrawnVertex>& vertices) {
   std::string out = "<g id=\"edges\">\n";
   for (const DrawnVertex& drawn : vertices)
-    if (drawn.vertex != Root) out += EdgeLine(drawn);
+    if (drawn.vertex != kRoot) out += EdgeLine(drawn);
   out += "</g>\n<g id=\"vertices\">\n";
   for (const DrawnVertex& drawn : vertices) out += VertexGroup(drawn);
   return out + "</g>\n";
@@ -267,21 +267,21 @@ std::string TreeGroups(const std::vector<DrawnVertex>& vertices) {
 
 std::string BaseKey(double x, double y) {
   std::string out = TextLine(x, y + 12, 12, "fill=\"#333333\"", "Bar, top to bottom:");
-  for (std::size_t b = 0; b < Bases.size(); ++b) {
+  for (std::size_t b = 0; b < kBases.size(); ++b) {
     const double bx = x + 122 + 38.0 * static_cast<double>(b);
     out += Rect(bx, y, 14, 14, "fill=\"" + std::string(kBaseColours[b]) + "\" stroke=\"#333333\" stroke-width=\"0.8\"");
-    out += TextLine(bx + 18, y + 12, 12, "fill=\"#222222\"", std::string(1, Bases[b]));
+    out += TextLine(bx + 18, y + 12, 12, "fill=\"#222222\"", std::string(1, kBases[b]));
   }
   return out;
 }
 
 std::string BadgeKey(double x, double y, const MarkLook& look, const std::string& caption) {
-  return "<g transform=\"translate(" + Num(x + 3) + " " + Num(y + 12) + ")\">" + LabelText("d.i", look, "start") +
+  return "<g transform=\"translate(" + SvgNumber(x + 3) + " " + SvgNumber(y + 12) + ")\">" + LabelText("d.i", look, "start") +
          "</g>" + TextLine(x + 32, y + 12, 12, "fill=\"#333333\"", caption);
 }
 
 std::string CutKey(double x, double y, const MarkLook& look) {
-  return "<line x1=\"" + Num(x) + "\" y1=\"" + Num(y + 7) + "\" x2=\"" + Num(x + 40) + "\" y2=\"" + Num(y + 7) +
+  return "<line x1=\"" + SvgNumber(x) + "\" y1=\"" + SvgNumber(y + 7) + "\" x2=\"" + SvgNumber(x + 40) + "\" y2=\"" + SvgNumber(y + 7) +
          "\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"3\" stroke-dasharray=\"7 5\"" +
          OpacityAttribute("stroke", look.opacity) + "/>" +
          TextLine(x + 46, y + 12, 12, "fill=\"#333333\"", "cut branch");

@@ -20,7 +20,7 @@ inline constexpr double kTreeTop = 150;
 inline constexpr double kLevelGap = 92;
 inline constexpr double kBarWidth = 14;
 inline constexpr double kBarHeight = 42;
-inline constexpr double kTreeWidth = 2 * kMarginX + LeafCount * kLeafSpacing;
+inline constexpr double kTreeWidth = 2 * kMarginX + kLeafCount * kLeafSpacing;
 
 // Okabe-Ito colours, told apart with the common colour-vision deficiencies.
 inline constexpr std::array<std::string_view, 4> kBaseColours{"#009E73", "#0072B2", "#E69F00", "#CC79A7"};
@@ -28,7 +28,7 @@ inline constexpr std::string_view kMarkColour = "#D55E00";
 inline constexpr std::string_view kEdgeColour = "#666666";
 
 // Coordinates with at most two decimals, independent of any locale.
-std::string Num(double value);
+std::string SvgNumber(double value);
 
 // Text for XML character data and attribute values; bytes that are not UTF-8
 // and control characters become "?".

@@ -7,11 +7,11 @@ namespace dorvu::view {
 int LevelWidth(int depth) { return 1 << depth; }
 
 std::string VertexName(VertexId v) {
-  if (v == Root) return "0";
+  if (v == kRoot) return "0";
   return std::to_string(v.depth) + "." + std::to_string(v.index);
 }
 
-std::string LogVertexName(VertexId v) { return v == Root ? std::string(" 0 ") : VertexName(v); }
+std::string LogVertexName(VertexId v) { return v == kRoot ? std::string(" 0 ") : VertexName(v); }
 
 namespace {
 
@@ -39,7 +39,7 @@ std::optional<VertexId> ParseVertexName(std::string_view text) {
   const auto depth = ParseSmallNumber(text.substr(0, dot));
   const auto index = ParseSmallNumber(text.substr(dot + 1));
   if (!depth || !index) return std::nullopt;
-  if (*depth < 1 || *depth > TreeDepth) return std::nullopt;
+  if (*depth < 1 || *depth > kTreeDepth) return std::nullopt;
   if (*index < 1 || *index > LevelWidth(*depth)) return std::nullopt;
   return VertexId{*depth, *index};
 }
@@ -47,13 +47,13 @@ std::optional<VertexId> ParseVertexName(std::string_view text) {
 VertexId ParentOf(VertexId v) { return {v.depth - 1, (v.index + 1) / 2}; }
 VertexId FirstChildOf(VertexId v) { return {v.depth + 1, 2 * v.index - 1}; }
 VertexId SecondChildOf(VertexId v) { return {v.depth + 1, 2 * v.index}; }
-bool IsLeaf(VertexId v) { return v.depth == TreeDepth; }
+bool IsLeaf(VertexId v) { return v.depth == kTreeDepth; }
 
 const std::vector<VertexId>& DepthFirstOrder() {
   static const std::vector<VertexId> order = [] {
     std::vector<VertexId> result;
-    result.reserve(VertexCount);
-    AppendSubtree(Root, result);
+    result.reserve(kVertexCount);
+    AppendSubtree(kRoot, result);
     return result;
   }();
   return order;

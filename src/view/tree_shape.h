@@ -18,7 +18,7 @@ struct VertexId {
   friend bool operator==(VertexId, VertexId) = default;
 };
 
-inline constexpr VertexId Root{0, 1};
+inline constexpr VertexId kRoot{0, 1};
 
 // Width of one depth level: 2^depth vertices.
 int LevelWidth(int depth);

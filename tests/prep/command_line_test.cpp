@@ -131,7 +131,7 @@ TEST(Prep, RefusesBadInputByNameLineAndRecord) {
     fs::current_path(dir.path());
     const Outcome result = RunPrep({"in"});
     fs::current_path(fs::temp_directory_path());
-    EXPECT_EQ(result.status, ExitFailure) << message;
+    EXPECT_EQ(result.status, kExitFailure) << message;
     EXPECT_EQ(result.err, "dorvu-prep: " + message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"in", "input.txt"})) << message;
     EXPECT_EQ(ReadFile(dir / "input.txt"), "earlier input");
@@ -143,10 +143,10 @@ TEST(Prep, LeavesNoFileWhenAnOutputCannotBeWritten) {
   WriteFile(dir / "seqs.fa", Fasta(64));
   fs::create_directory(dir / "run.names.tsv");
   const Outcome result = RunPrep({"-o", (dir / "run.txt").string(), (dir / "seqs.fa").string()});
-  EXPECT_EQ(result.status, ExitFailure);
+  EXPECT_EQ(result.status, kExitFailure);
   EXPECT_NE(result.err.find("run.names.tsv"), std::string::npos) << result.err;
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"seqs.fa", "run.names.tsv"}));
-  EXPECT_EQ(RunPrep({"-o", (dir / "seqs.fa").string(), (dir / "seqs.fa").string()}).status, ExitFailure);
+  EXPECT_EQ(RunPrep({"-o", (dir / "seqs.fa").string(), (dir / "seqs.fa").string()}).status, kExitFailure);
   EXPECT_EQ(RunPrep({(dir / "nothing.fa").string()}).err,
             "dorvu-prep: " + (dir / "nothing.fa").string() + ": cannot open the file: No such file or directory\n");
 }
@@ -169,7 +169,7 @@ TEST(Prep, AnswersHelpVersionAndBadUsage) {
                                                   {"--noise"}};
   for (const auto& args : bad) {
     const Outcome result = RunPrep(args);
-    EXPECT_EQ(result.status, ExitUsage) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(result.status, kExitUsage) << (args.empty() ? "" : args[0]);
     EXPECT_TRUE(result.err.ends_with("\nTry \"dorvu-prep --help\".\n")) << result.err;
   }
   EXPECT_EQ(RunPrep({"--noise", "x", "a.fa"}).err,
@@ -339,7 +339,7 @@ TEST(Prep, RefusesInputThatTheChoicesCannotUse) {
     args.push_back("in");
     const Outcome result = RunPrep(args);
     fs::current_path(fs::temp_directory_path());
-    EXPECT_EQ(result.status, ExitFailure) << c.message;
+    EXPECT_EQ(result.status, kExitFailure) << c.message;
     EXPECT_EQ(result.err, "dorvu-prep: " + c.message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"in"})) << c.message;
   }
@@ -364,7 +364,7 @@ TEST(Prep, RefusesBadLabelsAndSeedsByTheirText) {
     std::vector<std::string> all = args;
     all.push_back("a.fa");
     const Outcome result = RunPrep(all);
-    EXPECT_EQ(result.status, ExitUsage) << message;
+    EXPECT_EQ(result.status, kExitUsage) << message;
     EXPECT_EQ(result.err, "dorvu-prep: " + message + "\nTry \"dorvu-prep --help\".\n");
   }
   EXPECT_EQ(RunPrep({"a.fa", "--bootstrap"}).err,

@@ -48,8 +48,8 @@ TEST(Fastq, CountsOnlyTheBasesOfTheMinimumQuality) {
   for (int trial = 0; trial < 40; ++trial) {
     const int minQuality = static_cast<int>(random() % 45);
     std::string text;
-    std::vector<CodeCounts> expected(LeafCount);
-    for (std::size_t k = 0; k < LeafCount; ++k) {
+    std::vector<CodeCounts> expected(kLeafCount);
+    for (std::size_t k = 0; k < kLeafCount; ++k) {
       std::string bases = RandomBases(random, 1 + random() % 90, false);
       // A CR ends the line; the first base is always counted.
       std::replace(bases.begin(), bases.end(), '\r', 'N');
@@ -67,7 +67,7 @@ TEST(Fastq, CountsOnlyTheBasesOfTheMinimumQuality) {
       options.minQuality = minQuality;
       options.bufferBytes = buffer;
       const std::vector<Record> records = ReadRecords(in, options);
-      for (std::size_t k = 0; k < LeafCount; ++k)
+      for (std::size_t k = 0; k < kLeafCount; ++k)
         ASSERT_EQ(records[k].positions, expected[k]) << "record " << k << " buffer " << buffer;
     }
   }

@@ -245,7 +245,7 @@ TEST(SampleSheet, RefusesBadSheetsAndFilesByLine) {
       args.insert(args.end(), {"--threads", threads, "--samples", "samples.tsv"});
       const Outcome result = RunPrep(args);
       fs::current_path(fs::temp_directory_path());
-      EXPECT_EQ(result.status, ExitFailure) << c.message;
+      EXPECT_EQ(result.status, kExitFailure) << c.message;
       EXPECT_EQ(result.err, "dorvu-prep: " + c.message + "\n") << threads;
       EXPECT_FALSE(fs::exists(dir / "input.txt") || fs::exists(dir / "input.names.tsv")) << c.message;
     }
@@ -264,7 +264,7 @@ TEST(SampleSheet, RefusesBadChoicesOfTheCommandLine) {
   };
   for (const auto& [args, message] : cases) {
     const Outcome result = RunPrep(args);
-    EXPECT_EQ(result.status, ExitUsage) << message;
+    EXPECT_EQ(result.status, kExitUsage) << message;
     EXPECT_EQ(result.err, "dorvu-prep: " + message + "\nTry \"dorvu-prep --help\".\n");
   }
 }

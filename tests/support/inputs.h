@@ -24,7 +24,7 @@ inline std::string ExampleInput() { return ReadFile(std::string(DORVU_EXAMPLES) 
 // that reads back as the same double: "A:0.3_C:0.2_G:0.25_T:0.25".
 inline std::string LeafText(const BaseValues& values) {
   std::string text;
-  for (int b = 0; b < BaseCount; ++b) {
+  for (int b = 0; b < kBaseCount; ++b) {
     char digits[32];
     const auto end = std::to_chars(digits, digits + sizeof digits, values.b[b]).ptr;
     text.append(b == 0 ? "" : "_").append(1, "ACGT"[b]).append(":").append(digits, end);
@@ -38,7 +38,7 @@ template <typename LeafFunction>
 std::string LeafInput(std::string_view cardinality, std::string_view noise, LeafFunction leaf) {
   std::string input = "presupposed cardinality of scenario=";
   input.append(cardinality).append("\nlevel of randomness=").append(noise).append("\n");
-  for (int k = 1; k <= LeafCount; ++k) {
+  for (int k = 1; k <= kLeafCount; ++k) {
     input.append("6.").append(std::to_string(k)).append(" ");
     if constexpr (std::is_same_v<std::decay_t<decltype(leaf(k))>, BaseValues>)
       input.append(LeafText(leaf(k)));

@@ -63,8 +63,8 @@ inline bool StartsWith(std::string_view text, std::string_view prefix) { return 
 // "vertex NAME: A:a C:c G:g T:t"; false when the line is not of that form.
 inline bool ReadVertexLine(const std::string& line, VertexValues& parsed) {
   const std::size_t colon = line.find(": A:");
-  if (!StartsWith(line, log_lines::VertexPrefix) || colon == std::string::npos) return false;
-  parsed.name = line.substr(log_lines::VertexPrefix.size(), colon - log_lines::VertexPrefix.size());
+  if (!StartsWith(line, log_lines::kVertexPrefix) || colon == std::string::npos) return false;
+  parsed.name = line.substr(log_lines::kVertexPrefix.size(), colon - log_lines::kVertexPrefix.size());
   std::string_view rest = std::string_view(line).substr(colon + 1);
   for (const char* label : {" A:", " C:", " G:", " T:"}) {
     if (!StartsWith(rest, label)) return false;
@@ -110,26 +110,26 @@ inline LogShape ReadLogShape(const std::string& text) {
   const auto& lines = shape.lines;
   std::size_t i = 0;
   while (i < lines.size() && StartsWith(lines[i], "an error in")) shape.messages.push_back(lines[i++]);
-  if (i + 1 >= lines.size() || !StartsWith(lines[i], log_lines::CardinalityPrefix) ||
-      !StartsWith(lines[i + 1], log_lines::NoisePrefix))
+  if (i + 1 >= lines.size() || !StartsWith(lines[i], log_lines::kCardinalityPrefix) ||
+      !StartsWith(lines[i + 1], log_lines::kNoisePrefix))
     return Failed(shape, "echo lines missing");
-  shape.noiseEcho = lines[i + 1].substr(log_lines::NoisePrefix.size());
+  shape.noiseEcho = lines[i + 1].substr(log_lines::kNoisePrefix.size());
   if (!IsLogReal(shape.noiseEcho)) return Failed(shape, "bad echo: " + lines[i + 1]);
   i += 2;
   while (i < lines.size() &&
-         (StartsWith(lines[i], log_lines::ProgressPrefix) || StartsWith(lines[i], log_lines::CardinalityLimitPrefix) ||
-          lines[i] == log_lines::MainMemoryFull || lines[i] == log_lines::AddMemoryFull))
+         (StartsWith(lines[i], log_lines::kProgressPrefix) || StartsWith(lines[i], log_lines::kCardinalityLimitPrefix) ||
+          lines[i] == log_lines::kMainMemoryFull || lines[i] == log_lines::kAddMemoryFull))
     ++i;
-  if (i >= lines.size() || lines[i] != log_lines::ReportHeading) return Failed(shape, "report heading missing");
+  if (i >= lines.size() || lines[i] != log_lines::kReportHeading) return Failed(shape, "report heading missing");
   ++i;
   if (i == lines.size()) return shape;  // no scenario reached the best list
   shape.hasScenario = true;
   // The marked vertices, the penalty, the heading and the 127 vertices.
   if (lines.size() != i + 3 + 127) return Failed(shape, "the report has the wrong number of lines");
-  if (!StartsWith(lines[i + 1], log_lines::PenaltyPrefix)) return Failed(shape, "bad penalty line: " + lines[i + 1]);
-  shape.penalty = lines[i + 1].substr(log_lines::PenaltyPrefix.size());
+  if (!StartsWith(lines[i + 1], log_lines::kPenaltyPrefix)) return Failed(shape, "bad penalty line: " + lines[i + 1]);
+  shape.penalty = lines[i + 1].substr(log_lines::kPenaltyPrefix.size());
   if (!IsLogReal(shape.penalty)) return Failed(shape, "bad penalty: " + lines[i + 1]);
-  if (lines[i + 2] != log_lines::ValuesHeading) return Failed(shape, "distribution heading missing");
+  if (lines[i + 2] != log_lines::kValuesHeading) return Failed(shape, "distribution heading missing");
   for (std::size_t k = i + 3; k < lines.size(); ++k) {
     VertexValues vertex;
     if (!shape_detail::ReadVertexLine(lines[k], vertex)) return Failed(shape, "bad vertex line: " + lines[k]);

@@ -13,7 +13,7 @@ ScenarioKey KeyOf(std::initializer_list<int> slots) { return KeyOfMarks(MarksOf(
 
 std::string SlotsText(const MarkTable& mark) {
   std::string text;
-  for (int s = 0; s < SlotCount; ++s)
+  for (int s = 0; s < kSlotCount; ++s)
     if (mark[s] != 0) text.append(text.empty() ? "" : " ").append(std::to_string(s));
   return text;
 }

@@ -14,7 +14,7 @@ template <typename LeafFunction>
 Tree MakeTree(LeafFunction leaf) {
   Tree tree;
   LayOutTree(tree);
-  for (int k = 1; k <= LeafCount; ++k) tree.treeSequence[tree.leafSlots[k]].value = leaf(k);
+  for (int k = 1; k <= kLeafCount; ++k) tree.treeSequence[tree.leafSlots[k]].value = leaf(k);
   DeriveLinks(tree);
   return tree;
 }

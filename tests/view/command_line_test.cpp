@@ -64,7 +64,7 @@ TEST(CommandLine, LeavesNothingBehindWhenTheLogIsRefused) {
     ScratchDir dir;
     WriteFile(dir.path() / "old.svg", "earlier picture");
     const ProcessResult result = RunView({ViewDataPath(name), "-o", (dir.path() / "old").string()});
-    EXPECT_EQ(result.status, ExitFailure) << name;
+    EXPECT_EQ(result.status, kExitFailure) << name;
     EXPECT_NE(result.stderrText.find(message), std::string::npos) << result.stderrText;
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"old.svg"})) << name;
     EXPECT_EQ(ReadFile((dir.path() / "old.svg").string()), "earlier picture");
@@ -75,13 +75,13 @@ TEST(CommandLine, LeavesNothingBehindWhenAFileCannotBeWritten) {
   ScratchDir dir;
   fs::create_directory(dir.path() / "run.nwk");  // the third file cannot take this name
   const ProcessResult result = RunView({ViewDataPath("example.log"), "-o", (dir.path() / "run").string()});
-  EXPECT_EQ(result.status, ExitFailure);
+  EXPECT_EQ(result.status, kExitFailure);
   EXPECT_NE(result.stderrText.find("run.nwk"), std::string::npos) << result.stderrText;
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 
   const ProcessResult missingDirectory =
       RunView({ViewDataPath("example.log"), "-o", (dir.path() / "no" / "run").string()});
-  EXPECT_EQ(missingDirectory.status, ExitFailure);
+  EXPECT_EQ(missingDirectory.status, kExitFailure);
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 }
 
@@ -97,7 +97,7 @@ TEST(CommandLine, NeverOverwritesTheLog) {
   ScratchDir dir;
   const std::string log = (dir.path() / "run.tsv").string();
   WriteFile(log, ReadFile(ViewDataPath("example.log")));
-  EXPECT_EQ(RunView({log, "-o", (dir.path() / "run").string()}).status, ExitFailure);
+  EXPECT_EQ(RunView({log, "-o", (dir.path() / "run").string()}).status, kExitFailure);
   EXPECT_EQ(ReadFile(log), ReadFile(ViewDataPath("example.log")));
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.tsv"}));
 }
@@ -113,7 +113,7 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
         std::vector<std::string>{"--summary", "a.log", "-o", "x"}, std::vector<std::string>{"--names"},
         std::vector<std::string>{"--names=", "a.log"}, std::vector<std::string>{"--summary", "--names=n", "a.log"}}) {
     const ProcessResult bad = RunView(args);
-    EXPECT_EQ(bad.status, ExitUsage) << args[0];
+    EXPECT_EQ(bad.status, kExitUsage) << args[0];
     EXPECT_NE(bad.stderrText.find("--help"), std::string::npos);
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> manyLogs{
@@ -156,7 +156,7 @@ TEST(CommandLine, TheManualPageNamesEveryOptionOfTheHelp) {
 // The table dorvu-prep writes beside an input, with `rows` in place of its own.
 std::string NamesTable(const std::map<int, std::string>& names) {
   std::string table = "leaf\tname\n";
-  for (int k = 1; k <= LeafCount; ++k)
+  for (int k = 1; k <= kLeafCount; ++k)
     table += "6." + std::to_string(k) + "\t" + (names.count(k) ? names.at(k) : "gene " + std::to_string(k)) + "\n";
   return table;
 }
@@ -204,7 +204,7 @@ TEST(CommandLine, RefusesABadTableOfNames) {
     fs::current_path(dir.path());
     const ProcessResult result = RunView({ViewDataPath("example.log"), "--names", "names.tsv", "-o", "run"});
     fs::current_path(fs::temp_directory_path());
-    EXPECT_EQ(result.status, ExitFailure);
+    EXPECT_EQ(result.status, kExitFailure);
     EXPECT_EQ(result.stderrText, "dorvu-view: " + message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"names.tsv"}));
   }
@@ -246,7 +246,7 @@ TEST(CommandLine, SummarisesEachRunInOneRow) {
   // One refused log: nothing on standard output, and every refused log named.
   const ProcessResult refused = RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
                                          ViewDataPath("empty_report.log"), ViewDataPath("no-such.log")});
-  EXPECT_EQ(refused.status, ExitFailure);
+  EXPECT_EQ(refused.status, kExitFailure);
   EXPECT_EQ(refused.stdoutText, "");
   EXPECT_EQ(refused.stderrText, "dorvu-view: " + ViewDataPath("empty_report.log") +
                                     ":10: the report holds no scenario: the search found none to report (the log ends "

@@ -379,7 +379,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   const ProcessResult refused =
       RunView({"--support", first, ViewDataPath("root_only.log"), ViewDataPath("comma.log"), ViewDataPath("pure.log"),
                cut, ViewDataPath("input_errors.log"), first, "-o", (dir / "old").string()});
-  EXPECT_EQ(refused.status, ExitFailure);
+  EXPECT_EQ(refused.status, kExitFailure);
   EXPECT_EQ(refused.stdoutText, "");
   EXPECT_EQ(refused.stderrText,
             "dorvu-view: " + ViewDataPath("root_only.log") + ":1: the cardinality \"0\" differs from \"3\" in " +
@@ -398,7 +398,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   // log that can be read is the one the others are compared with.
   const ProcessResult scan = RunView(
       {"--scan", cut, first, ViewDataPath("root_only.log"), ViewDataPath("comma.log"), "-o", (dir / "old").string()});
-  EXPECT_EQ(scan.status, ExitFailure);
+  EXPECT_EQ(scan.status, kExitFailure);
   EXPECT_EQ(scan.stderrText, "dorvu-view: " + cut + cutShort + "dorvu-view: " + ViewDataPath("comma.log") +
                                  ":2: the noise level \"0\" differs from \"0.1\" in " + first +
                                  "; --scan takes runs of one noise level\n");
@@ -408,7 +408,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   WriteFile(dir / "runs.tsv", example);
   const ProcessResult overwrite =
       RunView({"--support", first, (dir / "runs.tsv").string(), "-o", (dir / "runs").string()});
-  EXPECT_EQ(overwrite.status, ExitFailure);
+  EXPECT_EQ(overwrite.status, kExitFailure);
   EXPECT_EQ(overwrite.stderrText, "dorvu-view: " + (dir / "runs").string() +
                                       ".tsv: this output would overwrite an input; choose another PREFIX\n");
   EXPECT_EQ(ReadFile(dir / "runs.tsv"), example);
@@ -417,7 +417,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
 TEST(ManyRuns, WritesTheDefaultFilesWithNames) {
   ScratchDir dir;
   std::string names = "leaf\tname\n";
-  for (int k = 1; k <= LeafCount; ++k) names += "6." + std::to_string(k) + "\t<gene & " + std::to_string(k) + ">\n";
+  for (int k = 1; k <= kLeafCount; ++k) names += "6." + std::to_string(k) + "\t<gene & " + std::to_string(k) + ">\n";
   WriteFile(dir / "names.tsv", names);
   const fs::path previous = fs::current_path();
   fs::current_path(dir.path());

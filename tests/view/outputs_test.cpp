@@ -21,9 +21,9 @@ using test::ViewDataPath;
 using test::XmlDocument;
 
 // The bar colours the legend shows for A, C, G, T.
-const std::vector<std::string> BaseColours{"#009E73", "#0072B2", "#E69F00", "#CC79A7"};
+const std::vector<std::string> kBaseColours{"#009E73", "#0072B2", "#E69F00", "#CC79A7"};
 
-const std::vector<std::string> GoodLogs{"example.log",      "comma.log",      "pure.log",    "root_only.log",
+const std::vector<std::string> kGoodLogs{"example.log",      "comma.log",      "pure.log",    "root_only.log",
                                         "input_errors.log", "zero_input.log", "messages.log"};
 
 RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(ViewDataPath(name)), name); }
@@ -59,7 +59,7 @@ std::map<std::string, std::vector<std::string>> PrintedValues(const std::string&
 }
 
 TEST(TsvTable, HoldsTheLogsDigitsForEveryVertex) {
-  for (const std::string& name : GoodLogs) {
+  for (const std::string& name : kGoodLogs) {
     const auto rows = TsvRows(TsvTable(ParseFile(name)));
     const auto expected = PrintedValues(ReadFile(ViewDataPath(name)));
     ASSERT_EQ(rows.size(), 128u) << name;
@@ -124,7 +124,7 @@ TEST(NewickTree, NamesEveryVertexUnderItsParent) {
   const auto parent = NewickParents(tree);
   ASSERT_EQ(parent.size(), 127u);
   for (const VertexId v : DepthFirstOrder())
-    EXPECT_EQ(parent.at(VertexName(v)), v == Root ? "" : VertexName(ParentOf(v)));
+    EXPECT_EQ(parent.at(VertexName(v)), v == kRoot ? "" : VertexName(ParentOf(v)));
 }
 
 TEST(NewickTree, QuotesLabelsThatNewickGivesAMeaning) {
@@ -138,8 +138,8 @@ TEST(NewickTree, QuotesLabelsThatNewickGivesAMeaning) {
 }
 
 TEST(NewickTree, LabelsTheLeavesWithTheirNames) {
-  LeafNames names(LeafCount);
-  for (int k = 1; k <= LeafCount; ++k) names[k - 1] = "taxon" + std::to_string(k);
+  LeafNames names(kLeafCount);
+  for (int k = 1; k <= kLeafCount; ++k) names[k - 1] = "taxon" + std::to_string(k);
   names[0] = "Homo sapiens";
   names[1] = "O'Brien (1998)";
   const std::string tree = NewickTree(names);
@@ -151,7 +151,7 @@ TEST(NewickTree, LabelsTheLeavesWithTheirNames) {
   plain.replace(plain.find("'Homo sapiens','O''Brien (1998)'"), 32, "taxon1,taxon2");
   const auto parent = NewickParents(plain);
   ASSERT_EQ(parent.size(), 127u);
-  for (int k = 1; k <= LeafCount; ++k)
+  for (int k = 1; k <= kLeafCount; ++k)
     EXPECT_EQ(parent.at("taxon" + std::to_string(k)), "5." + std::to_string((k + 1) / 2));
   EXPECT_EQ(parent.at("5.1"), "4.1");
 }
@@ -179,7 +179,7 @@ std::set<std::string> IdsWithClass(const XmlDocument& doc, const std::string& cl
 }
 
 TEST(SvgPicture, IsWellFormedForEveryLog) {
-  for (const std::string& name : GoodLogs) {
+  for (const std::string& name : kGoodLogs) {
     const XmlDocument doc = ParseXml(SvgPicture(ParseFile(name)));
     EXPECT_EQ(doc.error, "") << name;
     ASSERT_FALSE(doc.elements.empty());
@@ -229,8 +229,8 @@ TEST(SvgPicture, SizesTheBarsByTheDistribution) {
     const auto parts = BarParts(doc, "v-" + VertexName(row.vertex));
     ASSERT_EQ(parts.size(), 4u);
     const double sum = row.base[0].value + row.base[1].value + row.base[2].value + row.base[3].value;
-    for (std::size_t b = 0; b < Bases.size(); ++b)
-      EXPECT_NEAR(parts.at(BaseColours[b]), 42 * row.base[b].value / sum, 0.011) << VertexName(row.vertex);
+    for (std::size_t b = 0; b < kBases.size(); ++b)
+      EXPECT_NEAR(parts.at(kBaseColours[b]), 42 * row.base[b].value / sum, 0.011) << VertexName(row.vertex);
   }
   const XmlDocument pure = ParseXml(SvgPicture(ParseFile("pure.log")));
   EXPECT_EQ(BarParts(pure, "v-6.1"), (std::map<std::string, double>{{"#009E73", 42}}));
@@ -285,7 +285,7 @@ TEST(SvgPicture, SizesBadgesAndTheLeafRoomToTheirText) {
                          {"gi|2765658|emb|Z78533.1|CIZ78533", "gi|2765658|emb|Z78533.1|CIZ785\u2026", 20.03},
                          {"WWWWMMMMWWWW", "WWWWMMMMWWWW", 12.81},
                          {"\u00c5\u00e9\u4e2d\u6587", "\u00c5\u00e9\u4e2d\u6587", 4}}) {
-    LeafNames names(LeafCount, "x");
+    LeafNames names(kLeafCount, "x");
     names[39] = c.name;
     const std::string svg = SvgPicture(report, names);
     const std::size_t text = svg.find("font-weight=\"bold\" fill=\"white\">" + c.shown + "</text>");

@@ -47,8 +47,8 @@ TEST(OwnOutput, TheReaderTakesEveryLogDorvuWritesAndAgreesWithIt) {
     // Each vertex line's values, as printed.
     for (const VertexDistribution& row : report.vertices) {
       std::string line = "vertex " + LogVertexName(row.vertex) + ":";
-      for (std::size_t b = 0; b < Bases.size(); ++b)
-        line.append(" ").append(1, Bases[b]).append(":").append(row.base[b].printed);
+      for (std::size_t b = 0; b < kBases.size(); ++b)
+        line.append(" ").append(1, kBases[b]).append(":").append(row.base[b].printed);
       EXPECT_NE(log.find("\r\n" + line + "\r\n"), std::string::npos) << input << ": " << line;
     }
   }

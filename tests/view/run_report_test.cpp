@@ -70,7 +70,7 @@ TEST(LogReader, ReadsTheExampleRun) {
   for (std::size_t i = 0; i < report.vertices.size(); ++i) EXPECT_EQ(report.vertices[i].vertex, DepthFirstOrder()[i]);
   EXPECT_EQ(report.vertices[0].base[0].text, "0.291969819197397");
   EXPECT_EQ(report.vertices[0].line, 13);
-  EXPECT_TRUE(IsMarked(report, Root));
+  EXPECT_TRUE(IsMarked(report, kRoot));
   EXPECT_TRUE(IsMarked(report, VertexId{4, 11}));
   EXPECT_FALSE(IsMarked(report, VertexId{1, 1}));
 }

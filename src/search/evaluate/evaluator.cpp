@@ -7,7 +7,7 @@
 
 #include "search/estimation.h"
 #include "search/evaluate/fast_evaluation.h"
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 #include "search/evaluate/speculative_evaluator.h"
 
 namespace dorvu {
@@ -27,7 +27,7 @@ class PlainEvaluator final : public Evaluator {
 
   void Values(const ScenarioKey& marks, ValueTable& values) override {
     EstimateScenario(params_, tree_, MarksOfKey(marks), *pass_);
-    for (int s = 0; s < SlotCount; ++s)
+    for (int s = 0; s < kSlotCount; ++s)
       if (tree_.treeSequence[s].kind != SlotKind::kClose) values[s] = pass_->value[s];
   }
 
@@ -62,15 +62,15 @@ class FastEvaluator final : public Evaluator {
 }  // namespace
 
 EvaluatorKind ChooseEvaluator(int32_t threads) {
-  return threads > 1 ? EvaluatorKind::Speculative : EvaluatorKind::Fast;
+  return threads > 1 ? EvaluatorKind::kSpeculative : EvaluatorKind::kFast;
 }
 
 std::unique_ptr<Evaluator> MakeEvaluator(EvaluatorKind kind, const RunParameters& params, const Tree& tree,
-                                         int32_t threads, ResultCache* cache) {
+                                         int32_t threads, OutcomeCache* cache) {
   std::unique_ptr<Evaluator> evaluator;
-  if (kind == EvaluatorKind::Plain) {
+  if (kind == EvaluatorKind::kPlain) {
     evaluator = std::make_unique<PlainEvaluator>(params, tree);
-  } else if (kind == EvaluatorKind::Fast) {
+  } else if (kind == EvaluatorKind::kFast) {
     evaluator = std::make_unique<FastEvaluator>(params, tree);
   } else {
     // One fast evaluator per worker, and one for the walk's own thread.

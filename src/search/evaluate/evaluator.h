@@ -34,24 +34,24 @@ class Evaluator {
   // now on.
   virtual void Remembered(const ScenarioKey& /*marks*/) {}
 
-  // The root vectors that pass 2 leaves at every vertex slot (close slots
+  // The square-root vectors that pass 2 leaves at every vertex slot (close slots
   // untouched), for the report.
   virtual void Values(const ScenarioKey& marks, ValueTable& values) = 0;
 };
 
-enum class EvaluatorKind { Plain, Fast, Speculative };
+enum class EvaluatorKind { kPlain, kFast, kSpeculative };
 
 // The evaluator a run uses: speculative with more than one thread, fast
 // otherwise.
 EvaluatorKind ChooseEvaluator(int32_t threads);
 
-class ResultCache;
+class OutcomeCache;
 
 // An evaluator of the given kind for a tree whose links and leaf values are
 // in place; `threads` is the number of workers of a speculative one. With a
 // cache, it answers repeated sets of marks from it, and a speculative one's
 // workers pass over the sets it holds.
 std::unique_ptr<Evaluator> MakeEvaluator(EvaluatorKind kind, const RunParameters& params, const Tree& tree,
-                                         int32_t threads, ResultCache* cache = nullptr);
+                                         int32_t threads, OutcomeCache* cache = nullptr);
 
 }  // namespace dorvu

@@ -12,7 +12,7 @@ namespace {
 // is usually a long run towards a stall.
 int BatchSize(int lastTrialCount, int batchesDone) {
   if (batchesDone == 0) return lastTrialCount == 4 ? 3 : 4;
-  return batchesDone == 1 ? 2 : MaxBatchTrials;
+  return batchesDone == 1 ? 2 : kMaxBatchTrials;
 }
 
 // The steps of the next `count` trials, each the factor times the one before.
@@ -29,7 +29,7 @@ void NextSteps(const FastTree& fast, double& step, int count, double* steps) {
 struct KnownEnergy {
   double estimate = 0.0;
   double slack = 0.0;
-  bool exact() const { return slack == 0.0; }
+  bool IsExact() const { return slack == 0.0; }
 };
 
 // One step search, with the outcome of the plain one, deciding on energy
@@ -63,23 +63,23 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
   bool exactFromHere = false;  // batches form exact energies straight away
   for (int batches = 0;; ++batches) {
     const int count = BatchSize(lastTrialCount, batches);
-    double steps[MaxBatchTrials];
-    int buffers[MaxBatchTrials];
-    const VertexTable* points[MaxBatchTrials + 2];
+    double steps[kMaxBatchTrials];
+    int buffers[kMaxBatchTrials];
+    const VertexTable* points[kMaxBatchTrials + 2];
     for (int k = 0; k < count; ++k) {
       buffers[k] = nextBuffer;
       points[k] = &work.trial[nextBuffer];
-      nextBuffer = (nextBuffer + 1) % TrialBuffers;
+      nextBuffer = (nextBuffer + 1) % kTrialBuffers;
     }
     NextSteps(fast, step, count, steps);
     TrialPoints<C>(work, count, steps, buffers);
-    double energies[MaxBatchTrials + 2];
-    KnownEnergy trials[MaxBatchTrials];
+    double energies[kMaxBatchTrials + 2];
+    KnownEnergy trials[kMaxBatchTrials];
     if (exactFromHere) {
-      EnergiesOf<Energies::Exact>(work, count, points, energies);
+      EnergiesOf<Energies::kExact>(work, count, points, energies);
       for (int k = 0; k < count; ++k) trials[k] = {energies[k], 0.0};
     } else {
-      EnergiesOf<Energies::Estimate>(work, count, points, energies);
+      EnergiesOf<Energies::kEstimate>(work, count, points, energies);
       for (int k = 0; k < count; ++k) trials[k] = {energies[k], EstimateSlack(energies[k])};
     }
     for (int k = 0; k < count; ++k) {
@@ -89,11 +89,11 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       bool above = trial.estimate - trial.slack > current.estimate + current.slack;
       bool below = trial.estimate + trial.slack < current.estimate - current.slack;
       if (!apart || !(above || below)) {
-        const VertexTable* chainPoints[MaxBatchTrials + 2];
-        KnownEnergy* targets[MaxBatchTrials + 2];
+        const VertexTable* chainPoints[kMaxBatchTrials + 2];
+        KnownEnergy* targets[kMaxBatchTrials + 2];
         int chains = 0;
         const auto add = [&](const VertexTable* point, KnownEnergy* target) {
-          if (target->exact()) return;
+          if (target->IsExact()) return;
           chainPoints[chains] = point;
           targets[chains++] = target;
         };
@@ -101,8 +101,8 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
         for (int j = k; j < count; ++j) add(points[j], &trials[j]);
         add(&work.x, &current);
         exactFromHere = true;
-        double exact[MaxBatchTrials + 2];
-        if (chains > 0) EnergiesOf<Energies::Exact>(work, chains, chainPoints, exact);
+        double exact[kMaxBatchTrials + 2];
+        if (chains > 0) EnergiesOf<Energies::kExact>(work, chains, chainPoints, exact);
         for (int j = 0; j < chains; ++j) *targets[j] = {exact[j], 0.0};
         if (!work.energyKnown) SetExactEnergy(work, current.estimate);
         if (std::isnan(work.energy)) return false;  // no trial is taken, as above
@@ -115,7 +115,7 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       const bool stalled = stallCount > fast.stallLimit;
       if (stalled || below) {
         AcceptTrial(work, buffers[k]);
-        if (trial.exact()) {
+        if (trial.IsExact()) {
           SetExactEnergy(work, trial.estimate);
         } else {
           work.energyKnown = false;
@@ -138,11 +138,11 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
 template <Coordinates C>
 [[gnu::noinline]] bool StartIteration(FastWork& work, double& normEstimate) {
   double norms[4] = {};
-  for (int i = 0; i < InternalCount; ++i) {
+  for (int i = 0; i < kInternalCount; ++i) {
     VertexGradient(work, work.x, i, work.gradient[i]);
     const BaseValues& g = work.gradient[i];
     for (int b = 0; b < 4; ++b) norms[b] += std::fabs(g.b[b]);
-    if constexpr (C == Coordinates::Simplex) {
+    if constexpr (C == Coordinates::kSimplex) {
       const BaseValues& v = work.x[i];
       work.firstSumV[i] = static_cast<double>(Extended(v.b[0]) + v.b[1] + v.b[2] + v.b[3]);
       work.firstSumG[i] = static_cast<double>(Extended(g.b[0]) + g.b[1] + g.b[2] + g.b[3]);
@@ -161,7 +161,7 @@ template <Coordinates C>
 template <Coordinates C>
 void Descend(const FastTree& fast, FastWork& work, double tolerance) {
   FillTrialLeaves(work);
-  if (!(10.0 > tolerance)) return;  // the norm's start value
+  if (!(kStartGradNorm > tolerance)) return;
   for (;;) {
     double normEstimate = 0.0;
     if (!StartIteration<C>(work, normEstimate)) return;
@@ -177,10 +177,10 @@ void FastEstimateScenario(const FastTree& fast, const MarkTable& mark, FastWork&
   ListEdges(fast, mark, work);
   BuildStart(fast, work);
   EstimateEnergy(work);
-  Descend<Coordinates::Simplex>(fast, work, fast.pass1Tolerance);
+  Descend<Coordinates::kSimplex>(fast, work, fast.pass1Tolerance);
   TakeSqrts(fast, work);
   EstimateEnergy(work);
-  Descend<Coordinates::Sqrt>(fast, work, fast.pass2Tolerance);
+  Descend<Coordinates::kSqrt>(fast, work, fast.pass2Tolerance);
 }
 
 }  // namespace dorvu

@@ -26,18 +26,18 @@ template <Energies E, int K>
 [[gnu::noinline]] void PointEnergies(const FastWork& work, const VertexTable* const* points, double* energies) {
   double sums[K][4] = {};
   for (int k = 0; k < K; ++k) energies[k] = 0.0;
-  for (int i = 0; i < InternalCount; ++i) {
+  for (int i = 0; i < kInternalCount; ++i) {
     for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
       const int c = work.edgeChild[e];
       for (int k = 0; k < K; ++k) {
-        if constexpr (E == Energies::Exact)
+        if constexpr (E == Energies::kExact)
           energies[k] = AddSquaredDistance(energies[k], (*points[k])[c], (*points[k])[i]);
         else
           AddEdgeEstimate(sums[k], (*points[k])[c], (*points[k])[i]);
       }
     }
   }
-  if constexpr (E == Energies::Estimate)
+  if constexpr (E == Energies::kEstimate)
     for (int k = 0; k < K; ++k) energies[k] = (sums[k][0] + sums[k][1]) + (sums[k][2] + sums[k][3]);
 }
 
@@ -49,7 +49,7 @@ template <int K>
                                                                 double* energies) {
   __m256d sums[K];
   for (int k = 0; k < K; ++k) sums[k] = _mm256_setzero_pd();
-  for (int i = 0; i < InternalCount; ++i) {
+  for (int i = 0; i < kInternalCount; ++i) {
     for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
       const int c = work.edgeChild[e];
       for (int k = 0; k < K; ++k) {
@@ -86,7 +86,7 @@ void PointEnergiesOf(const FastWork& work, int count, const VertexTable* const* 
       PointEnergies<E, 5>(work, points, energies);
       break;
     default:
-      PointEnergies<E, MaxBatchTrials + 2>(work, points, energies);
+      PointEnergies<E, kMaxBatchTrials + 2>(work, points, energies);
       break;
   }
 }
@@ -94,7 +94,7 @@ void PointEnergiesOf(const FastWork& work, int count, const VertexTable* const* 
 }  // namespace
 
 void EnergyEstimates(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
-  PointEnergiesOf<Energies::Estimate>(work, count, points, energies);
+  PointEnergiesOf<Energies::kEstimate>(work, count, points, energies);
 }
 
 void EnergyEstimatesVector(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
@@ -116,14 +116,14 @@ void EnergyEstimatesVector(const FastWork& work, int count, const VertexTable* c
 
 template <Energies E>
 void EnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies) {
-  if constexpr (E == Energies::Estimate)
+  if constexpr (E == Energies::kEstimate)
     work.routines->energyEstimates(work, count, points, energies);
   else
     PointEnergiesOf<E>(work, count, points, energies);
 }
 
-template void EnergiesOf<Energies::Exact>(const FastWork&, int, const VertexTable* const*, double*);
-template void EnergiesOf<Energies::Estimate>(const FastWork&, int, const VertexTable* const*, double*);
+template void EnergiesOf<Energies::kExact>(const FastWork&, int, const VertexTable* const*, double*);
+template void EnergiesOf<Energies::kEstimate>(const FastWork&, int, const VertexTable* const*, double*);
 
 void SetExactEnergy(FastWork& work, double energy) {
   work.energy = energy;
@@ -135,7 +135,7 @@ void SetExactEnergy(FastWork& work, double energy) {
 // The current point's energy as an estimate only (at the start of a pass).
 void EstimateEnergy(FastWork& work) {
   const VertexTable* point = &work.x;
-  EnergiesOf<Energies::Estimate>(work, 1, &point, &work.energyEstimate);
+  EnergiesOf<Energies::kEstimate>(work, 1, &point, &work.energyEstimate);
   work.energySlack = EstimateSlack(work.energyEstimate);
   work.energyKnown = false;
 }
@@ -146,7 +146,7 @@ void MakeEnergyExact(FastWork& work) {
   if (work.energyKnown) return;
   double energy;
   const VertexTable* point = &work.x;
-  EnergiesOf<Energies::Exact>(work, 1, &point, &energy);
+  EnergiesOf<Energies::kExact>(work, 1, &point, &energy);
   SetExactEnergy(work, energy);
 }
 
@@ -154,7 +154,7 @@ void MakeEnergyExact(FastWork& work) {
 // vertex's four absolute values added in extended precision and rounded once.
 [[gnu::noinline]] double ExactGradientNorm(const FastTree& fast, const FastWork& work) {
   double norm = 0.0;
-  for (int n = 0; n < InternalCount; ++n) norm = AddAbsoluteSum(norm, work.gradient[fast.openOrder[n]]);
+  for (int n = 0; n < kInternalCount; ++n) norm = AddAbsoluteSum(norm, work.gradient[fast.openOrder[n]]);
   return norm;
 }
 

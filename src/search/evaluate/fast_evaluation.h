@@ -32,23 +32,23 @@
 namespace dorvu {
 
 // Vertices are numbered 0 to 62 for the internal ones, 63 to 126 for the leaves.
-inline constexpr int EdgeCount = VertexCount - 1;        // one edge above every non-root vertex
-inline constexpr int MaxBatchTrials = 4;                 // trial sweeps formed together
-inline constexpr int TrialBuffers = MaxBatchTrials + 1;  // a batch's trial points and the one before
+inline constexpr int kEdgeCount = kVertexCount - 1;        // one edge above every non-root vertex
+inline constexpr int kMaxBatchTrials = 4;                 // trial sweeps formed together
+inline constexpr int kTrialBuffers = kMaxBatchTrials + 1;  // a batch's trial points and the one before
 
-using VertexTable = std::array<BaseValues, VertexCount>;
+using VertexTable = std::array<BaseValues, kVertexCount>;
 
 // The fixed tree and the leaves of one run, in flat arrays. Internal vertices
 // are numbered 0 to 62 in the order of their close slots (children before
 // parents, the root last), leaves 63 to 126 in slot order.
 struct FastTree {
-  std::array<int32_t, VertexCount> slotOf{};         // vertex slot of each vertex
-  std::array<int32_t, VertexCount> parentOf{};       // parent vertex; -1 at the root
-  std::array<int32_t, InternalCount> firstChild{};   // vertex of the first child
-  std::array<int32_t, InternalCount> secondChild{};  // vertex of the second child
-  std::array<int32_t, InternalCount> openOrder{};    // internal vertices in open-slot order
+  std::array<int32_t, kVertexCount> slotOf{};         // vertex slot of each vertex
+  std::array<int32_t, kVertexCount> parentOf{};       // parent vertex; -1 at the root
+  std::array<int32_t, kInternalCount> firstChild{};   // vertex of the first child
+  std::array<int32_t, kInternalCount> secondChild{};  // vertex of the second child
+  std::array<int32_t, kInternalCount> openOrder{};    // internal vertices in open-slot order
   VertexTable leafStart{};                           // at leaves: the leaf values pass 1 starts from
-  VertexTable leafSqrt{};                            // at leaves: their roots, as pass 2's root step takes them
+  VertexTable leafSqrt{};                            // at leaves: their square roots, as pass 2's square-root step takes them
   double stepFactor = 0.5;
   double pass1Tolerance = 0.0;
   double pass2Tolerance = 0.0;
@@ -64,7 +64,7 @@ struct FastWork;
 struct KernelRoutines {
   // Pass 2's trial value of every internal vertex at one step.
   void (*sqrtTrialValues)(FastWork& work, double step, VertexTable& trial);
-  // Energy estimates of `count` points (at most MaxBatchTrials + 2).
+  // Energy estimates of `count` points (at most kMaxBatchTrials + 2).
   void (*energyEstimates)(const FastWork& work, int count, const VertexTable* const* points, double* energies);
 };
 
@@ -81,20 +81,20 @@ const KernelRoutines& ChooseKernelRoutines();
 // The working storage of one evaluation; one per thread.
 struct FastWork {
   // The scenario's uncut edges, listed once from the marks.
-  std::array<int32_t, InternalCount + 1> edgeBegin{};   // edges below vertex i: edgeBegin[i] to edgeBegin[i+1]
-  std::array<int32_t, EdgeCount> edgeChild{};           // child vertex of each uncut edge, in close order
-  std::array<int32_t, InternalCount + 1> termBegin{};   // gradient terms of vertex i: termBegin[i] to termBegin[i+1]
-  std::array<int32_t, 3 * InternalCount> termVertex{};  // neighbour of each term: parent, first, second child
-  std::array<uint8_t, VertexCount> marked{};            // 0 when the vertex's mark is 0, else 1
+  std::array<int32_t, kInternalCount + 1> edgeBegin{};   // edges below vertex i: edgeBegin[i] to edgeBegin[i+1]
+  std::array<int32_t, kEdgeCount> edgeChild{};           // child vertex of each uncut edge, in close order
+  std::array<int32_t, kInternalCount + 1> termBegin{};   // gradient terms of vertex i: termBegin[i] to termBegin[i+1]
+  std::array<int32_t, 3 * kInternalCount> termVertex{};  // neighbour of each term: parent, first, second child
+  std::array<uint8_t, kVertexCount> marked{};            // 0 when the vertex's mark is 0, else 1
   // The estimate.
   VertexTable x{};                                   // current values
-  std::array<BaseValues, InternalCount> gradient{};  // energy gradient
-  std::array<double, InternalCount> firstSumV{};     // pass 1: rounded sum of a vertex's values
-  std::array<double, InternalCount> firstSumG{};     // pass 1: rounded sum of its gradient
-  std::array<VertexTable, TrialBuffers> trial{};     // trial points, a ring of buffers; leaves hold the leaves
-  std::array<BaseValues, InternalCount + 1>
+  std::array<BaseValues, kInternalCount> gradient{};  // energy gradient
+  std::array<double, kInternalCount> firstSumV{};     // pass 1: rounded sum of a vertex's values
+  std::array<double, kInternalCount> firstSumG{};     // pass 1: rounded sum of its gradient
+  std::array<VertexTable, kTrialBuffers> trial{};     // trial points, a ring of buffers; leaves hold the leaves
+  std::array<BaseValues, kInternalCount + 1>
       clamped{};  // pass 2: each vertex's step clamped at zero; one padding vertex
-  std::array<double, InternalCount + 1> clampedNorm{};       // pass 2: its Euclidean length
+  std::array<double, kInternalCount + 1> clampedNorm{};       // pass 2: its Euclidean length
   double energy = 0.0;                                       // exact energy of the current values, when known
   bool energyKnown = true;                                   // false while only its estimate is known
   double energyEstimate = 0.0;                               // estimate of that energy (the exact one when known)
@@ -103,7 +103,7 @@ struct FastWork {
   int32_t lastTrialCount = 1;                                // trials the latest step search took; sizes the next batch
 };
 
-// Lays out the flat tree and takes the leaf values (and their roots) from a
+// Lays out the flat tree and takes the leaf values (and their square roots) from a
 // tree whose links are derived.
 void PrepareFastTree(const RunParameters& params, const Tree& tree, FastTree& fast);
 

@@ -6,11 +6,11 @@
 
 namespace dorvu {
 
-enum class Coordinates { Simplex, Sqrt };  // pass 1 on the simplex, pass 2 on unit vectors
+enum class Coordinates { kSimplex, kSqrt };  // pass 1 on the simplex, pass 2 on unit vectors
 
 // How energies are formed: exactly, or in double arithmetic as estimates
 // within EstimateSlack of the exact ones.
-enum class Energies { Exact, Estimate };
+enum class Energies { kExact, kEstimate };
 
 // Layout (fast_layout.cpp).
 
@@ -22,8 +22,8 @@ void ListEdges(const FastTree& fast, const MarkTable& mark, FastWork& work);
 // Pass 1's start: every internal vertex from its unmarked children, bottom-up.
 void BuildStart(const FastTree& fast, FastWork& work);
 
-// Pass 2's root step: every internal vertex to its roots, the leaves to their
-// precomputed roots.
+// Pass 2's square-root step: every internal vertex to its square roots, the leaves to their
+// precomputed square roots.
 void TakeSqrts(const FastTree& fast, FastWork& work);
 
 // Trial points (fast_trials.cpp): the points of one batch, at the given
@@ -39,7 +39,7 @@ void EnergyEstimatesVector(const FastWork& work, int count, const VertexTable* c
 
 // Energies (fast_energies.cpp).
 
-// The energies of `count` points (at most MaxBatchTrials + 2).
+// The energies of `count` points (at most kMaxBatchTrials + 2).
 template <Energies E>
 void EnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies);
 
@@ -74,19 +74,19 @@ inline void VertexGradient(const FastWork& work, const VertexTable& x, int i, Ba
   for (int t = work.termBegin[i]; t < work.termBegin[i + 1]; ++t) {
     const BaseValues& xn = x[work.termVertex[t]];
     // Each term is added into the stored component and rounded there.
-    for (int b = 0; b < BaseCount; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
+    for (int b = 0; b < kBaseCount; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
   }
 }
 
 // Copies the trial point in buffer `k` into the internal vertices.
 inline void AcceptTrial(FastWork& work, int k) {
-  for (int i = 0; i < InternalCount; ++i) work.x[i] = work.trial[k][i];
+  for (int i = 0; i < kInternalCount; ++i) work.x[i] = work.trial[k][i];
 }
 
 // The leaves' entries of every trial point: the leaves themselves.
 inline void FillTrialLeaves(FastWork& work) {
   for (auto& point : work.trial)
-    for (int v = InternalCount; v < VertexCount; ++v) point[v] = work.x[v];
+    for (int v = kInternalCount; v < kVertexCount; ++v) point[v] = work.x[v];
 }
 
 }  // namespace dorvu

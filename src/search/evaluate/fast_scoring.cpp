@@ -14,18 +14,18 @@ void FastSortDistanceTable(DistanceEntries& table) {
   // separate array, padded to a multiple of four with -infinity (never
   // greater), and the later entries are tested four at a time, as almost
   // none are greater.
-  constexpr int Padded = (SlotCount + 3) / 4 * 4;
-  std::array<double, Padded> distance;
-  std::array<int32_t, Padded> slot;
-  for (int i = 0; i < SlotCount; ++i) {
+  constexpr int kPadded = (kSlotCount + 3) / 4 * 4;
+  std::array<double, kPadded> distance;
+  std::array<int32_t, kPadded> slot;
+  for (int i = 0; i < kSlotCount; ++i) {
     distance[i] = table[i].distance;
     slot[i] = table[i].slot;
   }
-  for (int i = SlotCount; i < Padded; ++i) {
+  for (int i = kSlotCount; i < kPadded; ++i) {
     distance[i] = -std::numeric_limits<double>::infinity();
     slot[i] = 0;
   }
-  for (int i = 1; i < SlotCount - 1; ++i) {
+  for (int i = 1; i < kSlotCount - 1; ++i) {
     double held = distance[i];
     int32_t heldSlot = slot[i];
     const auto exchange = [&](int j) {
@@ -35,7 +35,7 @@ void FastSortDistanceTable(DistanceEntries& table) {
     };
     int j = i + 1;
     for (; j % 4 != 0; ++j) exchange(j);
-    for (; j < Padded; j += 4) {
+    for (; j < kPadded; j += 4) {
       const int greater = int{held < distance[j]} | int{held < distance[j + 1]} | int{held < distance[j + 2]} |
                           int{held < distance[j + 3]};
       if (greater != 0)
@@ -44,14 +44,14 @@ void FastSortDistanceTable(DistanceEntries& table) {
     distance[i] = held;
     slot[i] = heldSlot;
   }
-  for (int i = 1; i < SlotCount; ++i) table[i] = DistanceEntry{slot[i], distance[i]};
+  for (int i = 1; i < kSlotCount; ++i) table[i] = DistanceEntry{slot[i], distance[i]};
 }
 
 void FastScoreScenario(const FastTree& fast, const FastWork& work, ScenarioScore& score) {
   auto& table = score.distanceTable;
-  for (int i = 1; i < SlotCount; ++i) table[i] = DistanceEntry{};
+  for (int i = 1; i < kSlotCount; ++i) table[i] = DistanceEntry{};
   double penalty = 0.0;
-  for (int n = 0; n < InternalCount; ++n) {
+  for (int n = 0; n < kInternalCount; ++n) {
     const int i = fast.openOrder[n];
     for (const int c : {fast.firstChild[i], fast.secondChild[i]}) {
       const int slot = fast.slotOf[c];

@@ -29,7 +29,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
 // The trial values of every internal vertex at one step (pass 1); the
 // vertices are independent, so the processor overlaps their work.
 [[gnu::noinline]] void SimplexTrialValues(FastWork& work, double step, VertexTable& trial) {
-  for (int i = 0; i < InternalCount; ++i)
+  for (int i = 0; i < kInternalCount; ++i)
     ProjectVertex(work.x[i], work.gradient[i], step, work.firstSumV[i], work.firstSumG[i], trial[i]);
 }
 
@@ -37,7 +37,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
 
 // The trial values of every internal vertex at one step (pass 2).
 [[gnu::noinline]] void SqrtTrialValues(FastWork& work, double step, VertexTable& trial) {
-  for (int i = 0; i < InternalCount; ++i) {
+  for (int i = 0; i < kInternalCount; ++i) {
     BaseValues y;
     ClampStep(work.x[i], work.gradient[i], step, y);
     ScaleToUnit(work.x[i], y, EuclideanLength(y), trial[i]);
@@ -53,7 +53,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
   namespace tr = twice_rounded;
   const __m256d t = _mm256_set1_pd(step);
   const __m256d zero = _mm256_setzero_pd();
-  for (int i = 0; i < InternalCount; ++i) {
+  for (int i = 0; i < kInternalCount; ++i) {
     const BaseValues& x = work.x[i];
     const __m256d g = _mm256_load_pd(work.gradient[i].b);
     const __m256d tg = _mm256_mul_pd(t, g);
@@ -72,7 +72,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
   }
   // The lengths, four vertices at a time, one per lane (the padding vertex
   // 63 holds zeros).
-  for (int i = 0; i < InternalCount + 1; i += 4) {
+  for (int i = 0; i < kInternalCount + 1; i += 4) {
     const __m256d r0 = _mm256_load_pd(work.clamped[i].b);
     const __m256d r1 = _mm256_load_pd(work.clamped[i + 1].b);
     const __m256d r2 = _mm256_load_pd(work.clamped[i + 2].b);
@@ -90,7 +90,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
     for (int j = 0; j < 4; ++j)
       if ((vouched & (1 << j)) == 0) work.clampedNorm[i + j] = EuclideanLength(work.clamped[i + j]);
   }
-  for (int i = 0; i < InternalCount; ++i) {
+  for (int i = 0; i < kInternalCount; ++i) {
     const double norm = work.clampedNorm[i];
     __m256d quotient;
     if (norm >= 0x1p-1000 && norm <= 0x1p1000 &&
@@ -106,14 +106,14 @@ template <Coordinates C>
 void TrialPoints(FastWork& work, int count, const double* steps, const int* buffers) {
   for (int k = 0; k < count; ++k) {
     VertexTable& trial = work.trial[buffers[k]];
-    if constexpr (C == Coordinates::Simplex)
+    if constexpr (C == Coordinates::kSimplex)
       SimplexTrialValues(work, steps[k], trial);
     else
       work.routines->sqrtTrialValues(work, steps[k], trial);
   }
 }
 
-template void TrialPoints<Coordinates::Simplex>(FastWork&, int, const double*, const int*);
-template void TrialPoints<Coordinates::Sqrt>(FastWork&, int, const double*, const int*);
+template void TrialPoints<Coordinates::kSimplex>(FastWork&, int, const double*, const int*);
+template void TrialPoints<Coordinates::kSqrt>(FastWork&, int, const double*, const int*);
 
 }  // namespace dorvu

@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 
 namespace dorvu {
 
@@ -22,10 +22,10 @@ namespace {
 // bounded. Sets the walk has stored in its memory are not queued again: it
 // will skip them.
 
-enum class RecordState : uint8_t { Free, Queued, Running, Done };
+enum class RecordState : uint8_t { kFree, kQueued, kRunning, kDone };
 
 struct Record {
-  RecordState state = RecordState::Free;
+  RecordState state = RecordState::kFree;
   bool abandoned = false;  // passed by the walk while running: freed when done
   ScenarioKey marks;
   WalkPath path;  // the earliest place in the walk known to reach it
@@ -40,7 +40,7 @@ WalkPath Deeper(WalkPath path, int32_t position) {
 class SpeculativeEvaluator final : public Evaluator {
  public:
   SpeculativeEvaluator(const RunParameters& params, std::vector<std::unique_ptr<Evaluator>> evaluators,
-                       const ResultCache* cache);
+                       const OutcomeCache* cache);
   SpeculativeEvaluator(const SpeculativeEvaluator&) = delete;
   SpeculativeEvaluator& operator=(const SpeculativeEvaluator&) = delete;
   ~SpeculativeEvaluator() override;
@@ -53,7 +53,10 @@ class SpeculativeEvaluator final : public Evaluator {
   bool IsExtended(const ScenarioKey& marks, double penalty) const;
   int32_t FindRecord(const ScenarioKey& marks) const;
   int32_t FreeSlot() const;
-  int32_t FirstQueued(bool last) const;
+  // The queued record that the walk reaches first, or last.
+  int32_t EarliestQueued() const { return QueuedAtEnd(false); }
+  int32_t LatestQueued() const { return QueuedAtEnd(true); }
+  int32_t QueuedAtEnd(bool latest) const;
   void FreeRecord(int32_t r);
   int32_t QueueRecord(const ScenarioKey& marks, const WalkPath& path);
   void Offer(const ScenarioKey& marks, const WalkPath& path, bool guess);
@@ -64,7 +67,7 @@ class SpeculativeEvaluator final : public Evaluator {
   int32_t cardinality_;
   double noiseLevel_;
   std::vector<std::unique_ptr<Evaluator>> evaluators_;  // the walk's own, then one per worker
-  const ResultCache* cache_;                            // outcomes the walk has at hand; may be null
+  const OutcomeCache* cache_;                            // outcomes the walk has at hand; may be null
   int32_t speculationLimit_ = 0;                        // records that workers may fill; the rest is the walk's
   std::vector<Record> records_;
   std::unordered_set<ScenarioKey, ScenarioKeyHash> stored_;  // sets in the walk's memory
@@ -79,7 +82,7 @@ class SpeculativeEvaluator final : public Evaluator {
 };
 
 SpeculativeEvaluator::SpeculativeEvaluator(const RunParameters& params,
-                                           std::vector<std::unique_ptr<Evaluator>> evaluators, const ResultCache* cache)
+                                           std::vector<std::unique_ptr<Evaluator>> evaluators, const OutcomeCache* cache)
     : cardinality_(params.cardinality),
       noiseLevel_(params.noiseLevel),
       evaluators_(std::move(evaluators)),
@@ -91,7 +94,7 @@ SpeculativeEvaluator::SpeculativeEvaluator(const RunParameters& params,
   // row of candidates) and for abandoned records still running.
   speculationLimit_ = std::min(32 + 16 * threads, 256);
   int32_t walkRows = 0;
-  for (const int32_t limit : LevelLimits) walkRows += limit;
+  for (const int32_t limit : kLevelLimits) walkRows += limit;
   records_.resize(static_cast<std::size_t>(speculationLimit_ + walkRows + threads + 1));
   workers_.reserve(static_cast<std::size_t>(threads));
   try {
@@ -114,41 +117,41 @@ SpeculativeEvaluator::~SpeculativeEvaluator() {
 
 bool SpeculativeEvaluator::IsExtended(const ScenarioKey& marks, double penalty) const {
   const int32_t level = marks.count - 1;
-  return level < cardinality_ && !ReachesNoiseFloor(noiseLevel_, penalty) && level + 1 < LevelCount;
+  return level < cardinality_ && !ReachesNoiseFloor(noiseLevel_, penalty) && level + 1 < kLevelCount;
 }
 
 int32_t SpeculativeEvaluator::FindRecord(const ScenarioKey& marks) const {
   for (int32_t r = 0; r < static_cast<int32_t>(records_.size()); ++r)
-    if (records_[r].state != RecordState::Free && records_[r].marks == marks) return r;
+    if (records_[r].state != RecordState::kFree && records_[r].marks == marks) return r;
   return -1;
 }
 
 int32_t SpeculativeEvaluator::FreeSlot() const {
   for (int32_t r = 0; r < static_cast<int32_t>(records_.size()); ++r)
-    if (records_[r].state == RecordState::Free) return r;
+    if (records_[r].state == RecordState::kFree) return r;
   return -1;
 }
 
-// The queued record that comes first (or, with `last`, last) in the walk's
-// order.
-int32_t SpeculativeEvaluator::FirstQueued(bool last) const {
+// The queued record that comes first (or, with `latest`, last) in the walk's
+// order; -1 when none is queued.
+int32_t SpeculativeEvaluator::QueuedAtEnd(bool latest) const {
   int32_t found = -1;
   for (int32_t r = 0; r < static_cast<int32_t>(records_.size()); ++r) {
-    if (records_[r].state != RecordState::Queued) continue;
+    if (records_[r].state != RecordState::kQueued) continue;
     if (found < 0) {
       found = r;
       continue;
     }
     const WalkPath& here = records_[r].path;
     const WalkPath& best = records_[found].path;
-    if (last ? Precedes(best, here) : Precedes(here, best)) found = r;
+    if (latest ? Precedes(best, here) : Precedes(here, best)) found = r;
   }
   return found;
 }
 
 void SpeculativeEvaluator::FreeRecord(int32_t r) {
-  if (records_[r].state == RecordState::Queued) --queued_;
-  records_[r].state = RecordState::Free;
+  if (records_[r].state == RecordState::kQueued) --queued_;
+  records_[r].state = RecordState::kFree;
   records_[r].abandoned = false;
   --inUse_;
 }
@@ -158,7 +161,7 @@ int32_t SpeculativeEvaluator::QueueRecord(const ScenarioKey& marks, const WalkPa
   const int32_t r = FreeSlot();
   if (r < 0) return -1;
   Record& record = records_[r];
-  record.state = RecordState::Queued;
+  record.state = RecordState::kQueued;
   record.abandoned = false;
   record.marks = marks;
   record.path = path;
@@ -181,7 +184,7 @@ void SpeculativeEvaluator::Offer(const ScenarioKey& marks, const WalkPath& path,
     return;
   }
   if (guess && inUse_ >= speculationLimit_) {
-    const int32_t latest = FirstQueued(true);
+    const int32_t latest = LatestQueued();
     if (latest < 0 || !Precedes(path, records_[latest].path)) return;
     FreeRecord(latest);
   }
@@ -201,8 +204,8 @@ void SpeculativeEvaluator::OfferExtensions(const ScenarioKey& marks, const WalkP
 void SpeculativeEvaluator::FreePassed(const WalkPath& walkAt) {
   for (int32_t r = 0; r < static_cast<int32_t>(records_.size()); ++r) {
     Record& record = records_[r];
-    if (record.state == RecordState::Free || !Precedes(record.path, walkAt)) continue;
-    if (record.state == RecordState::Running)
+    if (record.state == RecordState::kFree || !Precedes(record.path, walkAt)) continue;
+    if (record.state == RecordState::kRunning)
       record.abandoned = true;
     else
       FreeRecord(r);
@@ -214,9 +217,9 @@ void SpeculativeEvaluator::WorkerLoop(Evaluator& evaluator) {
   for (;;) {
     workQueued_.wait(lock, [&] { return ending_ || queued_ > 0; });
     if (ending_) return;
-    const int32_t r = FirstQueued(false);
+    const int32_t r = EarliestQueued();
     Record& record = records_[r];
-    record.state = RecordState::Running;
+    record.state = RecordState::kRunning;
     --queued_;
     const ScenarioKey marks = record.marks;
     const WalkPath path = record.path;
@@ -228,7 +231,7 @@ void SpeculativeEvaluator::WorkerLoop(Evaluator& evaluator) {
       continue;
     }
     record.outcome = outcome;
-    record.state = RecordState::Done;
+    record.state = RecordState::kDone;
     if (awaited_ == r) resultReady_.notify_one();
     OfferExtensions(marks, record.path, outcome, true);
   }
@@ -258,7 +261,7 @@ ScenarioOutcome SpeculativeEvaluator::Evaluate(const ScenarioKey& marks, const W
     lock.lock();
   } else {
     awaited_ = r;
-    resultReady_.wait(lock, [&] { return records_[r].state == RecordState::Done; });
+    resultReady_.wait(lock, [&] { return records_[r].state == RecordState::kDone; });
     awaited_ = -1;
     outcome = records_[r].outcome;
     FreeRecord(r);
@@ -271,7 +274,7 @@ ScenarioOutcome SpeculativeEvaluator::Evaluate(const ScenarioKey& marks, const W
 
 std::unique_ptr<Evaluator> MakeSpeculativeEvaluator(const RunParameters& params,
                                                     std::vector<std::unique_ptr<Evaluator>> evaluators,
-                                                    const ResultCache* cache) {
+                                                    const OutcomeCache* cache) {
   return std::make_unique<SpeculativeEvaluator>(params, std::move(evaluators), cache);
 }
 

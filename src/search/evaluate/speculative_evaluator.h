@@ -13,7 +13,7 @@
 
 namespace dorvu {
 
-class ResultCache;
+class OutcomeCache;
 
 // `evaluators` holds one evaluator for the walk's own thread (the first) and
 // one for each worker thread. Where the system gives no threads, everything
@@ -21,6 +21,6 @@ class ResultCache;
 // (if any) holds: the walk will take those from it.
 std::unique_ptr<Evaluator> MakeSpeculativeEvaluator(const RunParameters& params,
                                                     std::vector<std::unique_ptr<Evaluator>> evaluators,
-                                                    const ResultCache* cache);
+                                                    const OutcomeCache* cache);
 
 }  // namespace dorvu

@@ -21,9 +21,9 @@ namespace dorvu {
 // doubled table stays within the byte limit; once it cannot double it fills
 // up to three quarters and then takes no more entries (outcomes not held are
 // evaluated each time, as without a cache). Safe to use from several threads.
-class ResultCache {
+class OutcomeCache {
  public:
-  explicit ResultCache(std::size_t limitBytes);
+  explicit OutcomeCache(std::size_t limitBytes);
 
   bool Find(const ScenarioKey& marks, ScenarioOutcome& outcome) const;
   bool Contains(const ScenarioKey& marks) const;
@@ -36,7 +36,7 @@ class ResultCache {
     ScenarioKey marks;  // count 0: an empty slot
     double penalty = 0.0;
     uint8_t candidateCount = 0;
-    std::array<uint8_t, MaxCandidates> candidates{};
+    std::array<uint8_t, kMaxCandidates> candidates{};
   };
   static_assert(sizeof(Entry) == 40);
 
@@ -52,6 +52,6 @@ class ResultCache {
 
 // Answers from the cache where it can, and from `inner` (storing the answer)
 // where it cannot.
-std::unique_ptr<Evaluator> MakeCachingEvaluator(std::unique_ptr<Evaluator> inner, ResultCache& cache);
+std::unique_ptr<Evaluator> MakeCachingEvaluator(std::unique_ptr<Evaluator> inner, OutcomeCache& cache);
 
 }  // namespace dorvu

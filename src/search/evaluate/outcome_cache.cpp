@@ -1,4 +1,4 @@
-#include "search/evaluate/result_cache.h"
+#include "search/evaluate/outcome_cache.h"
 
 #include <bit>
 
@@ -6,11 +6,11 @@ namespace dorvu {
 
 namespace {
 
-constexpr std::size_t FirstSlots = 4096;
+constexpr std::size_t kFirstSlots = 4096;
 
 class CachingEvaluator final : public Evaluator {
  public:
-  CachingEvaluator(std::unique_ptr<Evaluator> inner, ResultCache& cache) : inner_(std::move(inner)), cache_(cache) {}
+  CachingEvaluator(std::unique_ptr<Evaluator> inner, OutcomeCache& cache) : inner_(std::move(inner)), cache_(cache) {}
 
   ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath& path) override {
     ScenarioOutcome outcome;
@@ -24,31 +24,31 @@ class CachingEvaluator final : public Evaluator {
 
  private:
   std::unique_ptr<Evaluator> inner_;
-  ResultCache& cache_;
+  OutcomeCache& cache_;
 };
 
 }  // namespace
 
-ResultCache::ResultCache(std::size_t limitBytes) {
+OutcomeCache::OutcomeCache(std::size_t limitBytes) {
   const std::size_t fitting = limitBytes / sizeof(Entry);
   maxSlots_ = fitting < 2 ? 0 : std::bit_floor(fitting);
-  table_.resize(std::min(FirstSlots, maxSlots_));
+  table_.resize(std::min(kFirstSlots, maxSlots_));
 }
 
-std::size_t ResultCache::Bytes() const {
+std::size_t OutcomeCache::Bytes() const {
   std::lock_guard lock(mutex_);
   return table_.size() * sizeof(Entry);
 }
 
 // The slot that holds the marks, or the empty slot where they would go.
-std::size_t ResultCache::SlotOf(const ScenarioKey& marks) const {
+std::size_t OutcomeCache::SlotOf(const ScenarioKey& marks) const {
   const std::size_t mask = table_.size() - 1;
   std::size_t slot = ScenarioKeyHash{}(marks)&mask;
   while (table_[slot].marks.count != 0 && !(table_[slot].marks == marks)) slot = (slot + 1) & mask;
   return slot;
 }
 
-bool ResultCache::Find(const ScenarioKey& marks, ScenarioOutcome& outcome) const {
+bool OutcomeCache::Find(const ScenarioKey& marks, ScenarioOutcome& outcome) const {
   std::lock_guard lock(mutex_);
   if (table_.empty()) return false;
   const Entry& entry = table_[SlotOf(marks)];
@@ -59,12 +59,12 @@ bool ResultCache::Find(const ScenarioKey& marks, ScenarioOutcome& outcome) const
   return true;
 }
 
-bool ResultCache::Contains(const ScenarioKey& marks) const {
+bool OutcomeCache::Contains(const ScenarioKey& marks) const {
   std::lock_guard lock(mutex_);
   return !table_.empty() && table_[SlotOf(marks)].marks.count != 0;
 }
 
-void ResultCache::Insert(const ScenarioKey& marks, const ScenarioOutcome& outcome) {
+void OutcomeCache::Insert(const ScenarioKey& marks, const ScenarioOutcome& outcome) {
   std::lock_guard lock(mutex_);
   if (table_.empty()) return;
   const auto held = static_cast<std::size_t>(size_.load(std::memory_order_relaxed));
@@ -76,14 +76,14 @@ void ResultCache::Insert(const ScenarioKey& marks, const ScenarioOutcome& outcom
   size_.fetch_add(1, std::memory_order_relaxed);
 }
 
-void ResultCache::Grow() {
+void OutcomeCache::Grow() {
   std::vector<Entry> old(table_.size() * 2);
   old.swap(table_);
   for (const Entry& entry : old)
     if (entry.marks.count != 0) table_[SlotOf(entry.marks)] = entry;
 }
 
-std::unique_ptr<Evaluator> MakeCachingEvaluator(std::unique_ptr<Evaluator> inner, ResultCache& cache) {
+std::unique_ptr<Evaluator> MakeCachingEvaluator(std::unique_ptr<Evaluator> inner, OutcomeCache& cache) {
   return std::make_unique<CachingEvaluator>(std::move(inner), cache);
 }
 
