@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
   RunSetup setup;
   setup.inputPath = input;
   setup.logPath = (std::filesystem::temp_directory_path() / "dorvu-heavy-bench.log").string();
-  setup.seed = 1;
-  setup.threads = threads;
+  setup.settings.seed = 1;
+  setup.settings.threads = threads;
   const auto start = Clock::now();
   const RunSummary summary = RunDorvu(setup);
   const double runSeconds = Seconds(Clock::now() - start);

@@ -35,10 +35,10 @@ void BM_WholeRun(benchmark::State& state, const std::string& input, Search searc
   RunSetup setup;
   setup.inputPath = input;
   setup.logPath = log.string();
-  setup.seed = 1;
+  setup.settings.seed = 1;
   if (search == Search::Plain) setup.evaluator = EvaluatorKind::kPlain;
   setup.quiet = true;
-  setup.threads = search == Search::FastOneThread ? 1 : 0;
+  setup.settings.threads = search == Search::FastOneThread ? 1 : 0;
   for (auto _ : state) RunDorvu(setup);
   state.counters["threads"] = search == Search::FastAllThreads ? SearchThreads(0) : 1;
   const std::string text = FileText(log);

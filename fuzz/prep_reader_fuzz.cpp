@@ -25,8 +25,8 @@
 
 namespace {
 
+using dorvu::cli::LocatedError;
 using dorvu::fuzz::Fail;
-using dorvu::prep::InputError;
 using dorvu::prep::ReadOptions;
 using dorvu::prep::Record;
 
@@ -61,8 +61,8 @@ void CheckRecords(const std::vector<Record>& records) {
 // A refusal as text to compare. The note that a record looks like a protein
 // weighs the letters of the line in the buffer, which is the whole line only
 // when the line fits.
-std::string Refusal(const InputError& error) {
-  std::string text = "refused " + dorvu::prep::Located("FILE", error);
+std::string Refusal(const LocatedError& error) {
+  std::string text = "refused " + dorvu::cli::Located("FILE", error);
   const std::string note = "; the record looks like a protein, and dorvu-prep reads DNA or RNA";
   if (text.ends_with(note)) text.resize(text.size() - note.size());
   return text;
@@ -77,7 +77,7 @@ std::string Outcome(const std::function<std::vector<Record>()>& read) {
     for (const Record& record : records)
       for (const auto count : record.positions) text += std::to_string(count) + " ";
     return text;
-  } catch (const InputError& error) {
+  } catch (const LocatedError& error) {
     return Refusal(error);
   }
 }
@@ -87,7 +87,7 @@ std::string SampleOutcome(const std::function<dorvu::prep::CodeCounts()>& count)
     std::string text;
     for (const auto positions : count()) text += std::to_string(positions) + " ";
     return text;
-  } catch (const InputError& error) {
+  } catch (const LocatedError& error) {
     return Refusal(error);
   }
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (the "fuzz" preset: clang with ASan and UBSan):
-# dorvu's input reader, a whole run, and dorvu-prep's readers, and runs each
-# for SECONDS seconds, then prints for each the number of inputs executed and
-# the number of findings (crashes, leaks, time-outs, out-of-memory). Exits 1
-# if there is any finding or a target fails to run.
+# dorvu's input reader, a whole run, dorvu-prep's readers and the Newick tree
+# reader and writer, and runs each for SECONDS seconds, then prints for each
+# the number of inputs executed and the number of findings (crashes, leaks,
+# time-outs, out-of-memory). Exits 1 if there is any finding or a target fails
+# to run.
 #
 #   fuzz/run_fuzzers.sh SECONDS
 #
@@ -23,17 +24,17 @@ work=${DORVU_FUZZ_WORK:-$(mktemp -d -t dorvu-fuzz.XXXXXX)}
 
 cd "$root" || exit 1
 cmake --preset fuzz -B "$build" >/dev/null || { echo "fuzz: configure failed" >&2; exit 1; }
-cmake --build "$build" -j 2 --target input_reader_fuzz whole_run_fuzz prep_reader_fuzz >/dev/null ||
+cmake --build "$build" -j 2 --target input_reader_fuzz whole_run_fuzz prep_reader_fuzz newick_fuzz >/dev/null ||
   { echo "fuzz: build failed" >&2; exit 1; }
 
 # Per target: largest input, the time after which one input counts as a hang,
 # and the dictionary of tokens.
-declare -A maxLen=([input_reader]=16384 [whole_run]=8192 [prep_reader]=16384)
-declare -A timeout=([input_reader]=10 [whole_run]=60 [prep_reader]=10)
-declare -A dict=([input_reader]=dorvu.dict [whole_run]=dorvu.dict [prep_reader]=prep_reader.dict)
+declare -A maxLen=([input_reader]=16384 [whole_run]=8192 [prep_reader]=16384 [newick]=16384)
+declare -A timeout=([input_reader]=10 [whole_run]=60 [prep_reader]=10 [newick]=10)
+declare -A dict=([input_reader]=dorvu.dict [whole_run]=dorvu.dict [prep_reader]=prep_reader.dict [newick]=newick.dict)
 
 failed=0
-for target in input_reader whole_run prep_reader; do
+for target in input_reader whole_run prep_reader newick; do
   dir=$work/$target
   mkdir -p "$dir/corpus" "$dir/findings"
   "$build/fuzz/${target}_fuzz" \

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   dorvu::RunSetup setup;
   setup.inputPath = (dir / "input.txt").string();
   setup.logPath = (dir / "dorvu.log").string();
-  setup.seed = kSeed;
+  setup.settings.seed = kSeed;
   setup.quiet = true;
   dorvu::fuzz::WriteWholeFile(setup.inputPath, input);
   try {

@@ -7,5 +7,5 @@
 
 int main(int argc, char** argv) {
   dorvu::CatchStopSignals();
-  return dorvu::RunDorvuProgram({argv + 1, argv + argc}, dorvu::ProcessEnvironment(), std::cout, std::cerr);
+  return dorvu::RunDorvuProgram({argv + 1, argv + argc}, dorvu::cli::ProcessEnvironment(), std::cout, std::cerr);
 }

@@ -1,6 +1,6 @@
-// The command line, the settings in the environment, the warnings and the seed
-// notice, through the program's entry: exit statuses, exact texts, and no file
-// touched where none may be.
+// The command line, the warnings and the seed notice, through the program's
+// entry: exit statuses, exact texts, and no file touched where none may be.
+// Unusable settings in the environment are refused in settings_test.cpp.
 #include "run/command_line.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "input/input_check.h"
 #include "support/inputs.h"
 #include "support/processes.h"
 
@@ -66,7 +67,9 @@ TEST(CommandLine, AnyOtherArgumentIsAUsageError) {
       {{""}, "unknown argument \"\""},
       {{"-H"}, "unknown argument \"-H\""},
       {{"--help", "extra"}, "unknown argument \"extra\""},
-      {{"--check", "--help"}, "one argument at most, not 2"},
+      {{"--check", "--help"}, "--help and --version take no other argument, not 1"},
+      {{"--tree"}, "option --tree needs a FILE"},
+      {{"--tree", "a.nwk", "--tree=b.nwk"}, "--tree given twice"},
   };
   for (const auto& [args, problem] : cases) {
     const auto result = RunProgram(dir.path(), {}, args);
@@ -97,33 +100,6 @@ TEST(CommandLine, CheckReportsWithoutWritingAndExitsByWhatItFound) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.stderrText, "dorvu: cannot open input.txt: No such file or directory\n");
   EXPECT_TRUE(fs::is_empty(dir.path()));
-}
-
-// Every setting of the environment that cannot be used stops the run before
-// it creates its log, with a message that names the setting and its value.
-TEST(Settings, UnusableValuesStopBeforeTheLogExists) {
-  const struct {
-    const char* variable;
-    const char* rule;
-    std::vector<const char*> values;
-  } settings[] = {
-      {"DORVU_SEED", "an unsigned 32-bit decimal number", {"abc", "-1", "4294967296", "12 ", ""}},
-      {"DORVU_THREADS", "a whole number from 1 to 1024", {"0", "abc", "-1", "1025", ""}},
-      {"DORVU_CACHE_MB", "a whole number of MiB from 0 to 65536", {"", "-1", "65537", "1GB", "1.5"}},
-  };
-  for (const auto& setting : settings)
-    for (const char* value : setting.values) {
-      SCOPED_TRACE(std::string(setting.variable) + "=\"" + value + "\"");
-      ScratchDir dir;
-      WriteFile(dir / "input.txt", ExampleInput());
-      Environment environment{{"DORVU_SEED", "1"}};  // usable, unless the case sets it
-      environment[setting.variable] = value;
-      const auto result = RunProgram(dir.path(), environment);
-      EXPECT_EQ(result.status, 1);
-      EXPECT_EQ(result.stderrText,
-                std::string("dorvu: ") + setting.variable + " must be " + setting.rule + ", not \"" + value + "\"\n");
-      EXPECT_FALSE(fs::exists(dir / "dorvu.log"));
-    }
 }
 
 TEST(CommandLine, ARunWarnsAboutItsInputAndStillEndsWithStatus0) {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "search/scoring.h"
+#include "support/same_bits.h"
 #include "support/trees.h"
 
 namespace dorvu {
@@ -26,8 +26,6 @@ BaseValues Smooth(int k) {
   return {a, c, g, 1.0 - a - c - g};
 }
 
-bool SameBits(const ValueTable& a, const ValueTable& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
   const Tree tree = MakeTree(Smooth);
   const MarkTable marks = MarksOf({9});  // 5.2 cut: 4.1 starts as a copy of 5.1
@@ -45,7 +43,8 @@ TEST(EstimationPass1, StartIsTheBottomUpMeanAndItsEnergy) {
   for (int k = 0; k < kSlotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[k];
-    for (int c : {tree.firstChildSlot[o], tree.secondChildSlot[o]}) {
+    for (const int32_t* child = tree.ChildrenBegin(o); child != tree.ChildrenEnd(o); ++child) {
+      const int c = *child;
       if (marks[c] != 0) continue;
       Extended sum = energy;
       for (int b = 0; b < kBaseCount; ++b)
@@ -124,7 +123,7 @@ TEST(EstimationPasses, ResultDependsOnlyOnLeavesAndMarks) {
       EstimateScenario(RunParameters{}, tree, other, reused);
       EstimateScenario(RunParameters{}, tree, marks, reused);
       EstimateScenario(RunParameters{}, tree, marks, fresh);
-      EXPECT_TRUE(SameBits(fresh.value, reused.value)) << "trial " << trial;
+      EXPECT_TRUE(test::SameBits(fresh.value, reused.value)) << "trial " << trial;
     }
   }
 }
@@ -232,7 +231,7 @@ TEST(ScoreScenario, DistancesAndPenalty) {
 }
 
 TEST(ScoreScenario, ExchangeSortOrdersEqualDistancesItsOwnWay) {
-  std::array<DistanceEntry, kSlotCount> table{};
+  DistanceEntries table(kSlotCount);
   table[1] = {1, 0.0};
   table[2] = {2, 5.0};
   table[3] = {3, 5.0};
@@ -273,11 +272,16 @@ TEST(TerminalTest, ComparesOneHundredTimesTheNoiseInExtendedPrecision) {
   if (!ExtendedArithmeticIsFaithful()) GTEST_SKIP() << "long double is not the 80-bit format here";
   // 100 x 0.06 is exactly 5.99999999999999977796 in extended precision; in
   // double precision it would round to 6.
-  EXPECT_FALSE(ReachesNoiseFloor(0.06, 6.0));
-  EXPECT_TRUE(ReachesNoiseFloor(0.06, 5.999999999999999));
-  EXPECT_TRUE(ReachesNoiseFloor(0.5, 50.0));
-  EXPECT_TRUE(ReachesNoiseFloor(0.0, 0.0));
-  EXPECT_FALSE(ReachesNoiseFloor(0.0, 1e-300));
+  const auto reaches = [](double noise, double penalty) {
+    RunParameters params;
+    params.noiseLevel = noise;
+    return ReachesNoiseFloor(params, penalty);
+  };
+  EXPECT_FALSE(reaches(0.06, 6.0));
+  EXPECT_TRUE(reaches(0.06, 5.999999999999999));
+  EXPECT_TRUE(reaches(0.5, 50.0));
+  EXPECT_TRUE(reaches(0.0, 0.0));
+  EXPECT_FALSE(reaches(0.0, 1e-300));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Every evaluator against the plain one: whole logs and best lists the same
-// for every number of threads; and the DORVU_THREADS setting.
+// for every number of threads and outcome cache; and the outcome cache itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,30 +13,20 @@
 #include "run/driver.h"
 #include "search/evaluate/outcome_cache.h"
 #include "search/walk.h"
-#include "support/counting_evaluator.h"
 #include "support/inputs.h"
-#include "support/processes.h"
-#include "support/trees.h"
+#include "support/search_runs.h"
 
 namespace dorvu {
 namespace {
 
+using test::DirectSearch;
 using test::LeafInput;
-using test::MakeTree;
+using test::Planted;
 using test::ReadFile;
-using test::RunExecutable;
 using test::ScratchDir;
 using test::WriteFile;
 
 constexpr int32_t kThreadCounts[] = {1, 2, 3, 8};
-
-// Leaves of a background composition with a few subtrees shifted away.
-BaseValues Planted(int k) {
-  if (k >= 9 && k <= 16) return {0.12, 0.38, 0.37, 0.13};
-  if (k >= 41 && k <= 44) return {0.45, 0.05, 0.1, 0.4};
-  if (k >= 57) return {0.2, 0.35, 0.15, 0.3};
-  return {0.3 - 0.002 * (k % 7), 0.2, 0.2 + 0.002 * (k % 7), 0.3};
-}
 
 BaseValues PureBase(int k) {
   const int base = k <= 16 ? 1 : (k * 7 + k / 5) % 4;
@@ -50,7 +40,7 @@ void ExpectSameLogs(const std::string& input) {
   WriteFile(dir / "input.txt", input);
   RunSetup setup;
   setup.inputPath = (dir / "input.txt").string();
-  setup.seed = 2024;
+  setup.settings.seed = 2024;
   setup.quiet = true;
   setup.logPath = (dir / "plain.log").string();
   setup.evaluator = EvaluatorKind::kPlain;
@@ -59,7 +49,7 @@ void ExpectSameLogs(const std::string& input) {
   ASSERT_NE(plain.find("the best scenario:"), std::string::npos);
   setup.evaluator.reset();
   for (const int32_t threads : kThreadCounts) {
-    setup.threads = threads;
+    setup.settings.threads = threads;
     setup.logPath = (dir / "fast.log").string();
     RunDorvu(setup);
     EXPECT_EQ(ReadFile(dir / "fast.log"), plain) << threads << " threads";
@@ -76,33 +66,6 @@ TEST(EvaluatorsLog, RootOnlyAndNoScenarioAtAll) {
   ExpectSameLogs(LeafInput("0", "0", Planted));
   ExpectSameLogs(LeafInput("-2", "0", Planted));
 }
-
-// A search run directly with one kind of evaluator, on stores of
-// 2^storeExponent keys and without leaf noise.
-struct DirectSearch {
-  ScratchDir dir;
-  RunLog log{(dir / "dorvu.log").string()};
-  RunParameters params;
-  Tree tree;
-  std::unique_ptr<test::CountingEvaluator> evaluator;
-  BestList best;
-
-  std::unique_ptr<OutcomeCache> cache;
-
-  DirectSearch(int32_t storeExponent, int32_t cardinality, double noiseLevel,
-               const std::function<BaseValues(int)>& leaf, EvaluatorKind kind, int32_t threads = 1,
-               std::size_t cacheBytes = 0)
-      : tree(MakeTree(leaf)) {
-    if (cacheBytes > 0) cache = std::make_unique<OutcomeCache>(cacheBytes);
-    params.mainMemoryCapacity = 1 << storeExponent;
-    params.cardinality = cardinality;
-    params.noiseLevel = noiseLevel;
-    CreateLog(log);
-    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(kind, params, tree, threads, cache.get()));
-  }
-  void Run() { best = RunSearch(params, *evaluator, log); }
-  std::string Log() const { return test::LogLines(log.path); }
-};
 
 // Runs the plain search, checks what its log must (and must not) hold, then
 // compares the fast and the speculative search at every thread count with
@@ -157,16 +120,14 @@ TEST(OutcomeCache, RepeatedSetsCostALookupAndTheWholeRunIsTheSame) {
   // Stores of 8 keys: the walk reaches the same sets again and again.
   DirectSearch plain(3, 3, 0.0, PureBase, EvaluatorKind::kPlain);
   plain.Run();
-  ScratchDir dir;
-  const RunLog log{(dir / "dorvu.log").string()};
-  CreateLog(log);
+  const test::LogFile file;
   OutcomeCache cache(kDefaultCacheBytes);
   auto inner =
       std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::kFast, plain.params, plain.tree, 1));
   test::CountingEvaluator& evaluated = *inner;
   const auto caching = MakeCachingEvaluator(std::move(inner), cache);
-  const BestList best = RunSearch(plain.params, *caching, log);
-  EXPECT_EQ(test::LogLines(log.path), plain.Log());
+  const BestList best = RunSearch(plain.params, *caching, file.log);
+  EXPECT_EQ(file.Text(), plain.Log());
   EXPECT_EQ(best[0].key, plain.best[0].key);
   const std::set<ScenarioKey> distinct(plain.evaluator->evaluated.begin(), plain.evaluator->evaluated.end());
   EXPECT_LT(distinct.size(), plain.evaluator->evaluated.size() / 2);
@@ -238,35 +199,8 @@ TEST(EvaluatorsDirect, AFailedLogWriteEndsTheSearchAndItsThreads) {
   // The log file is gone: the first progress line fails, the error leaves
   // the search and the worker threads end with it.
   DirectSearch search(15, 2, 0.0, Planted, EvaluatorKind::kSpeculative, 3);
-  std::filesystem::remove(search.log.path);
+  std::filesystem::remove(search.file.log.path);
   EXPECT_THROW(search.Run(), IoError);
-}
-
-TEST(ThreadSetting, ParsesAPositiveDecimalNumber) {
-  EXPECT_EQ(ParseThreadCount("1"), 1);
-  EXPECT_EQ(ParseThreadCount("16"), 16);
-  EXPECT_EQ(ParseThreadCount("0016"), 16);
-  EXPECT_EQ(ParseThreadCount("000001"), 1);
-  EXPECT_EQ(ParseThreadCount(std::to_string(kMaxThreads)), kMaxThreads);
-  for (const char* bad : {"", "0", "-2", "+2", "2 ", " 2", "2x", "0x2", "1025", "99999999999"})
-    EXPECT_EQ(ParseThreadCount(bad), std::nullopt) << '"' << bad << '"';
-  EXPECT_EQ(SearchThreads(3), 3);
-  EXPECT_GE(SearchThreads(0), 1);
-}
-
-TEST(ThreadSetting, EveryCountWritesTheSameLog) {
-  ScratchDir dir;
-  WriteFile(dir / "input.txt", LeafInput("2", "0.1", Planted));
-  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5 DORVU_THREADS=1").status, 0);
-  const std::string one = ReadFile(dir / "dorvu.log");
-  for (const char* threads : {"2", "7"}) {
-    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED=5 DORVU_THREADS=") + threads);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.stderrText, "");
-    EXPECT_EQ(ReadFile(dir / "dorvu.log"), one) << threads;
-  }
-  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5").status, 0);  // all hardware threads
-  EXPECT_EQ(ReadFile(dir / "dorvu.log"), one);
 }
 
 }  // namespace

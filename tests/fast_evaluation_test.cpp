@@ -4,15 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
-#include <vector>
 
 #include "search/estimation.h"
 #include "search/scenario_memory.h"
 #include "search/scoring.h"
+#include "support/same_bits.h"
 #include "support/trees.h"
 
 namespace dorvu {
@@ -20,6 +19,7 @@ namespace {
 
 using test::MakeTree;
 using test::MarksOf;
+using test::SameBits;
 
 enum class LeafKind { Smooth, PureBase, Unnormalised };
 
@@ -57,19 +57,16 @@ MarkTable RandomMarks(std::mt19937& gen, const Tree& tree) {
   return mark;
 }
 
-bool SameBits(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
-
-bool SameScores(const ScenarioScore& a, const ScenarioScore& b) {
-  bool same = SameBits(&a.scenarioPenalty, &b.scenarioPenalty, sizeof(double));
-  for (int i = 1; i < kSlotCount; ++i)
-    same = same && a.distanceTable[i].slot == b.distanceTable[i].slot &&
-           SameBits(&a.distanceTable[i].distance, &b.distanceTable[i].distance, sizeof(double));
-  return same;
+bool SameOutcomes(const ScenarioOutcome& a, const ScenarioOutcome& b) {
+  return SameBits(a.penalty, b.penalty) && a.candidateCount == b.candidateCount && a.candidates == b.candidates;
 }
 
-// Evaluates the marks both ways and compares every result bit for bit.
+// Evaluates the marks both ways and compares every result bit for bit: the
+// values at every vertex, the penalty, and the candidate rows of a level's
+// length and of a length that reaches deep into the sorted table.
 void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTable& mark) {
   RunParameters params;
+  ScaleToTree(params, tree.internalCount, tree.EdgeCount());
   auto pass = std::make_unique<PassState>();
   auto plainScore = std::make_unique<ScenarioScore>();
   EstimateScenario(params, tree, mark, *pass);
@@ -79,16 +76,18 @@ void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTabl
   for (const KernelRoutines* routines : {&ChooseKernelRoutines(), &kPlainRoutines}) {
     const bool vectorUnits = routines == &kVectorRoutines;
     auto work = std::make_unique<FastWork>();
+    PrepareFastWork(fast, *work);
     work->routines = routines;
-    auto fastScore = std::make_unique<ScenarioScore>();
-    FastEvaluateScenario(fast, mark, *work, *fastScore);
-    auto values = std::make_unique<ValueTable>();
-    CopyValuesBySlot(fast, *work, *values);
-
     const std::string marks = test::SlotsText(mark) + (vectorUnits ? " (vector units)" : " (x87 only)");
-    for (int s = 0; s < kSlotCount; ++s)
-      ASSERT_TRUE(SameBits(&pass->value[s], &(*values)[s], sizeof(BaseValues))) << "slot " << s << " marks " << marks;
-    ASSERT_TRUE(SameScores(*plainScore, *fastScore)) << "marks " << marks;
+    for (const int32_t limit : {kMaxCandidates, 1}) {
+      const ScenarioOutcome outcome = FastEvaluateScenario(fast, mark, *work, limit);
+      ValueTable values;
+      CopyValuesBySlot(fast, *work, values);
+      for (int s = 0; s < tree.slotCount; ++s)
+        if (tree.treeSequence[s].kind != SlotKind::kClose)
+          ASSERT_TRUE(SameBits(pass->value[s], values[s])) << "slot " << s << " marks " << marks;
+      ASSERT_TRUE(SameOutcomes(OutcomeOf(*plainScore, mark, limit), outcome)) << "marks " << marks;
+    }
   }
 }
 
@@ -171,13 +170,11 @@ TEST(FastKernel, RepeatedEvaluationsDependOnlyOnTheMarks) {
   FastTree fast;
   PrepareFastTree(params, tree, fast);
   auto work = std::make_unique<FastWork>();
-  auto first = std::make_unique<ScenarioScore>();
-  auto again = std::make_unique<ScenarioScore>();
+  PrepareFastWork(fast, *work);
   const MarkTable mark = MarksOf({25, 40});
-  FastEvaluateScenario(fast, mark, *work, *first);
-  FastEvaluateScenario(fast, MarksOf({3, 90, 120}), *work, *again);  // leaves traces in the work area
-  FastEvaluateScenario(fast, mark, *work, *again);
-  EXPECT_TRUE(SameScores(*first, *again));
+  const ScenarioOutcome first = FastEvaluateScenario(fast, mark, *work, kMaxCandidates);
+  FastEvaluateScenario(fast, MarksOf({3, 90, 120}), *work, kMaxCandidates);  // leaves traces in the work area
+  EXPECT_TRUE(SameOutcomes(first, FastEvaluateScenario(fast, mark, *work, kMaxCandidates)));
 }
 
 // Tables whose distances come from a few values, so that most entries tie.
@@ -186,7 +183,7 @@ TEST(FastSort, GivesTheExchangeSortsOrderOfTies) {
   const double values[] = {
       0.0, 0.0, 0.25, 0.5, 1.0, 3.0, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
   for (int round = 0; round < 400; ++round) {
-    std::array<DistanceEntry, kSlotCount> table{};
+    DistanceEntries table(kSlotCount);
     const uint32_t distinct = 1 + gen() % 8;
     for (int i = 1; i < kSlotCount; ++i) {
       const bool empty = gen() % 3 == 0;  // as close slots: slot 0, distance 0
@@ -197,7 +194,7 @@ TEST(FastSort, GivesTheExchangeSortsOrderOfTies) {
     FastSortDistanceTable(table);
     for (int i = 1; i < kSlotCount; ++i) {
       ASSERT_EQ(plain[i].slot, table[i].slot) << "round " << round << " entry " << i;
-      ASSERT_TRUE(SameBits(&plain[i].distance, &table[i].distance, sizeof(double)));
+      ASSERT_TRUE(SameBits(plain[i].distance, table[i].distance));
     }
   }
 }

@@ -15,13 +15,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -41,8 +40,6 @@ using test::WriteFile;
 constexpr uid_t kUnprivilegedId = 65534;
 constexpr int kExecFailed = 127;
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
 // The executable, started in a directory with its standard error on a pipe.
 class Program {
  public:
@@ -52,7 +49,7 @@ class Program {
     // Everything the child needs is prepared before the fork.
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e)
-      if (!StartsWith(*e, "DORVU_SEED=")) environment.emplace_back(*e);
+      if (!std::string_view(*e).starts_with("DORVU_SEED=")) environment.emplace_back(*e);
     environment.emplace_back("DORVU_SEED=1");
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
@@ -309,7 +306,7 @@ TEST(FileFaults, EachEndsTheRunWithOneLineAndLeavesTheLogAsTold) {
     }
     if (fault.keptAs != nullptr) {
       EXPECT_EQ(ReadFile(run / fault.keptAs), before);
-      EXPECT_TRUE(StartsWith(before, "presupposed cardinality of scenario="));
+      EXPECT_TRUE(before.starts_with("presupposed cardinality of scenario="));
       EXPECT_TRUE(before.ends_with("\r\n"));
     }
   }

@@ -5,9 +5,8 @@
 // "NAN" included), never anything else.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cmath>
-#include <cstring>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -25,6 +24,7 @@
 #include "support/inputs.h"
 #include "support/log_shape.h"
 #include "support/processes.h"
+#include "support/same_bits.h"
 #include "support/trees.h"
 
 namespace dorvu {
@@ -41,10 +41,6 @@ using test::WriteFile;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 // Runs the whole program in a scratch directory on the given input, with a
 // fixed seed, and checks the shape of the log: input messages, the two echo
 // lines, progress lines, the report heading and, if a scenario reached the best
@@ -56,7 +52,7 @@ test::LogShape RunOn(const std::string& input) {
   RunSetup setup;
   setup.inputPath = (dir / "input.txt").string();
   setup.logPath = (dir / "dorvu.log").string();
-  setup.seed = 99;
+  setup.settings.seed = 99;
   setup.quiet = true;
   RunDorvu(setup);
 
@@ -109,7 +105,7 @@ TEST(HostileNumbers, RealsAtTheEndsOfTheDoubleRangeAndInLongDigitStrings) {
     double value = -1.0;
     EXPECT_EQ(ConvertReal(c.token, value), c.status);
     EXPECT_EQ(std::fpclassify(value), std::fpclassify(c.value)) << value;
-    EXPECT_TRUE(SameBits(value, c.value)) << value << " read where " << c.value << " belongs";
+    EXPECT_TRUE(test::SameBits(value, c.value)) << value << " read where " << c.value << " belongs";
   }
 }
 
@@ -161,7 +157,7 @@ TEST(HostileNumbers, SpecialAndExtremeValuesPrintInTheNumberForm) {
   if (!ExtendedArithmeticIsFaithful())
     GTEST_SKIP() << "the exact texts need the 80-bit long double format, which is emulated here";
   const std::pair<long double, const char*> texts[] = {
-      {kInf, "INF"},  {-kInf, "-INF"},   {kNaN, "NAN"},
+      {kInf, "INF"},  {-kInf, "-INF"},  {kNaN, "NAN"},
       {-kNaN, "NAN"}, {1e308, "1E308"}, {static_cast<long double>(1e308) * 1e308, "1E616"}};
   for (const auto& [value, text] : texts) EXPECT_EQ(FormatReal(value), text);
 }
@@ -332,7 +328,7 @@ TEST(HostileRuns, EveryKindOfLeafWithTheNoiseOffAndOn) {
       const test::LogShape outcome = RunOn(LeafInput("1", noise, kind.line));
       if (std::string(noise) != "0.1" || !kind.ordinarySize || !outcome.hasScenario) continue;
       for (const test::VertexValues& vertex : outcome.vertices) {
-        if (!StartsWith(vertex.name, "6.")) continue;
+        if (!vertex.name.starts_with("6.")) continue;
         long double sum = 0.0L;
         for (const std::string& value : vertex.values) {
           const double v = std::strtod(value.c_str(), nullptr);
@@ -357,9 +353,9 @@ TEST(HostileRuns, TheExecutableEndsNormallyOnHostileInput) {
   EXPECT_EQ(result.stderrText,
             "dorvu: warning: dorvu.log reports 194 problems in input.txt; \"dorvu --check\" lists them\n");
   const std::string log = ReadFile(dir / "dorvu.log");
-  EXPECT_TRUE(StartsWith(log,
-                         "an error in cardinality of scenario, sorry\r\nan error in level of randomness, sorry\r\n"
-                         "an error in data on the leaf 1\r\nan error in data on the leaf 1\r\n"));
+  EXPECT_TRUE(
+      log.starts_with("an error in cardinality of scenario, sorry\r\nan error in level of randomness, sorry\r\n"
+                      "an error in data on the leaf 1\r\nan error in data on the leaf 1\r\n"));
   EXPECT_NE(log.find("\r\npresupposed cardinality of scenario=1\r\nnoise level=INF\r\n"), std::string::npos);
   EXPECT_EQ(log.substr(log.size() - 20), "the best scenario:\r\n");
 }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 
@@ -11,6 +9,7 @@
 #include "log/io_error.h"
 #include "run/driver.h"
 #include "support/files.h"
+#include "support/same_bits.h"
 
 namespace dorvu {
 namespace {
@@ -271,7 +270,7 @@ TEST(LeafNoise, TheProjectionWithNoStepIsTheShiftAndDropRenormalisation) {
           const BaseValues w{a, c, g, t};
           const BaseValues expected = ShiftAndDrop(w);
           const BaseValues got = Renormalise(w);
-          ASSERT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << a << " " << c << " " << g << " " << t;
+          ASSERT_TRUE(test::SameBits(expected, got)) << a << " " << c << " " << g << " " << t;
         }
 }
 

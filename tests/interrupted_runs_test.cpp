@@ -18,7 +18,7 @@
 #include "search/walk.h"
 #include "support/inputs.h"
 #include "support/processes.h"
-#include "support/trees.h"
+#include "support/search_runs.h"
 
 namespace dorvu {
 namespace {
@@ -37,7 +37,7 @@ struct ExampleRun {
     WriteFile(dir / "input.txt", test::ExampleInput());
     setup.inputPath = (dir / "input.txt").string();
     setup.logPath = (dir / "dorvu.log").string();
-    setup.seed = 7;
+    setup.settings.seed = 7;
     setup.quiet = true;
   }
 };
@@ -100,17 +100,15 @@ struct WalkRecord {
 // The walk's log, on stores of 8 keys so that it asks for memory, stopped
 // at the stopAt-th evaluation (never when 0).
 WalkRecord StoppedWalk(int stopAt, EvaluatorKind kind, int32_t threads) {
-  ScratchDir dir;
-  const RunLog log{(dir / "dorvu.log").string()};
-  CreateLog(log);
+  const test::LogFile file;
   RunParameters params;
   params.mainMemoryCapacity = kStoreCapacity;
   params.cardinality = 3;
   const Tree tree = test::MakeTree(Shifted);
   std::atomic<int> stop{0};
   StoppingEvaluator evaluator(MakeEvaluator(kind, params, tree, threads), stopAt, stop);
-  RunSearch(params, evaluator, log, nullptr, &stop);
-  return {ReadFile(dir / "dorvu.log"), evaluator.keys};
+  RunSearch(params, evaluator, file.log, nullptr, &stop);
+  return {ReadFile(file.log.path), evaluator.keys};
 }
 
 // The memory lines that storing the first `count` of these keys asks for:

@@ -96,7 +96,7 @@ TEST(Newick, QuotesLabelsOnlyWhereNeeded) {
 // The complete binary tree of depth 6 gets the names of the fixed tree.
 TEST(Newick, NamesVerticesByDepthAndPlace) {
   std::vector<std::string> subtrees;
-  for (int tip = 1; tip <= 64; ++tip) subtrees.push_back("t" + std::to_string(tip));
+  for (int tip = 1; tip <= 64; ++tip) subtrees.push_back(std::to_string(tip));
   while (subtrees.size() > 1) {
     std::vector<std::string> pairs;
     for (std::size_t i = 0; i < subtrees.size(); i += 2)
@@ -117,8 +117,9 @@ TEST(Newick, ReadsAndWritesADeepCaterpillarAndAWideStar) {
   std::string caterpillar(kTips - 1, '(');
   std::string star = "(";
   for (int tip = 0; tip < kTips; ++tip) {
-    caterpillar += (tip < 2 ? "t" : ",t") + std::to_string(tip) + (tip == 0 ? "," : ")");
-    star += "t" + std::to_string(tip) + (tip + 1 < kTips ? "," : ");");
+    const std::string name = std::to_string(tip);
+    caterpillar.append(tip < 2 ? "" : ",").append(name).append(tip == 0 ? "," : ")");
+    star.append(name).append(tip + 1 < kTips ? "," : ");");
   }
   caterpillar += ';';
   const NewickTree deep = ParseNewick(caterpillar);

@@ -18,8 +18,6 @@ using test::WithCardinality;
 using test::WithNoise;
 using test::WriteFile;
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
 TEST(WholeRun, ExampleFindsItsPlantedShiftsAndReportsEveryVertex) {
   ScratchDir dir;
   WriteFile(dir / "input.txt", ExampleInput());
@@ -27,7 +25,7 @@ TEST(WholeRun, ExampleFindsItsPlantedShiftsAndReportsEveryVertex) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.stderrText, "");
   const std::string log = ReadFile(dir / "dorvu.log");
-  EXPECT_TRUE(StartsWith(log, "presupposed cardinality of scenario=3\r\nnoise level=0.1\r\ndone 0 of 6\r\n"));
+  EXPECT_TRUE(log.starts_with("presupposed cardinality of scenario=3\r\nnoise level=0.1\r\ndone 0 of 6\r\n"));
   EXPECT_NE(log.find("\r\nthe best scenario:\r\n 3.2  4.11  5.29 \r\nits penalty="), std::string::npos);
   std::size_t lines = 0;
   for (std::size_t p = log.find("\r\nvertex "); p != std::string::npos; p = log.find("\r\nvertex ", p + 1)) ++lines;
@@ -58,9 +56,9 @@ TEST(WholeRun, EmptyInputAndAnOversizedCardinality) {
 
   WriteFile(dir / "input.txt", WithNoise(WithCardinality(ExampleInput(), "25"), "100"));
   EXPECT_EQ(RunExecutable(dir.path()).status, 0);
-  EXPECT_TRUE(StartsWith(ReadFile(dir / "dorvu.log"),
-                         "presupposed cardinality of scenario=25\r\nnoise level=100\r\n"
-                         "cardinality of scenario limited to 20\r\nthe best scenario:\r\n"));
+  EXPECT_TRUE(ReadFile(dir / "dorvu.log")
+                  .starts_with("presupposed cardinality of scenario=25\r\nnoise level=100\r\n"
+                               "cardinality of scenario limited to 20\r\nthe best scenario:\r\n"));
 }
 
 TEST(WholeRun, CommaLocaleWritesCommas) {
@@ -70,7 +68,7 @@ TEST(WholeRun, CommaLocaleWritesCommas) {
   WriteFile(dir / "input.txt", WithNoise(WithCardinality(ExampleInput(), "0"), "0.125"));
   EXPECT_EQ(test::RunProgram(dir.path(), {{"LC_ALL", "de_DE.UTF-8"}, {"DORVU_SEED", "3"}}).status, 0);
   const std::string log = ReadFile(dir / "dorvu.log");
-  EXPECT_TRUE(StartsWith(log, "presupposed cardinality of scenario=0\r\nnoise level=0,125\r\n"));
+  EXPECT_TRUE(log.starts_with("presupposed cardinality of scenario=0\r\nnoise level=0,125\r\n"));
   const std::size_t penalty = log.find("its penalty=");
   const std::string penaltyLine = log.substr(penalty, log.find('\r', penalty) - penalty);
   EXPECT_NE(penaltyLine.find(','), std::string::npos) << penaltyLine;

@@ -6,30 +6,20 @@
 #include <sstream>
 
 #include "log/log_lines.h"
-#include "report/report.h"
 #include "search/scenario_memory.h"
-#include "search/walk.h"
-#include "support/counting_evaluator.h"
-#include "support/files.h"
-#include "support/trees.h"
+#include "support/search_runs.h"
 
 namespace dorvu {
 namespace {
 
 using test::KeyOf;
 using test::MakeTree;
-using test::ScratchDir;
-
-struct LogFile {
-  ScratchDir dir;
-  RunLog log{(dir / "dorvu.log").string()};
-  LogFile() { CreateLog(log); }
-  std::string Text() const { return test::LogLines(log.path); }
-};
+using test::SearchRun;
 
 TEST(ScenarioKeys, OrderedAsListsOfNumbersWithAPrefixFirst) {
   EXPECT_EQ(KeyOfMarks(test::MarksOf({17, 5})), KeyOf({5, 17}));
-  EXPECT_EQ(MarksOfKey(KeyOf({5, 17})), test::MarksOf({17, 5}));
+  EXPECT_EQ(MarksOfKey(KeyOf({5, 17}), kSlotCount), test::MarksOf({17, 5}));
+  EXPECT_LT(WithSlot(KeyOf({}), 255), WithSlot(KeyOf({}), 40000));  // a large tree's slots compare as numbers too
   EXPECT_LT(KeyOf({5}), KeyOf({17}));
   EXPECT_LT(KeyOf({5, 9}), KeyOf({17}));
   EXPECT_LT(KeyOf({}), KeyOf({5}));  // a prefix comes first
@@ -160,9 +150,7 @@ TEST(ScenarioMemory, EachStoreTakesKeysUpToItsLastPlace) {
   for (int s : {11, 12, 13, 14, 15}) keys.push_back(KeyOf({s}));  // 3 more fill the add store, 2 find both full
   ExpectStoresAsModelled(keys, 4);
   ScenarioMemory memory;
-  RunParameters params;
-  params.mainMemoryCapacity = 4;
-  PrepareMemory(memory, params);
+  PrepareMemory(memory, SmallStores());
   for (int s : {10, 20, 30, 40}) ASSERT_TRUE(RememberKey(memory, KeyOf({s})).stored);
   EXPECT_EQ(memory.mainCount, 4);
   EXPECT_EQ(memory.mainMemory[4], KeyOf({40}));
@@ -174,29 +162,6 @@ TEST(ScenarioMemory, EachStoreTakesKeysUpToItsLastPlace) {
   EXPECT_TRUE(!past.stored && past.mainFull && past.addFull);
 }
 
-BaseValues Shifted(int k) {
-  // Leaves 9-16 and 41-44 carry a different composition from the rest.
-  if (k >= 9 && k <= 16) return {0.1, 0.4, 0.4, 0.1};
-  if (k >= 41 && k <= 44) return {0.6, 0.1, 0.1, 0.2};
-  return {0.3 + 0.001 * (k % 5), 0.2, 0.2, 0.3 - 0.001 * (k % 5)};
-}
-
-struct SearchRun {
-  LogFile file;
-  RunParameters params;
-  Tree tree = MakeTree(Shifted);
-  std::unique_ptr<test::CountingEvaluator> evaluator;
-  BestList best;
-
-  explicit SearchRun(int32_t cardinality, double noiseLevel = 0.0) {
-    params.cardinality = cardinality;
-    params.noiseLevel = noiseLevel;
-    evaluator = std::make_unique<test::CountingEvaluator>(MakeEvaluator(EvaluatorKind::kPlain, params, tree, 1));
-    best = RunSearch(params, *evaluator, file.log);
-  }
-  std::size_t Evaluated() const { return evaluator->evaluated.size(); }
-};
-
 // The keys of a real walk that fills stores of 32, offered to the stores
 // and to the model in the walk's order; and the walk's memory lines are the
 // ones the model's outcomes call for, in order.
@@ -204,8 +169,8 @@ TEST(ScenarioMemory, AWalkThatFillsTheStoresAsModelled) {
   RunParameters params;
   params.cardinality = 4;
   params.mainMemoryCapacity = 32;
-  const Tree tree = MakeTree(Shifted);
-  LogFile file;
+  const Tree tree = MakeTree(test::Shifted);
+  test::LogFile file;
   test::CountingEvaluator evaluator(MakeEvaluator(EvaluatorKind::kFast, params, tree, 1));
   RunSearch(params, evaluator, file.log);
   const std::vector<ScenarioKey>& keys = evaluator.evaluated;  // every key the stores did not hold
@@ -261,27 +226,6 @@ TEST(Search, EachSetOfMarksIsEvaluatedOnceAndStoredFirst) {
   EXPECT_EQ(run.evaluator->remembered, distinct);
   // The walk visits 1 + 6 + 30 + 120 scenarios; some sets are reached twice.
   EXPECT_LT(run.Evaluated(), 157u);
-}
-
-TEST(Report, EmptyBestListGivesTheHeadingAlone) {
-  SearchRun run(-1);
-  WriteReport(run.best, run.tree, *run.evaluator, run.file.log);
-  EXPECT_EQ(run.file.Text(), "the best scenario:\n");
-}
-
-TEST(Report, MarkedVerticesPenaltyAndAllVertexLines) {
-  SearchRun run(0);
-  run.best[0].key = KeyOf({1, 6, 183});
-  run.best[0].penalty = 0.125;
-  WriteReport(run.best, run.tree, *run.evaluator, run.file.log);
-  const std::string text = run.file.Text();
-  EXPECT_EQ(text.substr(0, text.find("distribution values:")),
-            "the best scenario:\n 1.1  6.1  6.64 \nits penalty=0.125\n");
-  EXPECT_NE(text.find("\nvertex  0 : A:"), std::string::npos);
-  EXPECT_NE(text.find("\nvertex 6.9: A:0.1 C:0.4 G:0.4 T:0.1\n"), std::string::npos);
-  std::size_t lines = 0;
-  for (std::size_t p = text.find("vertex "); p != std::string::npos; p = text.find("vertex ", p + 1)) ++lines;
-  EXPECT_EQ(lines, 127u);
 }
 
 }  // namespace

@@ -45,9 +45,9 @@ TEST(TreeLayout, KindsAndNamesOfTheFirstAndLastSlots) {
 TEST(TreeLayout, LeafSlotsAreTheListedOnesInOrder) {
   const Tree tree = DerivedTree();
   const int expected[kLeafCount] = {6,   7,   10,  11,  16,  17,  20,  21,  28,  29,  32,  33,  38,  39,  42,  43,
-                                   52,  53,  56,  57,  62,  63,  66,  67,  74,  75,  78,  79,  84,  85,  88,  89,
-                                   100, 101, 104, 105, 110, 111, 114, 115, 122, 123, 126, 127, 132, 133, 136, 137,
-                                   146, 147, 150, 151, 156, 157, 160, 161, 168, 169, 172, 173, 178, 179, 182, 183};
+                                    52,  53,  56,  57,  62,  63,  66,  67,  74,  75,  78,  79,  84,  85,  88,  89,
+                                    100, 101, 104, 105, 110, 111, 114, 115, 122, 123, 126, 127, 132, 133, 136, 137,
+                                    146, 147, 150, 151, 156, 157, 160, 161, 168, 169, 172, 173, 178, 179, 182, 183};
   int leaves = 0;
   for (int s = 0; s < kSlotCount; ++s) leaves += tree.treeSequence[s].kind == SlotKind::kLeaf;
   EXPECT_EQ(leaves, kLeafCount);
@@ -69,25 +69,31 @@ TEST(TreeLayout, EveryVertexNamedOnceAndCloseSlotsUnnamed) {
   EXPECT_EQ(names.size(), 127u);
 }
 
+// The children of a slot, in order.
+std::vector<int32_t> ChildrenOf(const Tree& tree, int32_t slot) {
+  return {tree.ChildrenBegin(slot), tree.ChildrenEnd(slot)};
+}
+
 TEST(TreeLinks, ChildrenParentsAndMatchingOpenSlots) {
   const Tree tree = DerivedTree();
+  using Slots = std::vector<int32_t>;
   EXPECT_EQ(tree.parentSlot[0], -1);
-  EXPECT_EQ(tree.firstChildSlot[0], 1);
-  EXPECT_EQ(tree.secondChildSlot[0], 95);
+  EXPECT_EQ(ChildrenOf(tree, 0), (Slots{1, 95}));
   EXPECT_EQ(tree.openSlotOf[189], 0);
-  EXPECT_EQ(tree.firstChildSlot[5], 6);
-  EXPECT_EQ(tree.secondChildSlot[5], 7);
+  EXPECT_EQ(ChildrenOf(tree, 5), (Slots{6, 7}));
   EXPECT_EQ(tree.openSlotOf[8], 5);
-  EXPECT_EQ(tree.secondChildSlot[4], 9);
+  EXPECT_EQ(ChildrenOf(tree, 4), (Slots{5, 9}));
   EXPECT_EQ(tree.parentSlot[183], 181);
   EXPECT_EQ(tree.parentSlot[181], 176);
   EXPECT_EQ(tree.openSlotOf[184], 181);
   EXPECT_EQ(tree.openSlotOf[185], 176);
   // Every child's parent link points back to the vertex that lists it.
   for (int s = 0; s < kSlotCount; ++s) {
-    if (tree.treeSequence[s].kind != SlotKind::kOpen) continue;
-    EXPECT_EQ(tree.parentSlot[tree.firstChildSlot[s]], s);
-    EXPECT_EQ(tree.parentSlot[tree.secondChildSlot[s]], s);
+    if (tree.treeSequence[s].kind != SlotKind::kOpen) {
+      EXPECT_TRUE(ChildrenOf(tree, s).empty());
+      continue;
+    }
+    for (const int32_t c : ChildrenOf(tree, s)) EXPECT_EQ(tree.parentSlot[c], s);
   }
 }
 
@@ -104,7 +110,7 @@ TEST(TreeLinks, SlotNumbersFollowTheBlockSizes) {
     int depth = 0;
     for (int p = tree.parentSlot[o]; p >= 0; p = tree.parentSlot[p]) ++depth;
     EXPECT_EQ(s - o + 1, SubtreeSlots(depth)) << "vertex " << tree.vertexNames[o];
-    EXPECT_EQ(tree.secondChildSlot[o], o + 1 + SubtreeSlots(depth + 1));
+    EXPECT_EQ(ChildrenOf(tree, o).back(), o + 1 + SubtreeSlots(depth + 1));
   }
 }
 

@@ -7,16 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "search/evaluate/fast_evaluation.h"
+#include "support/same_bits.h"
 #include "tree/base_values.h"
 
 namespace dorvu {
 namespace {
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+using test::SameBits;
 
 struct Tally {
   long lanes = 0;

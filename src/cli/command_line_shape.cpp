@@ -47,12 +47,6 @@ bool AnswerHelpOrVersion(const ProgramText& program, bool help, bool version, st
   return false;
 }
 
-std::string Located(const std::string& file, std::int64_t line, const std::string& problem) {
-  std::string text = file;
-  if (line > 0) text.append(":").append(std::to_string(line));
-  return text.append(": ").append(problem);
-}
-
 bool SameFile(const std::string& output, const std::string& input) {
   namespace fs = std::filesystem;
   // The same file on disk, under any path: through "..", symbolic links or a

@@ -1,12 +1,10 @@
 // What the command lines of dorvu-view and dorvu-prep have in common: how an
 // option takes its value, how a bad command line, --help and --version are
-// answered, how a message points into a file, when an output would replace an
-// input, and the exit statuses. Each program keeps its own options, help text
-// and checks.
+// answered, when an output would replace an input, and the exit statuses.
+// Each program keeps its own options, help text and checks.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -55,9 +53,6 @@ int RefuseCommandLine(const ProgramText& program, const UsageError& error, std::
 // Writes the help text, or else the version line, when one was asked for;
 // false when neither was.
 bool AnswerHelpOrVersion(const ProgramText& program, bool help, bool version, std::ostream& out);
-
-// "FILE:LINE: problem", or "FILE: problem" when `line` is 0 (no line concerned).
-std::string Located(const std::string& file, std::int64_t line, const std::string& problem);
 
 // True when writing `output` would replace the file `input`: the same path
 // once resolved, or the same file on disk under another name.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <unordered_map>
 
 #include "input/convert.h"
 #include "input/leaf_noise.h"
@@ -179,7 +180,8 @@ void ParseHeader(const std::string& first, const std::string& second, const std:
     const std::string problem =
         token.empty() ? "no noise level given" : "the noise level " + Quoted(token) + " is not a number";
     findings.push_back(
-        {Where(path, 2) + problem + " (logged as an error; the run uses " + ShortestNumber(read.noiseLevel) + ")", true});
+        {Where(path, 2) + problem + " (logged as an error; the run uses " + ShortestNumber(read.noiseLevel) + ")",
+         true});
   }
 }
 
@@ -240,7 +242,8 @@ void ParseLeafLine(const std::string& line, int leaf, const std::string& where, 
   if (!noiseOff || failures > 0) return;
   const long double sum = static_cast<long double>(values.b[0]) + values.b[1] + values.b[2] + values.b[3];
   if (std::fabs(sum - 1.0L) > kFarFromOne)
-    findings.push_back({where + "leaf " + std::to_string(leaf) + " sums to " + ShortestNumber(static_cast<double>(sum), 6) +
+    findings.push_back({where + "leaf " + std::to_string(leaf) + " sums to " +
+                            ShortestNumber(static_cast<double>(sum), 6) +
                             ", not 1; with the noise off the run takes its values as they are",
                         false});
 }
@@ -274,6 +277,7 @@ void ParseUnreadLines(LineSource& lines, int& count, const std::string& path, Pa
 ParsedInput Parse(LineSource& lines, const std::string& path, int32_t maxCardinality,
                   const DataErrorLines& dataErrors) {
   ParsedInput parsed;
+  parsed.leaves.assign(kLeafCount, BaseValues{});
   int count = 0;
   std::string first, second;
   count += lines.Next(first);
@@ -312,7 +316,119 @@ ParsedInput ParseInputBytes(std::string_view bytes, const std::string& path, int
 }
 
 void PlaceLeaves(const ParsedInput& input, Tree& tree) {
-  for (int leaf = 1; leaf <= kLeafCount; ++leaf) tree.treeSequence[tree.leafSlots[leaf]].value = input.leaves[leaf - 1];
+  for (int leaf = 1; leaf <= tree.leafCount; ++leaf)
+    tree.treeSequence[tree.leafSlots[leaf]].value = input.leaves[leaf - 1];
+}
+
+namespace {
+
+// The tip name that begins a leaf line of an input for a tree, and where the
+// rest of the line starts: quoted as in Newick ('' for a quote inside), or
+// up to the first blank or tab. None for an unclosed quote.
+std::optional<std::pair<std::string, std::size_t>> LeadingName(const std::string& line) {
+  std::size_t p = 0;
+  while (p < line.size() && IsBlank(line[p])) ++p;
+  if (p < line.size() && line[p] == '\'') {
+    std::string name;
+    for (std::size_t q = p + 1; q < line.size(); ++q) {
+      if (line[q] != '\'') {
+        name += line[q];
+      } else if (q + 1 < line.size() && line[q + 1] == '\'') {
+        name += '\'';
+        ++q;
+      } else {
+        return std::make_pair(name, q + 1);
+      }
+    }
+    return std::nullopt;
+  }
+  std::size_t end = p;
+  while (end < line.size() && !IsBlank(line[end])) ++end;
+  return std::make_pair(line.substr(p, end - p), end);
+}
+
+TreeInput ParseTree(LineSource& lines, const std::string& path, const std::vector<std::string>& tipNames,
+                    int32_t maxCardinality) {
+  TreeInput input;
+  ParsedInput& parsed = input.parsed;
+  const auto keep = [&input](std::string_view line) { input.dataErrorLines.emplace_back(line); };
+  std::string first, second;
+  lines.Next(first);
+  lines.Next(second);
+  ParseHeader(first, second, path, maxCardinality, keep, parsed);
+  const bool noiseOff = NoiseInForce(parsed.parameters.noiseLevel) == 0.0;
+  std::unordered_map<std::string, int> leafOf;  // tip name to leaf number
+  for (std::size_t k = 0; k < tipNames.size(); ++k) leafOf.emplace(tipNames[k], static_cast<int>(k) + 1);
+  parsed.leaves.assign(tipNames.size(), BaseValues{});
+  std::vector<int> lineOf(tipNames.size() + 1, 0);  // the line that gave each leaf
+  std::string line;
+  for (int number = 3; lines.Next(line); ++number) {
+    if (std::all_of(line.begin(), line.end(), IsBlank)) continue;
+    const auto name = LeadingName(line);
+    const std::string shown = name ? name->first : line;
+    const auto found = name ? leafOf.find(name->first) : leafOf.end();
+    if (found == leafOf.end()) {
+      input.mismatch.unknown.emplace_back(shown, number);
+      continue;
+    }
+    const int leaf = found->second;
+    if (lineOf[leaf] != 0) {
+      input.mismatch.twice.emplace_back(shown, number);
+      continue;
+    }
+    lineOf[leaf] = number;
+    ParseLeafLine(line.substr(name->second), leaf, Where(path, number), noiseOff, keep, parsed.leaves[leaf - 1],
+                  parsed.findings);
+  }
+  for (std::size_t k = 1; k <= tipNames.size(); ++k)
+    if (lineOf[k] == 0) input.mismatch.missing.push_back(tipNames[k - 1]);
+  lines.Close();
+  return input;
+}
+
+// `count` names of one kind: up to kNamesShown of them, then how many more.
+template <typename Item, typename Show>
+std::string NameList(const std::vector<Item>& items, Show show) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size() && i < kNamesShown; ++i) text += (i == 0 ? "" : ", ") + show(items[i]);
+  if (items.size() > kNamesShown) text += ", and " + std::to_string(items.size() - kNamesShown) + " more";
+  return text;
+}
+
+std::string QuotedName(const std::string& name) { return Quoted(name); }
+
+}  // namespace
+
+TreeInput ParseTreeInput(const std::string& path, const std::vector<std::string>& tipNames, int32_t maxCardinality) {
+  LineSource lines(path);
+  return ParseTree(lines, path, tipNames, maxCardinality);
+}
+
+TreeInput ParseTreeInputBytes(std::string_view bytes, const std::string& path,
+                              const std::vector<std::string>& tipNames, int32_t maxCardinality) {
+  LineSource lines(bytes);
+  return ParseTree(lines, path, tipNames, maxCardinality);
+}
+
+std::string MismatchText(const NameMismatch& mismatch, const std::string& inputPath, const std::string& treePath) {
+  const auto count = [](std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  const auto withLine = [](const std::pair<std::string, int>& item) {
+    return QuotedName(item.first) + " (line " + std::to_string(item.second) + ")";
+  };
+  std::string text;
+  if (!mismatch.unknown.empty())
+    text += "dorvu: " + inputPath + ": " + count(mismatch.unknown.size(), "name is", "names are") + " no tip of " +
+            treePath + ": " + NameList(mismatch.unknown, withLine) + "\n";
+  if (!mismatch.twice.empty())
+    text += "dorvu: " + inputPath + ": " + count(mismatch.twice.size(), "tip is", "tips are") +
+            " given again: " + NameList(mismatch.twice, withLine) + "\n";
+  if (!mismatch.missing.empty())
+    text += "dorvu: " + inputPath + ": " + count(mismatch.missing.size(), "tip", "tips") + " of " + treePath +
+            (mismatch.missing.size() == 1 ? " has" : " have") + " no line: " +
+            NameList(mismatch.missing, QuotedName) + "\n";
+  return text;
 }
 
 }  // namespace dorvu

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "log/io_error.h"
@@ -18,7 +19,7 @@
 namespace dorvu {
 
 inline constexpr int kInputLineCount = 2 + kLeafCount;  // lines read; the rest is ignored
-inline constexpr char kEndOfFileByte = 26;             // ends the file wherever it stands
+inline constexpr char kEndOfFileByte = 26;              // ends the file wherever it stands
 
 // The two parameters as read; after a failed conversion, the value the
 // conversion left.
@@ -36,7 +37,7 @@ struct InputFinding {
 
 struct ParsedInput {
   InputParameters parameters;
-  std::array<BaseValues, kLeafCount> leaves{};  // leaf k at k - 1; 0 where no value was read
+  std::vector<BaseValues> leaves;  // leaf k at k - 1; 0 where no value was read
   // In the order of the lines, with the file-wide one (too few lines) last.
   std::vector<InputFinding> findings;
   // A read that failed after the last line a run reads: a run goes on
@@ -57,6 +58,38 @@ ParsedInput ParseInput(const std::string& path, int32_t maxCardinality, const Da
 // The same from the file's bytes; `path` names the file in the findings.
 ParsedInput ParseInputBytes(std::string_view bytes, const std::string& path, int32_t maxCardinality,
                             const DataErrorLines& dataErrors = {});
+
+// What does not match between the leaf lines of an input for a tree and the
+// tree's tips, each in the order met (up to kNamesShown of each kind are
+// named in the message, with their count).
+struct NameMismatch {
+  std::vector<std::pair<std::string, int>> unknown;  // names that are no tip, with their line
+  std::vector<std::pair<std::string, int>> twice;    // tips given again, with the line of the repeat
+  std::vector<std::string> missing;                  // tips with no line, left to right
+  bool Empty() const { return unknown.empty() && twice.empty() && missing.empty(); }
+};
+
+inline constexpr std::size_t kNamesShown = 20;
+
+// An input for a tree: lines 1 and 2 as always, then, on every line that is
+// not blank, a tip's name (unquoted up to the first blank or tab, or quoted
+// as in Newick) and its values, read by the rules of a leaf line. Lines come
+// in any order and in any number. Leaf k is the tree's k-th tip from the
+// left, as `tipNames` lists them. The data errors are kept, in the order of
+// the lines, as `dataErrors` receives them; a run writes them only when the
+// names match.
+struct TreeInput {
+  ParsedInput parsed;
+  NameMismatch mismatch;
+  std::vector<std::string> dataErrorLines;  // the log lines of the data errors
+};
+TreeInput ParseTreeInput(const std::string& path, const std::vector<std::string>& tipNames, int32_t maxCardinality);
+TreeInput ParseTreeInputBytes(std::string_view bytes, const std::string& path,
+                              const std::vector<std::string>& tipNames, int32_t maxCardinality);
+
+// The refusal of names that do not match, one line per kind, each beginning
+// with "dorvu: ".
+std::string MismatchText(const NameMismatch& mismatch, const std::string& inputPath, const std::string& treePath);
 
 // Puts the leaf values on the leaf slots of a laid-out tree.
 void PlaceLeaves(const ParsedInput& input, Tree& tree);

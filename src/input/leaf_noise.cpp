@@ -13,7 +13,7 @@ BaseValues Renormalise(const BaseValues& w) { return ProjectToSimplex(w, BaseVal
 
 void PerturbLeaves(Tree& tree, double noiseLevel, std::mt19937& gen) {
   constexpr uint32_t kOutcomes = 2002;  // changes +0..+1000 and -0..-1000 thousandths
-  for (int s = 1; s < kSlotCount; ++s) {
+  for (int s = 1; s < tree.slotCount; ++s) {
     if (tree.treeSequence[s].kind != SlotKind::kLeaf) continue;
     BaseValues& v = tree.treeSequence[s].value;
     BaseValues w;

@@ -1,11 +1,17 @@
-// The fixed texts of the run log's lines, for the program that writes them
-// and for the programs that read logs back. Header only, so that a reader
-// does not link the estimation core.
+// The fixed texts of the run log's lines and of the input's header lines, for
+// dorvu and for the programs that write its input or read its log back.
+// Header only, so that they do not link the estimation core.
 #pragma once
 
 #include <string_view>
 
 namespace dorvu::log_lines {
+
+// The input's header lines, each followed by its value, and the most marks a
+// run searches: a larger cardinality runs as this one, and the log says so.
+inline constexpr std::string_view kInputCardinalityPrefix = "presupposed cardinality of scenario=";
+inline constexpr std::string_view kInputNoisePrefix = "level of randomness=";
+inline constexpr int kMaxCardinality = 20;
 
 // Input errors, before anything else.
 inline constexpr std::string_view kCardinalityError = "an error in cardinality of scenario, sorry";
@@ -13,8 +19,9 @@ inline constexpr std::string_view kNoiseError = "an error in level of randomness
 inline constexpr std::string_view kLeafErrorPrefix = "an error in data on the leaf ";  // then the leaf, 1 to 64
 
 // The parameters as read.
-inline constexpr std::string_view kCardinalityPrefix = "presupposed cardinality of scenario=";
+inline constexpr std::string_view kCardinalityPrefix = kInputCardinalityPrefix;  // the input's line, echoed
 inline constexpr std::string_view kNoisePrefix = "noise level=";
+inline constexpr std::string_view kTreePrefix = "tree=";  // then the tree in Newick, for a tree read from a file
 inline constexpr std::string_view kCardinalityLimitPrefix = "cardinality of scenario limited to ";
 
 // The search: "done K of N" as each top-level branch begins, and the memory

@@ -43,7 +43,7 @@ LeadingDigits TruncatedDigits(long double magnitude) {
   return result;
 }
 
-std::string FormatMagnitude(long double magnitude) {
+std::string FormatMagnitude(long double magnitude, char separator) {
   LeadingDigits lead = TruncatedDigits(magnitude);
   std::string digits(lead.digits, kSignificantDigits);
   int exponent = lead.exponent;
@@ -65,7 +65,7 @@ std::string FormatMagnitude(long double magnitude) {
   if (before >= -3 && before <= 15) {
     if (before <= 0) {
       text = "0";
-      text += decimalSeparator;
+      text += separator;
       text.append(static_cast<std::size_t>(-before), '0');
       text += digits;
     } else {
@@ -73,14 +73,14 @@ std::string FormatMagnitude(long double magnitude) {
         digits.append(static_cast<std::size_t>(before) - digits.size(), '0');
       text = digits.substr(0, static_cast<std::size_t>(before));
       if (digits.size() > static_cast<std::size_t>(before)) {
-        text += decimalSeparator;
+        text += separator;
         text += digits.substr(static_cast<std::size_t>(before));
       }
     }
   } else {
     text = digits.substr(0, 1);
     if (digits.size() > 1) {
-      text += decimalSeparator;
+      text += separator;
       text += digits.substr(1);
     }
     text += 'E';
@@ -93,13 +93,15 @@ std::string FormatMagnitude(long double magnitude) {
 
 std::string FormatInteger(int64_t value) { return std::to_string(value); }
 
-std::string FormatReal(long double value) {
+std::string FormatReal(long double value, char separator) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
-  const std::string magnitude = FormatMagnitude(std::fabs(value));
+  const std::string magnitude = FormatMagnitude(std::fabs(value), separator);
   return value < 0 ? "-" + magnitude : magnitude;
 }
+
+std::string FormatReal(long double value) { return FormatReal(value, decimalSeparator); }
 
 void SetDecimalSeparator(char separator) { decimalSeparator = separator; }
 

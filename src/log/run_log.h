@@ -25,7 +25,7 @@ void WriteLogText(const RunLog& log, std::string_view text);
 // millions of times, and one open, write and close per line would cost more
 // than the search. The bytes in the file are the same as line by line.
 struct LineBatch {
-  std::string bytes;                               // whole lines, each with its line end
+  std::string bytes;                                // whole lines, each with its line end
   static constexpr std::size_t kLimit = 64 * 1024;  // written once it holds this much
 };
 

@@ -1,22 +1,12 @@
 #include "prep/command_line.h"
 
 #include <charconv>
-#include <cstdint>
-#include <optional>
-#include <ostream>
 #include <string_view>
 #include <system_error>
 
-#include "cli/command_line_shape.h"
-#include "cli/output_files.h"
+#include "cli/version.h"
 #include "prep/decimal.h"
-#include "prep/input_file.h"
-#include "prep/records.h"
 #include "prep/sample_sheet.h"
-
-#ifndef DORVU_PREP_VERSION
-#define DORVU_PREP_VERSION "1.0.0"
-#endif
 
 namespace dorvu::prep {
 
@@ -95,32 +85,7 @@ or a file cannot be written, with a message that names the file, the line and
 the record, and no file written; 2 for a bad command line.
 )";
 
-// dorvu searches no more marks than this, and says so in its log.
-constexpr int kMaxSearchedCardinality = 20;
-
-struct Options {
-  std::optional<std::string> input;
-  std::optional<std::string> samples;
-  std::string output = "input.txt";
-  std::string cardinality = "3";
-  std::string noise = "0.1";
-  std::string labelText = "word";
-  std::optional<std::string> seedText;
-  std::string minQualityText = "0";
-  std::optional<std::string> threadsText;
-  // Read from the texts above once they are checked.
-  LabelChoice label;
-  std::uint64_t seed = 0;
-  int minQuality = 0;
-  int threads = 1;
-  bool help = false;
-  bool version = false;
-};
-
-constexpr cli::ProgramText kProgram{"dorvu-prep", DORVU_PREP_VERSION, kHelpText};
-
 using cli::OptionValue;
-using cli::SameFile;
 using cli::ShortOptionValue;
 using cli::UsageError;
 
@@ -133,9 +98,6 @@ std::optional<T> WholeDecimal(const std::string& text) {
   if (text.empty() || text[0] == '-' || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
-
-// A whole decimal number that dorvu reads as a 32-bit integer.
-bool IsCardinality(const std::string& text) { return WholeDecimal<int>(text).has_value(); }
 
 LabelChoice ParseLabel(const std::string& text) {
   constexpr std::string_view kFieldPrefix = "field:";
@@ -160,8 +122,11 @@ void CheckValues(Options& options) {
   if (options.input && options.samples)
     throw UsageError{"give INPUT or --samples SHEET, not both (found \"" + *options.input + "\")"};
   if (options.output.empty()) throw UsageError{"FILE must not be empty"};
-  if (!IsCardinality(options.cardinality))
+  // A whole decimal number that dorvu reads as a 32-bit integer.
+  const auto cardinality = WholeDecimal<int>(options.cardinality);
+  if (!cardinality)
     throw UsageError{"--cardinality needs a whole number from 0 to 2147483647, not \"" + options.cardinality + "\""};
+  options.cardinalityNumber = *cardinality;
   if (!IsNoiseLevel(options.noise))
     throw UsageError{"--noise needs a number of at least 0 such as 0.1, .05 or 1e-3, not \"" + options.noise + "\""};
   options.label = ParseLabel(options.labelText);
@@ -184,6 +149,10 @@ void CheckValues(Options& options) {
                      "\""};
   options.seed = *seed;
 }
+
+}  // namespace
+
+cli::ProgramText DorvuPrepProgramText() { return {"dorvu-prep", cli::Version(), kHelpText}; }
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
@@ -223,78 +192,6 @@ Options ParseOptions(const std::vector<std::string>& args) {
   }
   if (!options.help && !options.version) CheckValues(options);
   return options;
-}
-
-// dorvu runs a larger cardinality as 20; said here so that it is no surprise later.
-void WarnAboutCardinality(const Options& options, std::ostream& err) {
-  if (WholeDecimal<int>(options.cardinality).value_or(0) > kMaxSearchedCardinality)
-    err << "dorvu-prep: warning: --cardinality " << options.cardinality << " is above " << kMaxSearchedCardinality
-        << ", the most dorvu searches; the run will be limited to " << kMaxSearchedCardinality << "\n";
-}
-
-// A file that is read, and how a message names it.
-struct SourceFile {
-  std::string path;
-  std::string what;
-};
-
-// The records of INPUT or of SHEET's files, and every file they come from.
-std::vector<Record> ReadInput(const Options& options, std::vector<SourceFile>& sources) {
-  const ReadOptions readOptions{options.label, options.seedText.has_value(), options.minQuality};
-  if (!options.samples) {
-    sources.push_back({*options.input, "INPUT"});
-    return ReadRecordsFile(*options.input, readOptions);
-  }
-  sources.push_back({*options.samples, "SHEET"});
-  const std::vector<SampleRow> rows = ReadSampleSheet(*options.samples, readOptions);
-  for (const SampleRow& row : rows) sources.push_back({row.file, "the file of leaf 6." + std::to_string(row.leaf)});
-  return CountSamples(rows, readOptions, options.threads);
-}
-
-int Prepare(const Options& options, std::ostream& out, std::ostream& err) {
-  WarnAboutCardinality(options, err);
-  std::vector<Record> records;
-  std::vector<SourceFile> sources;
-  try {
-    records = ReadInput(options, sources);
-  } catch (const InputError& error) {
-    err << "dorvu-prep: " << cli::Located(sources.front().path, error.line, error.problem) << "\n";
-    return kExitFailure;
-  }
-  if (options.seedText) DrawBootstrapReplicate(records, options.seed);
-  const std::string input = InputText(options.cardinality, options.noise, records);
-  if (options.output == "-") {
-    out << input;
-    return 0;
-  }
-  const std::vector<cli::OutputFile> files{{options.output, input}, {NamesPath(options.output), NamesTable(records)}};
-  for (const auto& file : files) {
-    for (const auto& source : sources) {
-      if (!SameFile(file.path, source.path)) continue;
-      err << "dorvu-prep: " << file.path << ": this output would overwrite " << source.what
-          << "; choose another FILE\n";
-      return kExitFailure;
-    }
-  }
-  const std::string problem = cli::WriteAllOrNothing(files);
-  if (!problem.empty()) {
-    err << "dorvu-prep: " << problem << "\n";
-    return kExitFailure;
-  }
-  return 0;
-}
-
-}  // namespace
-
-int RunDorvuPrep(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Options options;
-  try {
-    options = ParseOptions(args);
-  } catch (const UsageError& error) {
-    return cli::RefuseCommandLine(kProgram, error, err);
-  }
-  if (cli::AnswerHelpOrVersion(kProgram, options.help, options.version, out)) return 0;
-  return Prepare(options, out, err);
 }
 
 }  // namespace dorvu::prep

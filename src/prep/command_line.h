@@ -4,18 +4,41 @@
 //            [-o FILE] --samples SHEET
 #pragma once
 
-#include <iosfwd>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command_line_shape.h"
+#include "prep/records.h"
 
 namespace dorvu::prep {
 
-inline constexpr int kExitFailure = cli::kExitFailure;  // the input is refused or an output cannot be written
-inline constexpr int kExitUsage = cli::kExitUsage;      // a bad command line
+struct Options {
+  std::optional<std::string> input;
+  std::optional<std::string> samples;
+  std::string output = "input.txt";
+  std::string cardinality = "3";
+  std::string noise = "0.1";
+  std::string labelText = "word";
+  std::optional<std::string> seedText;
+  std::string minQualityText = "0";
+  std::optional<std::string> threadsText;  // none given: every processor dorvu-prep may run on
+  // Read from the texts above once they are checked.
+  int cardinalityNumber = 3;
+  LabelChoice label;
+  std::uint64_t seed = 0;
+  int minQuality = 0;
+  int threads = 1;
+  bool help = false;
+  bool version = false;
+};
 
-// Runs dorvu-prep on the arguments after the program name; returns the exit status.
-int RunDorvuPrep(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The name, the version and the --help text of dorvu-prep.
+cli::ProgramText DorvuPrepProgramText();
+
+// Reads the arguments after the program name and checks the values. Throws
+// cli::UsageError.
+Options ParseOptions(const std::vector<std::string>& args);
 
 }  // namespace dorvu::prep

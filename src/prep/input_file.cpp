@@ -1,14 +1,17 @@
 #include "prep/input_file.h"
 
+#include "log/log_lines.h"
 #include "prep/composition.h"
+#include "tree/tree_shape.h"
 
 namespace dorvu::prep {
 
 std::string InputText(const std::string& cardinality, const std::string& noise, const std::vector<Record>& records) {
-  std::string out = "presupposed cardinality of scenario=" + cardinality + "\nlevel of randomness=" + noise + "\n";
+  std::string out = std::string(log_lines::kInputCardinalityPrefix) + cardinality + "\n" +
+                    std::string(log_lines::kInputNoisePrefix) + noise + "\n";
   for (std::size_t k = 0; k < records.size(); ++k) {
     const auto& shares = records[k].shares;
-    out += "6." + std::to_string(k + 1) + " A:" + ShortestText(shares[0]) + "_C:" + ShortestText(shares[1]) +
+    out += LeafVertexName(static_cast<int>(k) + 1) + " A:" + ShortestText(shares[0]) + "_C:" + ShortestText(shares[1]) +
            "_G:" + ShortestText(shares[2]) + "_T:" + ShortestText(shares[3]) + "\n";
   }
   return out;
@@ -16,7 +19,8 @@ std::string InputText(const std::string& cardinality, const std::string& noise, 
 
 std::string NamesTable(const std::vector<Record>& records) {
   std::string out = "leaf\tname\n";
-  for (std::size_t k = 0; k < records.size(); ++k) out += "6." + std::to_string(k + 1) + "\t" + records[k].label + "\n";
+  for (std::size_t k = 0; k < records.size(); ++k)
+    out += LeafVertexName(static_cast<int>(k) + 1) + "\t" + records[k].label + "\n";
   return out;
 }
 

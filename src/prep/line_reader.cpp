@@ -10,7 +10,7 @@
 #include <istream>
 #include <utility>
 
-#include "prep/records.h"
+#include "cli/located_error.h"
 
 namespace dorvu::prep {
 
@@ -54,13 +54,13 @@ class GzipSource : public ByteSource {
     if (message.starts_with(path_ + ": ")) message.remove_prefix(path_.size() + 2);
     switch (error) {
       case Z_ERRNO:
-        throw InputError(0, std::string("cannot read the file: ") + std::strerror(errno));
+        throw cli::LocatedError(0, std::string("cannot read the file: ") + std::strerror(errno));
       case Z_BUF_ERROR:
-        throw InputError(0, "the compressed data end too early; the file is incomplete");
+        throw cli::LocatedError(0, "the compressed data end too early; the file is incomplete");
       case Z_MEM_ERROR:
-        throw InputError(0, "out of memory while decompressing");
+        throw cli::LocatedError(0, "out of memory while decompressing");
       default:
-        throw InputError(0, "the compressed data are damaged (" + std::string(message) + ")");
+        throw cli::LocatedError(0, "the compressed data are damaged (" + std::string(message) + ")");
     }
   }
 
@@ -74,7 +74,7 @@ class IstreamSource : public ByteSource {
 
   std::size_t Read(char* data, std::size_t size) override {
     in_.read(data, static_cast<std::streamsize>(size));
-    if (in_.bad()) throw InputError(0, "cannot read the file");
+    if (in_.bad()) throw cli::LocatedError(0, "cannot read the file");
     return static_cast<std::size_t>(in_.gcount());
   }
 
@@ -87,11 +87,12 @@ class IstreamSource : public ByteSource {
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path) {
   std::error_code ignored;
   // A directory opens, and fails only when read.
-  if (std::filesystem::is_directory(path, ignored)) throw InputError(0, "this is a directory");
+  if (std::filesystem::is_directory(path, ignored)) throw cli::LocatedError(0, "this is a directory");
   errno = 0;
   gzFile file = gzopen(path.c_str(), "rb");
   if (file == nullptr)
-    throw InputError(0, std::string("cannot open the file: ") + (errno != 0 ? std::strerror(errno) : "unknown reason"));
+    throw cli::LocatedError(
+        0, std::string("cannot open the file: ") + (errno != 0 ? std::strerror(errno) : "unknown reason"));
   gzbuffer(file, kZlibBufferBytes);
   return std::make_unique<GzipSource>(file, path);
 }

@@ -17,13 +17,13 @@ class ByteSource {
  public:
   virtual ~ByteSource() = default;
   // Reads up to `size` bytes into `data` and returns how many; fewer only at
-  // the end. Throws InputError on line 0 when the bytes cannot be read.
+  // the end. Throws cli::LocatedError on line 0 when the bytes cannot be read.
   virtual std::size_t Read(char* data, std::size_t size) = 0;
 };
 
 // A file through zlib: gzip (one member or several, as bgzip writes them) is
 // decompressed, anything else read as it is; the content decides, not the
-// name. Throws InputError on line 0 when the file cannot be opened.
+// name. Throws cli::LocatedError on line 0 when the file cannot be opened.
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
 
 // The bytes of a stream as they are.

@@ -5,22 +5,14 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/command_line_shape.h"
 #include "prep/composition.h"
 #include "prep/decimal.h"
 #include "prep/line_reader.h"
 #include "prep/resample.h"
 #include "prep/sequence_reader.h"
-#include "view/tree_shape.h"
+#include "tree/tree_shape.h"
 
 namespace dorvu::prep {
-
-InputError::InputError(std::int64_t lineNumber, const std::string& what)
-    : std::runtime_error(what), line(lineNumber), problem(what) {}
-
-std::string Located(const std::string& file, const InputError& error) {
-  return cli::Located(file, error.line, error.problem);
-}
 
 namespace {
 
@@ -73,22 +65,22 @@ class LeafRecords : public RecordHandler {
     const HeaderWords words = SplitHeader(header);
     const std::string name(words.name);
     current_ = Record{name, name, {}, line, {}};
-    if (records_.size() == kLeafCount) throw InputError(line, Label() + ": a record too many; " + kCountNeeded);
+    if (records_.size() == kLeafCount) throw cli::LocatedError(line, Label() + ": a record too many; " + kCountNeeded);
     if (name.empty())
-      throw InputError(line, "record " + std::to_string(number) + " has no name after \"" + marker_ + "\"");
+      throw cli::LocatedError(line, "record " + std::to_string(number) + " has no name after \"" + marker_ + "\"");
     const auto [earlier, added] = firstOf_.try_emplace(name, number, line);
     if (!added)
-      throw InputError(line, Label() + ": the same name as record " + std::to_string(earlier->second.first) +
-                                 " (line " + std::to_string(earlier->second.second) + ")");
+      throw cli::LocatedError(line, Label() + ": the same name as record " + std::to_string(earlier->second.first) +
+                                        " (line " + std::to_string(earlier->second.second) + ")");
     current_.label = ChosenLabel(name, words.rest, line);
   }
 
   void Finish(const CodeCounts& positions) override {
     const std::uint64_t total = CountedPositions(positions);
-    if (total == 0) throw InputError(current_.line, Label() + ": " + nothingCounted_);
+    if (total == 0) throw cli::LocatedError(current_.line, Label() + ": " + nothingCounted_);
     // Every position counts six sixths.
     if (total > kMaxExactCount / 6)
-      throw InputError(current_.line, Label() + ": the record is too long to count exactly");
+      throw cli::LocatedError(current_.line, Label() + ": the record is too long to count exactly");
     current_.positions = positions;
     current_.shares = Shares(Sixths(positions));
     records_.push_back(std::move(current_));
@@ -97,8 +89,8 @@ class LeafRecords : public RecordHandler {
   // The records, which must be one per leaf; `lastLine` is the file's last line.
   std::vector<Record> Take(std::int64_t lastLine) {
     if (records_.size() != kLeafCount)
-      throw InputError(lastLine, "the file holds " + std::to_string(records_.size()) + " record" +
-                                     (records_.size() == 1 ? "" : "s") + "; " + kCountNeeded);
+      throw cli::LocatedError(lastLine, "the file holds " + std::to_string(records_.size()) + " record" +
+                                            (records_.size() == 1 ? "" : "s") + "; " + kCountNeeded);
     return std::move(records_);
   }
 
@@ -120,13 +112,14 @@ class LeafRecords : public RecordHandler {
     const auto field = PipeField(name, label_.field);
     if (!field) {
       const std::size_t count = PipeFieldCount(name);
-      throw InputError(line, Label() + ": the first word has " + std::to_string(count) + " \"|\"-separated field" +
-                                 (count == 1 ? "" : "s") + ", " + option + " needs " + std::to_string(label_.field));
+      throw cli::LocatedError(line, Label() + ": the first word has " + std::to_string(count) +
+                                        " \"|\"-separated field" + (count == 1 ? "" : "s") + ", " + option + " needs " +
+                                        std::to_string(label_.field));
     }
     // The table of names holds no empty name.
     if (field->empty())
-      throw InputError(line, Label() + ": field " + std::to_string(label_.field) + " of the first word is empty, and " +
-                                 option + " needs a name there");
+      throw cli::LocatedError(line, Label() + ": field " + std::to_string(label_.field) +
+                                        " of the first word is empty, and " + option + " needs a name there");
     return std::string(*field);
   }
 
@@ -141,8 +134,8 @@ class LeafRecords : public RecordHandler {
 Decimal TableValue(std::string_view text, std::int64_t line, const std::string& leaf, char base) {
   const std::string what = "leaf " + leaf + ": the " + base + " value \"" + std::string(text) + "\"";
   const auto value = ParseDecimal(text);
-  if (!value) throw InputError(line, what + " is not a number");
-  if (value->negative && value->value != 0) throw InputError(line, what + " is negative");
+  if (!value) throw cli::LocatedError(line, what + " is not a number");
+  if (value->negative && value->value != 0) throw cli::LocatedError(line, what + " is negative");
   return *value;
 }
 
@@ -152,17 +145,17 @@ CodeCounts WholeCounts(const std::vector<std::string_view>& fields, std::int64_t
   for (std::size_t b = 0; b < 4; ++b) {
     const auto count = WholeNumber(fields[b + 1]);
     if (!count)
-      throw InputError(line, "leaf " + leaf + ": the bootstrap needs whole counts, not the frequency \"" +
-                                 std::string(fields[b + 1]) + "\"");
+      throw cli::LocatedError(line, "leaf " + leaf + ": the bootstrap needs whole counts, not the frequency \"" +
+                                        std::string(fields[b + 1]) + "\"");
     counts[b] = *count;
   }
   std::uint64_t total = 0;
   for (std::size_t b = 0; b < 4; ++b) {
     // Stops at the first count that passes the limit, before any sum can overflow.
     if (counts[b] > kMaxDrawnTotal - total)
-      throw InputError(line, "leaf " + leaf +
-                                 ": the counts sum to more than 2^32 (4294967296), the most the bootstrap "
-                                 "draws for one row");
+      throw cli::LocatedError(line, "leaf " + leaf +
+                                        ": the counts sum to more than 2^32 (4294967296), the most the bootstrap "
+                                        "draws for one row");
     total += counts[b];
   }
   return counts;
@@ -176,33 +169,33 @@ std::vector<Record> ReadTable(LineReader& lines, bool forBootstrap) {
     if (IsBlank(line)) continue;
     const auto fields = TabFields(line);
     if (fields.size() != 5)
-      throw InputError(lines.Line(),
-                       "expected 5 tab-separated fields (leaf A C G T), found " + std::to_string(fields.size()));
+      throw cli::LocatedError(lines.Line(),
+                              "expected 5 tab-separated fields (leaf A C G T), found " + std::to_string(fields.size()));
     const std::string leaf(fields[0]);
-    const auto vertex = view::ParseVertexName(leaf);
-    if (!vertex || !view::IsLeaf(*vertex))
-      throw InputError(lines.Line(), "\"" + leaf + "\" is not a leaf (6.1 to 6.64)");
+    const auto vertex = ParseVertexName(leaf);
+    if (!vertex || !IsLeaf(*vertex))
+      throw cli::LocatedError(lines.Line(), "\"" + leaf + "\" is not a leaf (6.1 to 6.64)");
     Record& record = records[static_cast<std::size_t>(vertex->index - 1)];
     if (record.line != 0)
-      throw InputError(lines.Line(),
-                       "leaf " + leaf + " is given twice (first on line " + std::to_string(record.line) + ")");
+      throw cli::LocatedError(lines.Line(),
+                              "leaf " + leaf + " is given twice (first on line " + std::to_string(record.line) + ")");
     std::array<Decimal, 4> values;
     for (std::size_t b = 0; b < 4; ++b) values[b] = TableValue(fields[b + 1], lines.Line(), leaf, kBases[b]);
     if (values[0].value + values[1].value + values[2].value + values[3].value == 0)
-      throw InputError(lines.Line(), "leaf " + leaf + ": the four values are all 0");
+      throw cli::LocatedError(lines.Line(), "leaf " + leaf + ": the four values are all 0");
     record = Record{leaf, leaf, RowShares(values), lines.Line(), {}};
     if (forBootstrap) record.positions = WholeCounts(fields, lines.Line(), leaf);
   }
   for (std::size_t k = 0; k < records.size(); ++k)
     if (records[k].line == 0)
-      throw InputError(
-          0, "leaf 6." + std::to_string(k + 1) + " is missing; the table needs one row for each leaf 6.1 to 6.64");
+      throw cli::LocatedError(0, "leaf " + LeafVertexName(static_cast<int>(k) + 1) +
+                                     " is missing; the table needs one row for each leaf 6.1 to 6.64");
   return records;
 }
 
 std::vector<Record> ReadRecords(LineReader& lines, const ReadOptions& options) {
   const FirstLine first = FindFirstLine(lines);
-  if (!first.found) throw InputError(0, "the file is empty");
+  if (!first.found) throw cli::LocatedError(0, "the file is empty");
   if (!first.startsBlank && (first.piece.starts_with('>') || first.piece.starts_with('@'))) {
     LeafRecords records(options, first.piece[0]);
     ReadSequences(lines, first, records, options.minQuality);
@@ -212,9 +205,9 @@ std::vector<Record> ReadRecords(LineReader& lines, const ReadOptions& options) {
   std::string storage;
   if (!first.startsBlank && lines.RestOfLine(first.piece, first.ends, storage, kTableHeader.size() + 2) == kTableHeader)
     return ReadTable(lines, options.forBootstrap);
-  throw InputError(lines.Line(),
-                   "neither FASTA (a first line starting with \">\") nor a table (the header "
-                   "\"leaf<TAB>A<TAB>C<TAB>G<TAB>T\")");
+  throw cli::LocatedError(lines.Line(),
+                          "neither FASTA (a first line starting with \">\") nor a table (the header "
+                          "\"leaf<TAB>A<TAB>C<TAB>G<TAB>T\")");
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cli/located_error.h"
 #include "prep/composition.h"
 #include "prep/line_reader.h"
 #include "tree/tree_size.h"
@@ -49,25 +49,14 @@ struct Record {
   CodeCounts positions{};
 };
 
-// Input that cannot be used. `line` is 1-based, 0 when no line is concerned;
-// `problem` names the record where there is one.
-struct InputError : std::runtime_error {
-  InputError(std::int64_t line, const std::string& problem);
-  std::int64_t line;
-  std::string problem;
-};
-
-// "FILE:LINE: problem", or "FILE: problem" when no line is concerned.
-std::string Located(const std::string& file, const InputError& error);
-
 // FASTA when the first line that is not blank starts with ">", FASTQ when it
 // starts with "@" (one record per leaf, in order, for both), a table when it
 // is the header "leaf<TAB>A<TAB>C<TAB>G<TAB>T". Returns the records in leaf
-// order. Throws InputError.
+// order. Throws cli::LocatedError.
 std::vector<Record> ReadRecords(std::istream& in, const ReadOptions& options = {});
 
 // The same from a file, plain or gzip-compressed; a file that cannot be read
-// is an InputError on line 0.
+// is a cli::LocatedError on line 0.
 std::vector<Record> ReadRecordsFile(const std::string& path, const ReadOptions& options = {});
 
 // One site-bootstrap replicate: every record's positions drawn with

@@ -12,7 +12,7 @@
 
 #include "prep/line_reader.h"
 #include "prep/sequence_reader.h"
-#include "view/tree_shape.h"
+#include "tree/tree_shape.h"
 
 namespace dorvu::prep {
 
@@ -21,8 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kSheetHeader = "leaf\tname\tpath";
-
-std::string LeafName(int leaf) { return "6." + std::to_string(leaf); }
 
 // One name for a file however the sheet writes its path, so that
 // "a.fa", "./a.fa" and a link to it are seen to be the same.
@@ -45,15 +43,15 @@ class SampleTotal : public RecordHandler {
 SampleRow ReadRow(std::string_view line, std::int64_t lineNumber, const fs::path& folder) {
   const auto fields = TabFields(line);
   if (fields.size() != 3)
-    throw InputError(lineNumber,
-                     "expected 3 tab-separated fields (leaf name path), found " + std::to_string(fields.size()));
+    throw cli::LocatedError(lineNumber,
+                            "expected 3 tab-separated fields (leaf name path), found " + std::to_string(fields.size()));
   const std::string leafText(fields[0]);
-  const auto vertex = view::ParseVertexName(leafText);
-  if (!vertex || !view::IsLeaf(*vertex))
-    throw InputError(lineNumber, "\"" + leafText + "\" is not a leaf (6.1 to 6.64)");
+  const auto vertex = ParseVertexName(leafText);
+  if (!vertex || !IsLeaf(*vertex))
+    throw cli::LocatedError(lineNumber, "\"" + leafText + "\" is not a leaf (6.1 to 6.64)");
   SampleRow row{vertex->index, std::string(fields[1]), std::string(fields[2]), "", lineNumber};
-  if (row.name.empty()) throw InputError(lineNumber, "leaf " + leafText + " has no name");
-  if (row.path.empty()) throw InputError(lineNumber, "leaf " + leafText + " has no path");
+  if (row.name.empty()) throw cli::LocatedError(lineNumber, "leaf " + leafText + " has no name");
+  if (row.path.empty()) throw cli::LocatedError(lineNumber, "leaf " + leafText + " has no path");
   row.file = (folder / row.path).string();
   return row;
 }
@@ -65,10 +63,10 @@ std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadO
   std::vector<char> buffer(std::max<std::size_t>(options.bufferBytes, 1));
   LineReader lines(*source, buffer);
   const FirstLine first = FindFirstLine(lines);
-  if (!first.found) throw InputError(0, "the file is empty");
+  if (!first.found) throw cli::LocatedError(0, "the file is empty");
   std::string storage;
   if (first.startsBlank || lines.RestOfLine(first.piece, first.ends, storage, kSheetHeader.size() + 2) != kSheetHeader)
-    throw InputError(lines.Line(), "the first line must be the header \"leaf<TAB>name<TAB>path\"");
+    throw cli::LocatedError(lines.Line(), "the first line must be the header \"leaf<TAB>name<TAB>path\"");
 
   const fs::path folder = fs::path(sheetPath).parent_path();
   std::vector<SampleRow> rows;
@@ -77,24 +75,25 @@ std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadO
   for (std::string_view line; lines.NextLine(line, storage);) {
     if (IsBlank(line)) continue;
     const SampleRow row = ReadRow(line, lines.Line(), folder);
-    const std::string leaf = LeafName(row.leaf);
+    const std::string leaf = LeafVertexName(row.leaf);
     std::int64_t& leafLine = lineOfLeaf[static_cast<std::size_t>(row.leaf - 1)];
     if (leafLine != 0)
-      throw InputError(row.line, "leaf " + leaf + " is given twice (first on line " + std::to_string(leafLine) + ")");
+      throw cli::LocatedError(row.line,
+                              "leaf " + leaf + " is given twice (first on line " + std::to_string(leafLine) + ")");
     leafLine = row.line;
     const auto [earlier, added] = rowOfFile.try_emplace(FileKey(row.file), rows.size());
     if (!added) {
       const SampleRow& other = rows[earlier->second];
-      throw InputError(row.line, "leaf " + leaf + ": " + row.path + " is the file of leaf " + LeafName(other.leaf) +
-                                     " too (line " + std::to_string(other.line) +
-                                     "); one file for two leaves is almost always a mistake");
+      throw cli::LocatedError(row.line, "leaf " + leaf + ": " + row.path + " is the file of leaf " +
+                                            LeafVertexName(other.leaf) + " too (line " + std::to_string(other.line) +
+                                            "); one file for two leaves is almost always a mistake");
     }
     rows.push_back(row);
   }
   for (std::size_t k = 0; k < lineOfLeaf.size(); ++k)
     if (lineOfLeaf[k] == 0)
-      throw InputError(0, "leaf " + LeafName(static_cast<int>(k + 1)) +
-                              " is missing; the sheet needs one row for each leaf 6.1 to 6.64");
+      throw cli::LocatedError(0, "leaf " + LeafVertexName(static_cast<int>(k + 1)) +
+                                     " is missing; the sheet needs one row for each leaf 6.1 to 6.64");
   return rows;
 }
 
@@ -102,19 +101,19 @@ CodeCounts CountSampleFile(const std::string& file, const ReadOptions& options, 
   const auto source = OpenFileSource(file);
   LineReader lines(*source, buffer);
   const FirstLine first = FindFirstLine(lines);
-  if (!first.found) throw InputError(0, "the file is empty");
+  if (!first.found) throw cli::LocatedError(0, "the file is empty");
   if (first.startsBlank || !(first.piece.starts_with('>') || first.piece.starts_with('@')))
-    throw InputError(lines.Line(), "neither FASTA (a first line starting with \">\") nor FASTQ (\"@\")");
+    throw cli::LocatedError(lines.Line(), "neither FASTA (a first line starting with \">\") nor FASTQ (\"@\")");
   SampleTotal sample;
   ReadSequences(lines, first, sample, options.minQuality);
   const std::uint64_t total = CountedPositions(sample.total);
   if (total == 0)
-    throw InputError(0, options.minQuality > 0 ? "no base to count in the file (only N, gaps, bases of a "
-                                                 "quality below " +
-                                                     std::to_string(options.minQuality) + " or nothing)"
-                                               : "no base to count in the file (only N, gaps or nothing)");
+    throw cli::LocatedError(0, options.minQuality > 0 ? "no base to count in the file (only N, gaps, bases of a "
+                                                        "quality below " +
+                                                            std::to_string(options.minQuality) + " or nothing)"
+                                                      : "no base to count in the file (only N, gaps or nothing)");
   // Every position counts six sixths.
-  if (total > kMaxExactCount / 6) throw InputError(0, "the file holds too many bases to count exactly");
+  if (total > kMaxExactCount / 6) throw cli::LocatedError(0, "the file holds too many bases to count exactly");
   return sample.total;
 }
 
@@ -152,8 +151,8 @@ std::vector<Record> CountSamples(const std::vector<SampleRow>& rows, const ReadO
     if (outcomes[k].fault) {
       try {
         std::rethrow_exception(outcomes[k].fault);
-      } catch (const InputError& error) {
-        throw InputError(row.line, "leaf " + LeafName(row.leaf) + ": " + Located(row.path, error));
+      } catch (const cli::LocatedError& error) {
+        throw cli::LocatedError(row.line, "leaf " + LeafVertexName(row.leaf) + ": " + cli::Located(row.path, error));
       }
     }
     const CodeCounts& positions = outcomes[k].positions;

@@ -27,18 +27,18 @@ struct SampleRow {
 };
 
 // The sheet's rows in the order of its lines: one for each leaf, every file
-// named once. Throws InputError on the sheet's line.
+// named once. Throws cli::LocatedError on the sheet's line.
 std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadOptions& options);
 
 // The positions counted in all the records of one FASTA or FASTQ file, read
 // through `buffer`. A file with no base to count is refused. Throws
-// InputError on the line of the file.
+// cli::LocatedError on the line of the file.
 CodeCounts CountSampleFile(const std::string& file, const ReadOptions& options, std::vector<char>& buffer);
 
 // The samples in leaf order, their files read on up to `threads` threads;
-// the result is the same for any number. A fault in a file is an InputError
-// on its row's line naming the leaf and the file (and the line in it); of
-// several, the one of the sheet's first line.
+// the result is the same for any number. A fault in a file is a
+// cli::LocatedError on its row's line naming the leaf and the file (and the
+// line in it); of several, the one of the sheet's first line.
 std::vector<Record> CountSamples(const std::vector<SampleRow>& rows, const ReadOptions& options, int threads);
 
 // The number of processors this process may run on.

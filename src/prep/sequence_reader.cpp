@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "prep/records.h"
+#include "cli/located_error.h"
 
 namespace dorvu::prep {
 
@@ -55,7 +55,7 @@ bool LooksLikeProtein(std::string_view line, std::size_t bad) {
 [[noreturn]] void ThrowBadBase(std::int64_t line, const std::string& label, std::string_view text, std::size_t column) {
   CodeCounts ignored{};
   const std::size_t bad = CountCodes(text, ignored).value_or(0);
-  throw InputError(
+  throw cli::LocatedError(
       line,
       label + ": " + Shown(text[bad]) + " in column " + std::to_string(column + bad + 1) + " is not a base code" +
           (LooksLikeProtein(text, bad) ? "; the record looks like a protein, and dorvu-prep reads DNA or RNA" : ""));
@@ -66,8 +66,8 @@ bool LooksLikeProtein(std::string_view line, std::size_t bad) {
   std::size_t bad = 0;
   while (bad + 1 < qualities.size() && shifts[static_cast<unsigned char>(qualities[bad])] != CodeTally::kBadQuality)
     ++bad;
-  throw InputError(line, label + ": " + Shown(qualities[bad]) + " in column " + std::to_string(bad + 1) +
-                             " is not a quality (\"!\" to \"~\", Phred scores 0 to 93 plus 33)");
+  throw cli::LocatedError(line, label + ": " + Shown(qualities[bad]) + " in column " + std::to_string(bad + 1) +
+                                    " is not a quality (\"!\" to \"~\", Phred scores 0 to 93 plus 33)");
 }
 
 void ReadFasta(LineReader& lines, std::string_view piece, bool ends, RecordHandler& handler) {
@@ -98,7 +98,7 @@ void ReadFasta(LineReader& lines, std::string_view piece, bool ends, RecordHandl
 }
 
 [[noreturn]] void ThrowCutShort(const LineReader& lines, const std::string& label, const std::string& missing) {
-  throw InputError(lines.Line(), label + ": the file ends before " + missing + "; " + kFastqShape);
+  throw cli::LocatedError(lines.Line(), label + ": the file ends before " + missing + "; " + kFastqShape);
 }
 
 void ReadFastq(LineReader& lines, std::string_view piece, bool ends, RecordHandler& handler, int minQuality) {
@@ -118,12 +118,12 @@ void ReadFastq(LineReader& lines, std::string_view piece, bool ends, RecordHandl
     const std::int64_t basesLine = lines.Line();
     if (!lines.NextLine(line, plusStorage)) ThrowCutShort(lines, label(), "the record's \"+\" line");
     if (!line.starts_with('+'))
-      throw InputError(lines.Line(), label() + ": no \"+\" line after the bases; " + kFastqShape);
+      throw cli::LocatedError(lines.Line(), label() + ": no \"+\" line after the bases; " + kFastqShape);
     std::string_view qualities;
     if (!lines.NextLine(qualities, qualityStorage)) ThrowCutShort(lines, label(), "the record's qualities");
     if (qualities.size() != bases.size())
-      throw InputError(lines.Line(), label() + ": " + std::to_string(qualities.size()) + " qualities for " +
-                                         std::to_string(bases.size()) + " bases");
+      throw cli::LocatedError(lines.Line(), label() + ": " + std::to_string(qualities.size()) + " qualities for " +
+                                                std::to_string(bases.size()) + " bases");
     tally.AddRead(bases, qualities, shifts);
     if (tally.HasUnknown()) ThrowBadBase(basesLine, label(), bases, 0);
     if (tally.HasBadQuality()) ThrowBadQuality(lines.Line(), label(), qualities, shifts);
@@ -132,7 +132,8 @@ void ReadFastq(LineReader& lines, std::string_view piece, bool ends, RecordHandl
       if (!lines.NextLine(header, headerStorage)) return;
     } while (IsBlank(header));
     if (!header.starts_with('@'))
-      throw InputError(lines.Line(), "after " + label() + ", a line that does not start with \"@\"; " + kFastqShape);
+      throw cli::LocatedError(lines.Line(),
+                              "after " + label() + ", a line that does not start with \"@\"; " + kFastqShape);
   }
 }
 

@@ -27,8 +27,8 @@ class RecordHandler {
 // with ">") or FASTQ (with "@") to the end of the file. A FASTQ record is four
 // lines: "@" and the name, the bases, "+" (and anything), and one quality
 // byte per base; its bases of a quality below `minQuality` are not counted.
-// Blank lines between FASTQ records are skipped. Throws InputError on the
-// line of the fault, naming the record.
+// Blank lines between FASTQ records are skipped. Throws cli::LocatedError on
+// the line of the fault, naming the record.
 void ReadSequences(LineReader& lines, const FirstLine& first, RecordHandler& handler, int minQuality);
 
 // A header's first word, the record's name, and the rest of the header after it.

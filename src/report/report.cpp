@@ -28,7 +28,7 @@ std::string VertexLine(const std::string& name, const BaseValues& x) {
 
 void WriteDistributions(const ValueTable& values, const Tree& tree, const RunLog& log) {
   WriteLogLine(log, log_lines::kValuesHeading);
-  for (int s = 0; s < kSlotCount; ++s)
+  for (int s = 0; s < tree.slotCount; ++s)
     if (tree.treeSequence[s].kind != SlotKind::kClose) WriteLogLine(log, VertexLine(tree.vertexNames[s], values[s]));
 }
 
@@ -36,7 +36,7 @@ void WriteDistributions(const ValueTable& values, const Tree& tree, const RunLog
 
 void WriteReport(const BestList& bestList, const Tree& tree, Evaluator& evaluator, const RunLog& log) {
   WriteLogLine(log, log_lines::kReportHeading);
-  auto values = std::make_unique<ValueTable>();
+  auto values = std::make_unique<ValueTable>(tree.slotCount);
   for (const BestListEntry& entry : bestList) {
     if (entry.key.count == 0) continue;
     WriteMarkedVertices(entry.key, tree, log);

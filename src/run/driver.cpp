@@ -1,7 +1,5 @@
 #include "run/driver.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,7 +16,6 @@
 #include "log/run_lock.h"
 #include "log/run_log.h"
 #include "report/report.h"
-#include "run/command_line.h"
 #include "run/interrupt.h"
 #include "run/progress_display.h"
 #include "search/evaluate/outcome_cache.h"
@@ -30,11 +27,15 @@ namespace dorvu {
 
 namespace {
 
-// Echoes the parameters as read and fixes the run's parameters from them.
-RunParameters TakeParameters(const InputParameters& read, const RunLog& log) {
+// Echoes the parameters as read (and the tree read from a file) and fixes the
+// run's parameters from them.
+RunParameters TakeParameters(const InputParameters& read, const NewickTree* shape, const Tree& tree,
+                             const RunLog& log) {
   WriteLogLine(log, std::string(log_lines::kCardinalityPrefix) + FormatInteger(read.cardinality));
   WriteLogLine(log, std::string(log_lines::kNoisePrefix) + FormatReal(read.noiseLevel));
+  if (shape) WriteLogLine(log, std::string(log_lines::kTreePrefix) + NewickText(*shape));
   RunParameters params;
+  ScaleToTree(params, tree.internalCount, tree.EdgeCount());
   params.cardinality = read.cardinality;
   if (params.cardinality > kMaxCardinality) {
     params.cardinality = kMaxCardinality;
@@ -49,78 +50,67 @@ uint32_t ClockSeed() { return static_cast<uint32_t>(std::chrono::system_clock::n
 
 }  // namespace
 
-std::optional<uint32_t> ParseSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > UINT32_MAX) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
-
-std::optional<int32_t> ParseThreadCount(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  int32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > kMaxThreads) return std::nullopt;
-  }
-  if (value < 1) return std::nullopt;
-  return value;
-}
-
-std::optional<std::size_t> ParseCacheBytes(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  std::size_t megabytes = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    megabytes = megabytes * 10 + static_cast<std::size_t>(c - '0');
-    if (megabytes > kMaxCacheMegabytes) return std::nullopt;
-  }
-  return megabytes << 20;
-}
-
-std::size_t CacheTableLimit(std::size_t boundBytes) { return boundBytes / 3 * 2; }
-
-int32_t SearchThreads(int32_t requested) {
-  if (requested > 0) return requested;
-  // The hardware threads this process may run on (what `nproc` counts), so
-  // that a run confined to a few processors does not crowd them.
-  cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
-    return std::min<int32_t>(CPU_COUNT(&allowed), kMaxThreads);
-  return std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, kMaxThreads);
-}
-
 ParsedInput ReadRunInput(const std::string& path, const RunLog& log, Tree& tree) {
   ParsedInput input = ParseInput(path, kMaxCardinality, [&log](std::string_view line) { WriteLogLine(log, line); });
   PlaceLeaves(input, tree);
   return input;
 }
 
+NewickTree ReadTreeFile(const std::string& treePath) {
+  try {
+    return ReadNewickFile(treePath);
+  } catch (const NewickError& error) {
+    throw RunRefused{"dorvu: " + treePath + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
+                     ": " + error.message + "\n"};
+  }
+}
+
+TreeRunInput ReadTreeRunInput(const std::string& treePath, const std::string& inputPath) {
+  TreeRunInput read;
+  read.shape = ReadTreeFile(treePath);
+  read.input = ParseTreeInput(inputPath, TipNames(read.shape), kMaxCardinality);
+  return read;
+}
+
 RunSummary RunDorvu(const RunSetup& setup) {
+  // A tree and its input are read whole before the log is touched: a tree
+  // that is refused, or names that do not match, leave it as it was.
+  std::optional<TreeRunInput> treeRun;
+  if (setup.treePath) {
+    treeRun = ReadTreeRunInput(*setup.treePath, setup.inputPath);
+    if (!treeRun->input.mismatch.Empty())
+      throw RunRefused{MismatchText(treeRun->input.mismatch, setup.inputPath, *setup.treePath)};
+  }
   const RunLock lock(setup.logPath);
   const RunLog log{setup.logPath};
   CreateLog(log);
   auto tree = std::make_unique<Tree>();
-  LayOutTree(*tree);
-  const ParsedInput input = ReadRunInput(setup.inputPath, log, *tree);
-  const RunParameters params = TakeParameters(input.parameters, log);
+  ParsedInput input;
+  if (treeRun) {
+    LayOutTree(*tree, treeRun->shape);
+    for (const std::string& line : treeRun->input.dataErrorLines) WriteLogLine(log, line);
+    input = std::move(treeRun->input.parsed);
+    PlaceLeaves(input, *tree);
+  } else {
+    LayOutTree(*tree);
+    input = ReadRunInput(setup.inputPath, log, *tree);
+  }
+  const RunParameters params = TakeParameters(input.parameters, treeRun ? &treeRun->shape : nullptr, *tree, log);
   // The likely mistakes, and the count of the problems the log holds.
   if (!setup.quiet) *setup.messages << RunWarnings(input.findings, setup.inputPath, setup.logPath) << std::flush;
 
   // The generator is seeded whatever the noise level, as every run always has been.
-  const uint32_t seed = setup.seed ? *setup.seed : ClockSeed();
+  const uint32_t seed = setup.settings.seed ? *setup.settings.seed : ClockSeed();
   std::mt19937 gen(seed);
-  if (!setup.seed && params.noiseLevel > 0.0 && !setup.quiet) *setup.messages << SeedNotice(seed) << std::flush;
+  if (!setup.settings.seed && params.noiseLevel > 0.0 && !setup.quiet)
+    *setup.messages << SeedNotice(seed) << std::flush;
   if (params.noiseLevel > 0.0) PerturbLeaves(*tree, params.noiseLevel, gen);
   DeriveLinks(*tree);
 
-  const int32_t threads = SearchThreads(setup.threads);
-  const auto cache = setup.cacheBytes > 0 ? std::make_unique<OutcomeCache>(CacheTableLimit(setup.cacheBytes)) : nullptr;
+  const int32_t threads = SearchThreads(setup.settings.threads);
+  const auto cache = setup.settings.cacheBytes > 0
+                         ? std::make_unique<OutcomeCache>(CacheTableLimit(setup.settings.cacheBytes))
+                         : nullptr;
   const auto evaluator =
       MakeEvaluator(setup.evaluator.value_or(ChooseEvaluator(threads)), params, *tree, threads, cache.get());
   WalkCounters counters;

@@ -4,16 +4,14 @@
 #pragma once
 
 #include <iosfwd>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "cli/environment.h"
+
 namespace dorvu {
 
-using Environment = std::map<std::string, std::string>;
-
-// The variables of this process.
-Environment ProcessEnvironment();
+using cli::Environment;
 
 // Runs dorvu with the arguments after the program name. The input and the log
 // are taken from the current directory. A run stops early when StopSignal()

@@ -8,52 +8,60 @@ namespace {
 
 // Adds the energy of the uncut edges below open slot o.
 double AddChildEdges(double running, const Tree& tree, const MarkTable& mark, const ValueTable& x, int o) {
-  const int c1 = tree.firstChildSlot[o];
-  const int c2 = tree.secondChildSlot[o];
-  if (mark[c1] == 0) running = AddSquaredDistance(running, x[c1], x[o]);
-  if (mark[c2] == 0) running = AddSquaredDistance(running, x[c2], x[o]);
+  for (const int32_t* c = tree.ChildrenBegin(o); c != tree.ChildrenEnd(o); ++c)
+    if (mark[*c] == 0) running = AddSquaredDistance(running, x[*c], x[o]);
   return running;
+}
+
+// The uncut edges at open slot o: to its parent when it is unmarked, and to
+// each unmarked child.
+int UncutEdges(const Tree& tree, const MarkTable& mark, int o) {
+  int edges = mark[o] == 0 ? 1 : 0;
+  for (const int32_t* c = tree.ChildrenBegin(o); c != tree.ChildrenEnd(o); ++c) edges += mark[*c] == 0 ? 1 : 0;
+  return edges;
 }
 
 // gradient of the energy at every internal vertex; returns its L1 norm.
 double ComputeGradient(const Tree& tree, const MarkTable& mark, PassState& pass) {
   const ValueTable& x = pass.value;
   double norm = 0.0;
-  for (int k = 0; k < kSlotCount; ++k) {
+  for (int k = 0; k < tree.slotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kOpen) continue;
-    const int p = tree.parentSlot[k];
-    const int c1 = tree.firstChildSlot[k];
-    const int c2 = tree.secondChildSlot[k];
     BaseValues& g = pass.gradient[k];
     g = BaseValues{};
-    for (int b = 0; b < kBaseCount; ++b) {
-      // Each term is added into the stored component and rounded there.
-      if (mark[k] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[p].b[b]));
-      if (mark[c1] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c1].b[b]));
-      if (mark[c2] == 0) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[c2].b[b]));
-    }
+    // The parent's term, then each child's in written order; each term is
+    // added into the stored component and rounded there.
+    const auto addTerm = [&](int n) {
+      for (int b = 0; b < kBaseCount; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[n].b[b]));
+    };
+    if (mark[k] == 0) addTerm(tree.parentSlot[k]);
+    for (const int32_t* c = tree.ChildrenBegin(k); c != tree.ChildrenEnd(k); ++c)
+      if (mark[*c] == 0) addTerm(*c);
     norm = AddAbsoluteSum(norm, g);
   }
   return norm;
 }
 
-// Starting point of pass 1: every internal vertex from its unmarked children,
-// bottom-up; returns the energy of that start.
+// Starting point of pass 1: every internal vertex the mean of its unmarked
+// children, bottom-up (summed in extended precision in written order and
+// rounded once; of one child, a copy), 0.25 each where none is unmarked;
+// returns the energy of that start.
 double BuildStart(const Tree& tree, const MarkTable& mark, ValueTable& x) {
   double energy = 0.0;
-  for (int k = 0; k < kSlotCount; ++k) {
+  for (int k = 0; k < tree.slotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[k];
-    const int f = tree.firstChildSlot[o];
-    const int s = tree.secondChildSlot[o];
-    if (mark[f] == 0 && mark[s] == 0) {
-      for (int b = 0; b < kBaseCount; ++b) x[o].b[b] = static_cast<double>((Extended(x[f].b[b]) + x[s].b[b]) * 0.5L);
-    } else if (mark[f] == 0) {
-      x[o] = x[f];
-    } else if (mark[s] == 0) {
-      x[o] = x[s];
-    } else {
+    Extended sum[kBaseCount] = {0.0L, 0.0L, 0.0L, 0.0L};
+    int count = 0;
+    for (const int32_t* c = tree.ChildrenBegin(o); c != tree.ChildrenEnd(o); ++c) {
+      if (mark[*c] != 0) continue;
+      for (int b = 0; b < kBaseCount; ++b) sum[b] += x[*c].b[b];
+      ++count;
+    }
+    if (count == 0) {
       x[o] = BaseValues{{0.25, 0.25, 0.25, 0.25}};
+    } else {
+      for (int b = 0; b < kBaseCount; ++b) x[o].b[b] = static_cast<double>(sum[b] / count);
     }
     energy = AddChildEdges(energy, tree, mark, x, o);
   }
@@ -62,7 +70,7 @@ double BuildStart(const Tree& tree, const MarkTable& mark, ValueTable& x) {
 
 // Copies the trial point into the internal vertices.
 void AcceptTrial(const Tree& tree, PassState& pass) {
-  for (int k = 0; k < kSlotCount; ++k)
+  for (int k = 0; k < tree.slotCount; ++k)
     if (tree.treeSequence[k].kind == SlotKind::kOpen) pass.value[k] = pass.trialPoint[k];
   pass.energy = pass.trialEnergy;
 }
@@ -82,13 +90,14 @@ enum class Coordinates { kSimplex, kSqrt };
 double TrialSweep(const Tree& tree, const MarkTable& mark, PassState& pass, Coordinates coordinates) {
   double trialEnergy = 0.0;
   pass.trialNorm = 0.0;
-  for (int k = 0; k < kSlotCount; ++k) {
+  for (int k = 0; k < tree.slotCount; ++k) {
     if (tree.treeSequence[k].kind != SlotKind::kClose) continue;
     const int o = tree.openSlotOf[k];
+    const double step = VertexStep(pass.step, UncutEdges(tree, mark, o));
     if (coordinates == Coordinates::kSimplex)
-      pass.trialPoint[o] = ProjectToSimplex(pass.value[o], pass.gradient[o], pass.step);
+      pass.trialPoint[o] = ProjectToSimplex(pass.value[o], pass.gradient[o], step);
     else
-      SqrtTrial(pass.value[o], pass.gradient[o], pass.step, pass.trialPoint[o], pass.trialNorm);
+      SqrtTrial(pass.value[o], pass.gradient[o], step, pass.trialPoint[o], pass.trialNorm);
     trialEnergy = AddChildEdges(trialEnergy, tree, mark, pass.trialPoint, o);
   }
   return trialEnergy;
@@ -127,14 +136,19 @@ void Descend(const RunParameters& params, const Tree& tree, const MarkTable& mar
 // Until the first trial sweep, the trial point is the current point, so that
 // nothing from an earlier evaluation can be accepted.
 void ResetTrialPoint(const Tree& tree, PassState& pass) {
-  for (int k = 0; k < kSlotCount; ++k)
+  for (int k = 0; k < tree.slotCount; ++k)
     if (tree.treeSequence[k].kind != SlotKind::kClose) pass.trialPoint[k] = pass.value[k];
 }
 
 }  // namespace
 
 void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
-  for (int k = 0; k < kSlotCount; ++k)
+  if (pass.value.size() != static_cast<std::size_t>(tree.slotCount)) {
+    pass.value.assign(tree.slotCount, BaseValues{});
+    pass.gradient.assign(tree.slotCount, BaseValues{});
+    pass.trialPoint.assign(tree.slotCount, BaseValues{});
+  }
+  for (int k = 0; k < tree.slotCount; ++k)
     if (tree.treeSequence[k].kind == SlotKind::kLeaf) pass.value[k] = tree.leafValues[k];
   pass.energy = BuildStart(tree, mark, pass.value);
   ResetTrialPoint(tree, pass);
@@ -144,7 +158,7 @@ void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTa
 void EstimationPass2(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass) {
   // Square-root step. A negative value has no real square root; it is taken as 0.
   pass.energy = 0.0;
-  for (int r = 0; r < kSlotCount; ++r) {
+  for (int r = 0; r < tree.slotCount; ++r) {
     const SlotKind kind = tree.treeSequence[r].kind;
     if (kind == SlotKind::kClose) {
       pass.energy = AddChildEdges(pass.energy, tree, mark, pass.value, tree.openSlotOf[r]);

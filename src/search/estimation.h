@@ -30,6 +30,15 @@ struct PassState {
 // gradient descent on the simplex.
 void EstimationPass1(const RunParameters& params, const Tree& tree, const MarkTable& mark, PassState& pass);
 
+// The step of a vertex with `uncutEdges` uncut edges: the step, and at a
+// vertex of more than three (where many children would let the full step
+// overshoot) three of its parts in `uncutEdges`, formed in extended precision
+// and rounded once. No vertex of a binary tree has more than three.
+inline double VertexStep(double step, int uncutEdges) {
+  if (uncutEdges <= 3) return step;
+  return static_cast<double>(Extended(step) * 3.0L / static_cast<Extended>(uncutEdges));
+}
+
 // Pass 2's step at one vertex: x - step*g, each component clamped at zero.
 inline void ClampStep(const BaseValues& x, const BaseValues& g, double step, BaseValues& y) {
   for (int b = 0; b < kBaseCount; ++b) {

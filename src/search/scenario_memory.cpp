@@ -43,7 +43,7 @@ ScenarioKey WithSlot(const ScenarioKey& key, int32_t slot) {
     result.slot[p] = result.slot[p - 1];
     --p;
   }
-  result.slot[p] = static_cast<uint8_t>(slot);
+  result.slot[p] = slot;
   ++result.count;
   return result;
 }
@@ -60,13 +60,13 @@ ScenarioKey WithoutSlot(const ScenarioKey& key, int32_t slot) {
 
 ScenarioKey KeyOfMarks(const MarkTable& mark) {
   ScenarioKey key;
-  for (int s = 0; s < kSlotCount; ++s)
-    if (mark[s] == 1) key.slot[key.count++] = static_cast<uint8_t>(s);
+  for (int32_t s = 0; s < static_cast<int32_t>(mark.size()); ++s)
+    if (mark[s] == 1) key.slot[key.count++] = s;
   return key;
 }
 
-MarkTable MarksOfKey(const ScenarioKey& key) {
-  MarkTable mark{};
+MarkTable MarksOfKey(const ScenarioKey& key, int32_t slotCount) {
+  MarkTable mark(slotCount, 0);
   for (int p = 0; p < key.count; ++p) mark[key.slot[p]] = 1;
   return mark;
 }

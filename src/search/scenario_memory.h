@@ -8,10 +8,8 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <compare>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "search/run_parameters.h"
@@ -21,36 +19,22 @@ namespace dorvu {
 
 inline constexpr int kMaxMarks = kLevelCount + 1;  // the root and one mark per level
 
-// A set of marks. Slot numbers fit a byte; the positions after the last
-// slot hold 0, which no slot after the root's first place can be, so that
-// comparing the arrays compares the lists with a prefix first.
+// A set of marks. The positions after the last slot hold 0, which no slot
+// after the root's first place can be, so that comparing the arrays compares
+// the lists with a prefix first.
 struct ScenarioKey {
-  std::array<uint8_t, 23> slot{};  // the marked slots in ascending order, then zeros
-  uint8_t count = 0;               // how many; 0 only for an empty store position
+  std::array<int32_t, kMaxMarks> slot{};  // the marked slots in ascending order, then zeros
+  int32_t count = 0;                      // how many; 0 only for an empty store position
 
-  // The order of the bytes, slots first and the count last, compared as
-  // three big-endian words.
-  friend std::strong_ordering operator<=>(const ScenarioKey& a, const ScenarioKey& b) {
-    uint64_t x[3], y[3];
-    std::memcpy(x, &a, sizeof x);
-    std::memcpy(y, &b, sizeof y);
-    for (int w = 0; w < 3; ++w)
-      if (x[w] != y[w]) return __builtin_bswap64(x[w]) <=> __builtin_bswap64(y[w]);
-    return std::strong_ordering::equal;
-  }
-  friend bool operator==(const ScenarioKey& a, const ScenarioKey& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+  friend std::strong_ordering operator<=>(const ScenarioKey& a, const ScenarioKey& b) = default;
+  friend bool operator==(const ScenarioKey& a, const ScenarioKey& b) = default;
 };
-static_assert(sizeof(ScenarioKey) == 24 && kMaxMarks <= 23);
-static_assert(std::endian::native == std::endian::little);
 
 // A hash of the whole key, for tables keyed by marks.
 struct ScenarioKeyHash {
   std::size_t operator()(const ScenarioKey& key) const {
-    uint64_t words[3];
-    static_assert(sizeof words == sizeof key);
-    std::memcpy(words, &key, sizeof key);
     uint64_t h = 0x9e3779b97f4a7c15ull;
-    for (const uint64_t word : words) h = (h ^ word) * 0xff51afd7ed558ccdull;
+    for (int p = 0; p < key.count; ++p) h = (h ^ static_cast<uint32_t>(key.slot[p])) * 0xff51afd7ed558ccdull;
     return static_cast<std::size_t>(h ^ (h >> 32));
   }
 };
@@ -65,7 +49,7 @@ ScenarioKey WithoutSlot(const ScenarioKey& key, int32_t slot);
 
 // The key of every slot whose mark is 1, and back.
 ScenarioKey KeyOfMarks(const MarkTable& mark);
-MarkTable MarksOfKey(const ScenarioKey& key);
+MarkTable MarksOfKey(const ScenarioKey& key, int32_t slotCount);
 
 struct ScenarioMemory {
   std::vector<ScenarioKey> mainMemory;  // positions 1..mainCount, ascending; only appended to

@@ -17,7 +17,7 @@ struct DistanceEntry {
   double distance = 0.0;  // squared distance to the parent
 };
 
-using DistanceEntries = std::array<DistanceEntry, kSlotCount>;  // entries 1 to 189
+using DistanceEntries = std::vector<DistanceEntry>;  // entries 1 to the last slot
 
 struct ScenarioScore {
   DistanceEntries distanceTable{};
@@ -30,7 +30,7 @@ struct ScenarioScore {
 struct ScenarioOutcome {
   double penalty = 0.0;
   int32_t candidateCount = 0;
-  std::array<uint8_t, kMaxCandidates> candidates{};  // slots, positions 0 to candidateCount - 1
+  std::array<int32_t, kMaxCandidates> candidates{};  // slots, positions 0 to candidateCount - 1
 };
 
 // Distances to the parents, the penalty over the uncut edges and the
@@ -38,8 +38,8 @@ struct ScenarioOutcome {
 // by pass 2.
 void ScoreScenario(const Tree& tree, const MarkTable& mark, const ValueTable& x, ScenarioScore& score);
 
-// Sorts entries 1 to 189 by descending distance with an exchange sort; its
-// order of equal distances is part of the result.
+// Sorts the entries from 1 on by descending distance with an exchange sort;
+// its order of equal distances is part of the result.
 void SortDistanceTable(DistanceEntries& table);
 
 // The penalty and the first `limit` unmarked vertices of a sorted table.
@@ -48,13 +48,14 @@ ScenarioOutcome OutcomeOf(const ScenarioScore& score, const MarkTable& mark, int
 // The number of candidates tried below a scenario with these marks.
 inline int32_t CandidateLimit(const ScenarioKey& key) { return kLevelLimits[key.count - 1]; }
 
-// True when the scenario is offered to the best list rather than extended.
-bool ReachesNoiseFloor(double noiseLevel, double scenarioPenalty);
+// True when the scenario is offered to the best list rather than extended:
+// its penalty is at most the terminal factor times the noise level.
+bool ReachesNoiseFloor(const RunParameters& params, double scenarioPenalty);
 
 // One entry of the best list.
 struct BestListEntry {
   ScenarioKey key;  // count 0: the entry holds no scenario
-  double penalty = 1000.0;
+  double penalty = 1000.0;  // while the entry holds none: the run's initial penalty (the fixed tree's here)
   int32_t level = 0;
 };
 

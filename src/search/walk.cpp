@@ -13,7 +13,7 @@ namespace {
 
 struct EnumerationLevel {
   int32_t choice = 0;  // 0: not evaluated yet; k: candidate k is marked; > limit: exhausted
-  int32_t limit = 0;   // candidates tried at this level
+  int32_t limit = 0;   // candidates tried at this level: the level's limit, or fewer where fewer exist
 };
 
 // The state of the walk.
@@ -22,13 +22,14 @@ struct Walk {
   const RunParameters& params;
   Evaluator& evaluator;
   const RunLog& log;
-  int32_t cardinality = 0;  // the level at which a scenario is terminal: the input's cardinality, at most kMaxCardinality
+  int32_t cardinality =
+      0;  // the level at which a scenario is terminal: the input's cardinality, at most kMaxCardinality
   int32_t searchLevel = 0;
   ScenarioKey marks = RootKey();  // the scenario at the current level
   std::array<EnumerationLevel, kLevelCount> enumerationStack{};
   // Row L, positions 1 to limit(L): the vertex slots to mark in turn below
   // the scenario evaluated at level L.
-  std::array<std::array<uint8_t, kMaxCandidates + 1>, kLevelCount> candidateTable{};
+  std::array<std::array<int32_t, kMaxCandidates + 1>, kLevelCount> candidateTable{};
   ScenarioMemory memory;
   BestList bestList;
   LineBatch memoryLines;  // memory messages not yet written
@@ -60,10 +61,11 @@ bool EvaluateMarkedScenario(Walk& walk) {
   if (LookUpKey(walk.memory, walk.marks)) return false;
   Remember(walk);
   const ScenarioOutcome outcome = walk.evaluator.Evaluate(walk.marks, CurrentPath(walk));
-  const bool quiet = ReachesNoiseFloor(walk.params.noiseLevel, outcome.penalty);
+  const bool quiet = ReachesNoiseFloor(walk.params, outcome.penalty);
   if (level == walk.cardinality || quiet) OfferToBestList(walk.bestList, walk.marks, outcome.penalty, level);
   auto& row = walk.candidateTable[level];
   for (int32_t k = 0; k < outcome.candidateCount; ++k) row[k + 1] = outcome.candidates[k];
+  walk.enumerationStack[level].limit = outcome.candidateCount;
   return level < walk.cardinality && !quiet;
 }
 
@@ -93,8 +95,10 @@ BestList RunSearch(const RunParameters& params, Evaluator& evaluator, const RunL
   walk.counters = counters;
   walk.cardinality = std::min(params.cardinality, kMaxCardinality);
   for (int level = 0; level < kLevelCount; ++level) walk.enumerationStack[level] = {0, kLevelLimits[level]};
+  // Until a level's scenario is evaluated its limit is the fixed one; then it
+  // is the number of candidates its row holds.
   PrepareMemory(walk.memory, params);
-  walk.bestList.assign(kBestListLength, BestListEntry{});
+  walk.bestList.assign(kBestListLength, BestListEntry{ScenarioKey{}, params.initialPenalty, 0});
 
   auto& stack = walk.enumerationStack;
   while (walk.searchLevel > 0 || (walk.searchLevel == 0 && stack[0].choice <= stack[0].limit)) {

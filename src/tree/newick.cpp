@@ -1,9 +1,11 @@
 #include "tree/newick.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <memory>
-#include <unordered_map>
 #include <utility>
 
 #include "log/io_error.h"
@@ -31,9 +33,9 @@ struct Cursor {
 // The tree as it grows, one vertex at a time in written order.
 struct Growing {
   NewickTree tree;
-  std::vector<int32_t> open;                        // vertices whose ')' is still to come, outermost first
-  std::vector<Position> openedAt;                   // where the '(' of each open vertex stands
-  std::unordered_map<std::string, Position> tipAt;  // where each tip name was first given
+  std::vector<Position> start;   // where the text of each vertex starts: its '(' or its tip name
+  std::vector<int32_t> open;     // vertices whose ')' is still to come, outermost first
+  std::vector<int32_t> tipSlot;  // the tips by name, an open-addressing table; -1 where free
 };
 
 Position Here(const Cursor& cursor) { return {cursor.line, static_cast<int64_t>(cursor.at - cursor.lineStart) + 1}; }
@@ -70,7 +72,7 @@ std::string ByteText(char c) {
 }
 
 [[noreturn]] void RefuseUnclosed(const Growing& growing, Position where) {
-  Refuse(where, "unclosed '(' (opened at " + PlaceText(growing.openedAt.back()) + ")");
+  Refuse(where, "unclosed '(' (opened at " + PlaceText(growing.start[growing.open.back()]) + ")");
 }
 
 // Steps over one byte, counting lines.
@@ -173,17 +175,40 @@ void ReadLengthOf(Cursor& cursor, Growing& growing, int32_t vertex) {
   growing.tree.length[vertex] = length;
 }
 
-int32_t AddVertex(Growing& growing) {
+int32_t AddVertex(Growing& growing, Position start) {
   NewickTree& tree = growing.tree;
   const auto vertex = static_cast<int32_t>(tree.parent.size());
   tree.parent.push_back(growing.open.empty() ? -1 : growing.open.back());
+  growing.start.push_back(start);
   tree.label.emplace_back();
   tree.length.emplace_back();
   return vertex;
 }
 
+// Sizes the tip table for twice the most tips the text can hold: every tip
+// but the root is the first child after a '(' or follows a ','.
+void SizeTipTable(Growing& growing, std::string_view text) {
+  const auto most = std::count(text.begin(), text.end(), '(') + std::count(text.begin(), text.end(), ',') + 1;
+  growing.tipSlot.assign(std::bit_ceil(2 * static_cast<std::size_t>(most)), -1);
+}
+
+// Enters `tip` under its name; returns the tip given that name before, or -1.
+int32_t EnterTip(Growing& growing, int32_t tip) {
+  const std::string& name = growing.tree.label[tip];
+  const std::size_t mask = growing.tipSlot.size() - 1;
+  const std::size_t hash = std::hash<std::string>{}(name);
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    int32_t& slot = growing.tipSlot[i];
+    if (slot < 0) {
+      slot = tip;
+      return -1;
+    }
+    if (growing.tree.label[slot] == name) return slot;
+  }
+}
+
 void ReadTip(Cursor& cursor, Growing& growing) {
-  // The text is not empty here, so something is open unless this is the root.
+  // Only a tip after a '(' or a ',' can meet the end, so something is open.
   if (AtEnd(cursor)) RefuseUnclosed(growing, cursor.tokenEnd);
   const Position start = Here(cursor);
   if (!StartsLabel(cursor)) {
@@ -192,10 +217,12 @@ void ReadTip(Cursor& cursor, Growing& growing) {
   }
   std::string name = ReadLabel(cursor);
   if (name.empty()) Refuse(start, "a tip without a name");
-  const auto [first, isNew] = growing.tipAt.try_emplace(name, start);
-  if (!isNew) Refuse(start, "tip name \"" + name + "\" given twice (first at " + PlaceText(first->second) + ")");
-  const int32_t tip = AddVertex(growing);
+  const int32_t tip = AddVertex(growing, start);
   growing.tree.label[tip] = std::move(name);
+  const int32_t first = EnterTip(growing, tip);
+  if (first >= 0)
+    Refuse(start, "tip name \"" + growing.tree.label[tip] + "\" given twice (first at " +
+                      PlaceText(growing.start[first]) + ")");
   ++growing.tree.tipCount;
   ReadLengthOf(cursor, growing, tip);
 }
@@ -204,8 +231,7 @@ void ReadTip(Cursor& cursor, Growing& growing) {
 void ReadSubtreeStart(Cursor& cursor, Growing& growing) {
   SkipBlanksAndComments(cursor);
   while (!AtEnd(cursor) && Peek(cursor) == '(') {
-    growing.openedAt.push_back(Here(cursor));
-    growing.open.push_back(AddVertex(growing));
+    growing.open.push_back(AddVertex(growing, Here(cursor)));
     ++cursor.at;
     SkipBlanksAndComments(cursor);
   }
@@ -215,7 +241,6 @@ void ReadSubtreeStart(Cursor& cursor, Growing& growing) {
 void CloseVertex(Cursor& cursor, Growing& growing) {
   const int32_t vertex = growing.open.back();
   growing.open.pop_back();
-  growing.openedAt.pop_back();
   SkipBlanksAndComments(cursor);
   if (StartsLabel(cursor)) growing.tree.label[vertex] = ReadLabel(cursor);
   ReadLengthOf(cursor, growing, vertex);
@@ -279,10 +304,13 @@ NewickTree ParseNewick(std::string_view text) {
   cursor.text = text;
   if (text.starts_with("\xEF\xBB\xBF")) cursor.at = 3;
   Growing growing;
+  SizeTipTable(growing, text);
   SkipBlanksAndComments(cursor);
   if (AtEnd(cursor)) Refuse(Here(cursor), "no tree in the text");
-  do ReadSubtreeStart(cursor, growing);
-  while (ReadClosings(cursor, growing));
+  // One round per tip: the '(' before it, the tip, the ')' after it.
+  do {
+    ReadSubtreeStart(cursor, growing);
+  } while (ReadClosings(cursor, growing));
   SkipBlanksAndComments(cursor);
   if (!AtEnd(cursor)) Refuse(Here(cursor), "a second tree after ';'");
   LinkChildren(growing.tree);
@@ -302,7 +330,10 @@ NewickTree ReadNewickFile(const std::string& path) {
 std::string NewickLabelText(std::string_view label) {
   if (!label.empty() && label.find_first_of(" \t\r\n()[]':;,") == std::string_view::npos) return std::string(label);
   std::string quoted = "'";
-  for (const char c : label) quoted += c == '\'' ? "''" : std::string(1, c);
+  for (const char c : label) {
+    if (c == '\'') quoted += c;
+    quoted += c;
+  }
   return quoted + "'";
 }
 

@@ -47,7 +47,8 @@ NewickTree ParseNewick(std::string_view text);
 NewickTree ReadNewickFile(const std::string& path);
 
 // The tree in Newick on one line, ending with ';' (no line end): labels quoted
-// where needed, lengths as kept, no comments. Reads back to the same tree.
+// where needed, lengths as kept, no comments. The text of a tree that
+// ParseNewick gave reads back to the same tree.
 std::string NewickText(const NewickTree& tree);
 
 // A label as written: unquoted, or in quotes with '' for a quote inside when

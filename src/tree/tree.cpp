@@ -1,61 +1,123 @@
 #include "tree/tree.h"
 
-#include <vector>
+#include <utility>
+
+#include "tree/tree_shape.h"
 
 namespace dorvu {
 
 namespace {
 
-std::string VertexName(int depth, int index) {
-  if (depth == 0) return " 0 ";
-  return std::to_string(depth) + "." + std::to_string(index);
+// Appends the subtree of vertex `index` at `depth` to `shape` in written
+// order, its parent being `parent`.
+void AddFixedSubtree(NewickTree& shape, int depth, int index, int32_t parent) {
+  const auto v = static_cast<int32_t>(shape.parent.size());
+  shape.parent.push_back(parent);
+  shape.depth.push_back(depth);
+  shape.label.push_back(depth == kTreeDepth ? VertexName({depth, index}) : "");
+  shape.length.emplace_back();
+  if (depth == kTreeDepth) {
+    ++shape.tipCount;
+    return;
+  }
+  AddFixedSubtree(shape, depth + 1, 2 * index - 1, v);
+  AddFixedSubtree(shape, depth + 1, 2 * index, v);
 }
 
-// Lays out the subtree of vertex `index` at `depth` from `slot` on (first
-// child before second child); returns the slot after the subtree.
-int LayOutSubtree(Tree& tree, int depth, int index, int slot) {
-  tree.vertexNames[slot] = VertexName(depth, index);
-  if (depth == kTreeDepth) {
-    tree.treeSequence[slot].kind = SlotKind::kLeaf;
-    tree.leafSlots[index] = slot;
-    return slot + 1;
-  }
-  tree.treeSequence[slot].kind = SlotKind::kOpen;
-  int next = LayOutSubtree(tree, depth + 1, 2 * index - 1, slot + 1);
-  next = LayOutSubtree(tree, depth + 1, 2 * index, next);
-  tree.treeSequence[next].kind = SlotKind::kClose;
-  tree.vertexNames[next].clear();
-  return next + 1;
+// The children lists from the parents: each vertex's children in the order
+// of their numbers, which is the written order.
+void ListChildren(NewickTree& shape) {
+  const auto n = static_cast<int32_t>(shape.parent.size());
+  shape.childBegin.assign(n + 1, 0);
+  for (int32_t v = 1; v < n; ++v) ++shape.childBegin[shape.parent[v] + 1];
+  for (int32_t v = 0; v < n; ++v) shape.childBegin[v + 1] += shape.childBegin[v];
+  shape.childList.assign(n > 0 ? n - 1 : 0, 0);
+  std::vector<int32_t> next(shape.childBegin.begin(), shape.childBegin.end() - 1);
+  for (int32_t v = 1; v < n; ++v) shape.childList[next[shape.parent[v]]++] = v;
 }
 
 }  // namespace
 
-void LayOutTree(Tree& tree) { LayOutSubtree(tree, 0, 1, 0); }
+NewickTree FixedTreeShape() {
+  NewickTree shape;
+  AddFixedSubtree(shape, 0, 1, -1);
+  ListChildren(shape);
+  return shape;
+}
+
+std::vector<std::string> TipNames(const NewickTree& shape) {
+  std::vector<std::string> names;
+  for (std::size_t v = 0; v < shape.parent.size(); ++v)
+    if (shape.childBegin[v] == shape.childBegin[v + 1]) names.push_back(shape.label[v]);
+  return names;
+}
+
+void LayOutTree(Tree& tree, const NewickTree& shape) {
+  const auto n = static_cast<int32_t>(shape.parent.size());
+  const auto isTip = [&shape](int32_t v) { return shape.childBegin[v] == shape.childBegin[v + 1]; };
+  int32_t internal = 0;
+  for (int32_t v = 0; v < n; ++v) internal += isTip(v) ? 0 : 1;
+  tree.internalCount = internal;
+  tree.leafCount = n - internal;
+  tree.slotCount = 2 * internal + tree.leafCount;
+  const int32_t slots = tree.slotCount;
+  tree.treeSequence.assign(slots, SlotRecord{});
+  tree.vertexNames.assign(slots, "");
+  tree.leafSlots.assign(tree.leafCount + 1, 0);
+  tree.openSlotOf.assign(slots, 0);
+  tree.parentSlot.assign(slots, 0);
+  tree.childBegin.assign(slots + 1, 0);
+  tree.childSlots.assign(n > 0 ? n - 1 : 0, 0);
+  tree.leafValues.assign(slots, BaseValues{});
+
+  std::vector<std::string> names = VertexNames(shape);
+  if (!names.empty()) names[0] = LogVertexName(kRoot);
+  std::vector<int32_t> slotOf(n, 0);  // vertex slot of each vertex
+  // A depth-first walk without recursion: a vertex is entered (its open or
+  // leaf slot) when popped, and its close slot follows its last descendant.
+  std::vector<std::pair<int32_t, bool>> pending{{0, false}};  // vertex, and whether it is being left
+  int32_t slot = 0;
+  int32_t leaf = 0;
+  while (!pending.empty()) {
+    const auto [v, leaving] = pending.back();
+    pending.pop_back();
+    if (leaving) {
+      tree.treeSequence[slot].kind = SlotKind::kClose;
+      tree.openSlotOf[slot++] = slotOf[v];
+      continue;
+    }
+    slotOf[v] = slot;
+    tree.vertexNames[slot] = names[v];
+    tree.parentSlot[slot] = v == 0 ? -1 : slotOf[shape.parent[v]];
+    if (isTip(v)) {
+      tree.treeSequence[slot].kind = SlotKind::kLeaf;
+      tree.leafSlots[++leaf] = slot++;
+      continue;
+    }
+    tree.treeSequence[slot++].kind = SlotKind::kOpen;
+    pending.emplace_back(v, true);
+    for (int32_t c = shape.childBegin[v + 1] - 1; c >= shape.childBegin[v]; --c)
+      pending.emplace_back(shape.childList[c], false);
+  }
+  // The children of each open slot, in written order.
+  for (int32_t v = 0; v < n; ++v) tree.childBegin[slotOf[v] + 1] = shape.childBegin[v + 1] - shape.childBegin[v];
+  for (int32_t s = 0; s < slots; ++s) tree.childBegin[s + 1] += tree.childBegin[s];
+  for (int32_t v = 0; v < n; ++v)
+    for (int32_t c = shape.childBegin[v]; c < shape.childBegin[v + 1]; ++c)
+      tree.childSlots[tree.childBegin[slotOf[v]] + (c - shape.childBegin[v])] = slotOf[shape.childList[c]];
+}
+
+void LayOutTree(Tree& tree) { LayOutTree(tree, FixedTreeShape()); }
 
 void DeriveLinks(Tree& tree) {
-  const auto& seq = tree.treeSequence;
-  for (int s = 1; s < kSlotCount; ++s)
-    if (seq[s].kind == SlotKind::kLeaf) tree.leafValues[s] = seq[s].value;
+  for (int32_t s = 1; s < tree.slotCount; ++s)
+    if (tree.treeSequence[s].kind == SlotKind::kLeaf) tree.leafValues[s] = tree.treeSequence[s].value;
+}
 
-  tree.parentSlot[0] = -1;
-  std::vector<int32_t> open;  // open slots of the vertices entered and not yet left
-  open.reserve(kTreeDepth);
-  for (int s = 0; s < kSlotCount; ++s) {
-    if (seq[s].kind == SlotKind::kOpen) {
-      open.push_back(s);
-    } else if (seq[s].kind == SlotKind::kClose) {
-      const int32_t o = open.back();
-      tree.openSlotOf[s] = o;
-      tree.firstChildSlot[o] = o + 1;
-      // The second child ends right before this close slot: either a leaf or
-      // the close slot of an internal child.
-      tree.secondChildSlot[o] = seq[s - 1].kind == SlotKind::kClose ? tree.openSlotOf[s - 1] : s - 1;
-      if (open.size() > 1) tree.parentSlot[o] = open[open.size() - 2];
-      open.pop_back();
-    } else {
-      tree.parentSlot[s] = open.back();
-    }
-  }
+MarkTable RootMarks(const Tree& tree) {
+  MarkTable mark(tree.slotCount, 0);
+  mark[0] = 1;
+  return mark;
 }
 
 }  // namespace dorvu

@@ -1,22 +1,6 @@
 #include "view/command_line.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <functional>
-#include <optional>
-#include <ostream>
-#include <system_error>
-
-#include "cli/command_line_shape.h"
-#include "cli/output_files.h"
-#include "view/leaf_names.h"
-#include "view/report_writers.h"
-#include "view/run_report.h"
-#include "view/run_tallies.h"
-
-#ifndef DORVU_VIEW_VERSION
-#define DORVU_VIEW_VERSION "1.0.0"
-#endif
+#include "cli/version.h"
 
 namespace dorvu::view {
 
@@ -100,21 +84,7 @@ file cannot be written, with a message on standard error for every refused
 log and no output left behind; 2 for a bad command line.
 )";
 
-struct Options {
-  std::vector<std::string> logs;
-  std::optional<std::string> prefix;
-  std::optional<std::string> names;
-  bool summary = false;
-  bool support = false;
-  bool scan = false;
-  bool help = false;
-  bool version = false;
-};
-
-constexpr cli::ProgramText kProgram{"dorvu-view", DORVU_VIEW_VERSION, kHelpText};
-
 using cli::OptionValue;
-using cli::SameFile;
 using cli::ShortOptionValue;
 using cli::UsageError;
 
@@ -141,6 +111,10 @@ void CheckCombination(Options& options) {
   }
   if (options.logs.empty()) options.logs.push_back("dorvu.log");
 }
+
+}  // namespace
+
+cli::ProgramText DorvuViewProgramText() { return {"dorvu-view", cli::Version(), kHelpText}; }
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
@@ -173,158 +147,6 @@ Options ParseOptions(const std::vector<std::string>& args) {
   }
   CheckCombination(options);
   return options;
-}
-
-std::string DefaultPrefix(const std::string& log) {
-  constexpr std::string_view kEnding = ".log";
-  if (log.size() > kEnding.size() && log.ends_with(kEnding)) return log.substr(0, log.size() - kEnding.size());
-  return log;
-}
-
-std::string Located(const std::string& file, const LogError& error) {
-  return cli::Located(file, error.line, error.problem);
-}
-
-// The name of the directory that holds the log: the run's name in a batch.
-std::string RunName(const std::string& log) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(log, error).lexically_normal();
-  const std::string name = absolute.parent_path().filename().string();
-  return name.empty() ? absolute.parent_path().string() : name;
-}
-
-// Every log is read before anything is written, and every refused log is
-// named, so that one broken run among many is found in one go.
-int WriteSummary(const Options& options, std::ostream& out, std::ostream& err) {
-  std::string table = SummaryHeader();
-  bool refused = false;
-  for (const std::string& log : options.logs) {
-    try {
-      table += SummaryRow(ReadRunLog(log), RunName(log));
-    } catch (const LogError& error) {
-      err << "dorvu-view: " << Located(log, error) << "\n";
-      refused = true;
-    }
-  }
-  if (refused) return kExitFailure;
-  out << table;
-  return 0;
-}
-
-// False, with a message, when the names are given but cannot be used.
-bool ReadNames(const Options& options, LeafNames& names, std::ostream& err) {
-  if (!options.names) return true;
-  try {
-    names = ReadLeafNames(*options.names);
-  } catch (const LogError& error) {
-    err << "dorvu-view: " << Located(*options.names, error) << "\n";
-    return false;
-  }
-  return true;
-}
-
-// Writes the files unless one would overwrite an input.
-int WriteOutputs(const std::vector<cli::OutputFile>& files, const Options& options, std::ostream& err) {
-  for (const cli::OutputFile& file : files) {
-    const bool overwritesLog = std::any_of(options.logs.begin(), options.logs.end(),
-                                           [&](const std::string& log) { return SameFile(file.path, log); });
-    if (overwritesLog || (options.names && SameFile(file.path, *options.names))) {
-      err << "dorvu-view: " << file.path << ": this output would overwrite an input; choose another PREFIX\n";
-      return kExitFailure;
-    }
-  }
-  const std::string problem = cli::WriteAllOrNothing(files);
-  if (!problem.empty()) {
-    err << "dorvu-view: " << problem << "\n";
-    return kExitFailure;
-  }
-  return 0;
-}
-
-int MakeOutputs(const Options& options, std::ostream& err) {
-  const std::string& log = options.logs.front();
-  RunReport report;
-  LeafNames names;
-  try {
-    report = ReadRunLog(log);
-  } catch (const LogError& error) {
-    err << "dorvu-view: " << Located(log, error) << "\n";
-    return kExitFailure;
-  }
-  if (!ReadNames(options, names, err)) return kExitFailure;
-  if (report.inputErrors > 0)
-    err << "dorvu-view: " << log << ": the run logged " << Counted(report.inputErrors, "input error")
-        << "; see the log\n";
-  const std::string prefix = options.prefix.value_or(DefaultPrefix(log));
-  return WriteOutputs({{prefix + ".svg", SvgPicture(report, names)},
-                       {prefix + ".tsv", TsvTable(report, names)},
-                       {prefix + ".nwk", NewickTree(names)}},
-                      options, err);
-}
-
-// Reads the logs one at a time, each into the tallies through `add`, and names
-// every log that is refused; false when any was.
-bool TallyLogs(const std::vector<std::string>& logs, const std::function<std::vector<LogError>(const RunReport&)>& add,
-               std::ostream& err) {
-  bool refused = false;
-  for (const std::string& log : logs) {
-    try {
-      for (const LogError& problem : add(ReadRunLog(log))) {
-        err << "dorvu-view: " << Located(log, problem) << "\n";
-        refused = true;
-      }
-    } catch (const LogError& error) {
-      err << "dorvu-view: " << Located(log, error) << "\n";
-      refused = true;
-    }
-  }
-  return !refused;
-}
-
-void WarnOfInputErrors(std::int64_t runsWithErrors, std::int64_t runs, std::ostream& err) {
-  if (runsWithErrors > 0)
-    err << "dorvu-view: " << runsWithErrors << " of the " << Counted(runs, "run")
-        << " logged input errors; see their logs\n";
-}
-
-int MakeSupport(const Options& options, std::ostream& err) {
-  SupportTally tally;
-  LeafNames names;
-  const bool logsRead = TallyLogs(
-      options.logs, [&](const RunReport& report) { return AddToSupport(tally, report); }, err);
-  if (!ReadNames(options, names, err) || !logsRead) return kExitFailure;
-  WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
-  const std::string prefix = options.prefix.value_or("support");
-  return WriteOutputs({{prefix + ".tsv", SupportTable(tally, names)}, {prefix + ".svg", SupportPicture(tally, names)}},
-                      options, err);
-}
-
-int MakeScan(const Options& options, std::ostream& err) {
-  ScanTally tally;
-  LeafNames names;
-  const bool logsRead = TallyLogs(
-      options.logs, [&](const RunReport& report) { return AddToScan(tally, report); }, err);
-  if (!ReadNames(options, names, err) || !logsRead) return kExitFailure;
-  WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
-  const std::string prefix = options.prefix.value_or("scan");
-  return WriteOutputs({{prefix + ".tsv", ScanTable(tally)}, {prefix + ".svg", ScanPicture(tally, names)}}, options,
-                      err);
-}
-
-}  // namespace
-
-int RunDorvuView(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Options options;
-  try {
-    options = ParseOptions(args);
-  } catch (const UsageError& error) {
-    return cli::RefuseCommandLine(kProgram, error, err);
-  }
-  if (cli::AnswerHelpOrVersion(kProgram, options.help, options.version, out)) return 0;
-  if (options.summary) return WriteSummary(options, out, err);
-  if (options.support) return MakeSupport(options, err);
-  if (options.scan) return MakeScan(options, err);
-  return MakeOutputs(options, err);
 }
 
 }  // namespace dorvu::view

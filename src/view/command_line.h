@@ -3,22 +3,29 @@
 // [-o PREFIX] [--names FILE].
 #pragma once
 
-#include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command_line_shape.h"
-#include "cli/output_files.h"
 
 namespace dorvu::view {
 
-inline constexpr int kExitFailure = cli::kExitFailure;  // the log cannot be used or an output cannot be written
-inline constexpr int kExitUsage = cli::kExitUsage;      // a bad command line
+struct Options {
+  std::vector<std::string> logs;      // none given: dorvu.log
+  std::optional<std::string> prefix;  // none given: LOG without ".log", or "support" or "scan" for those
+  std::optional<std::string> names;
+  bool summary = false;
+  bool support = false;
+  bool scan = false;
+  bool help = false;
+  bool version = false;
+};
 
-// The view writes its files through the shared all-or-nothing writing; its
-// tests name it from inside dorvu::view.
+// The name, the version and the --help text of dorvu-view.
+cli::ProgramText DorvuViewProgramText();
 
-// Runs dorvu-view on the arguments after the program name; returns the exit status.
-int RunDorvuView(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Reads the arguments after the program name. Throws cli::UsageError.
+Options ParseOptions(const std::vector<std::string>& args);
 
 }  // namespace dorvu::view

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "view/run_report.h"
+#include "cli/located_error.h"
 
 namespace dorvu::view {
 
@@ -21,15 +21,16 @@ std::string WithoutCarriageReturn(std::string line) {
 void ReadRow(const std::string& row, int number, LeafNames& names, std::vector<int>& lineOf) {
   const auto tab = row.find('\t');
   if (tab == std::string::npos || row.find('\t', tab + 1) != std::string::npos)
-    throw LogError(number, "expected two tab-separated fields, a leaf and its name");
+    throw cli::LocatedError(number, "expected two tab-separated fields, a leaf and its name");
   const std::string leaf = row.substr(0, tab);
   const auto vertex = ParseVertexName(leaf);
-  if (!vertex || !IsLeaf(*vertex)) throw LogError(number, "\"" + leaf + "\" is not a leaf (6.1 to 6.64)");
+  if (!vertex || !IsLeaf(*vertex)) throw cli::LocatedError(number, "\"" + leaf + "\" is not a leaf (6.1 to 6.64)");
   const std::string name = row.substr(tab + 1);
-  if (name.empty()) throw LogError(number, "leaf " + leaf + " has an empty name");
+  if (name.empty()) throw cli::LocatedError(number, "leaf " + leaf + " has an empty name");
   const int k = vertex->index;
   if (lineOf[k - 1] != 0)
-    throw LogError(number, "leaf " + leaf + " is named twice (first on line " + std::to_string(lineOf[k - 1]) + ")");
+    throw cli::LocatedError(number,
+                            "leaf " + leaf + " is named twice (first on line " + std::to_string(lineOf[k - 1]) + ")");
   names[k - 1] = name;
   lineOf[k - 1] = number;
 }
@@ -38,22 +39,23 @@ void ReadRow(const std::string& row, int number, LeafNames& names, std::vector<i
 
 LeafNames ReadLeafNames(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) throw LogError(0, "no such file");
-  if (std::filesystem::is_directory(path, error)) throw LogError(0, "this is a directory, not a table of names");
+  if (!std::filesystem::exists(path, error)) throw cli::LocatedError(0, "no such file");
+  if (std::filesystem::is_directory(path, error))
+    throw cli::LocatedError(0, "this is a directory, not a table of names");
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw LogError(0, "the file cannot be opened for reading");
+  if (!in) throw cli::LocatedError(0, "the file cannot be opened for reading");
   std::string line;
   if (!std::getline(in, line) || WithoutCarriageReturn(line) != kHeader)
-    throw LogError(1, "expected the header \"leaf<TAB>name\"");
+    throw cli::LocatedError(1, "expected the header \"leaf<TAB>name\"");
   LeafNames names(kLeafCount);
   std::vector<int> lineOf(kLeafCount, 0);
   for (int number = 2; std::getline(in, line); ++number) {
     line = WithoutCarriageReturn(line);
     if (!line.empty()) ReadRow(line, number, names, lineOf);
   }
-  if (in.bad()) throw LogError(0, "the file cannot be read");
+  if (in.bad()) throw cli::LocatedError(0, "the file cannot be read");
   for (int k = 1; k <= kLeafCount; ++k)
-    if (lineOf[k - 1] == 0) throw LogError(0, "leaf 6." + std::to_string(k) + " has no name");
+    if (lineOf[k - 1] == 0) throw cli::LocatedError(0, "leaf " + LeafVertexName(k) + " has no name");
   return names;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "view/tree_shape.h"
+#include "tree/tree_shape.h"
 
 namespace dorvu::view {
 
@@ -13,7 +13,7 @@ namespace dorvu::view {
 using LeafNames = std::vector<std::string>;
 
 // Reads the table; every leaf must appear exactly once with a name. Throws
-// LogError with the line of the problem (0 when no line is concerned).
+// cli::LocatedError with the line of the problem (0 when no line is concerned).
 LeafNames ReadLeafNames(const std::string& path);
 
 // The user's name of a leaf; empty for other vertices and when there are no names.

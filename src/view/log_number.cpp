@@ -1,10 +1,11 @@
 #include "view/log_number.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+
+#include "log/number_format.h"
 
 namespace dorvu::view {
 
@@ -56,65 +57,12 @@ double FiniteValue(const std::string& dotted, const Shape& shape) {
   return value;
 }
 
-constexpr int kSignificantDigits = 15;
-
-// The significant digits of a positive finite value, rounded half up at the
-// 16th digit of its exact decimal expansion, without trailing zeros; and the
-// decimal exponent of the first digit.
-struct RoundedDigits {
-  std::string digits;
-  int exponent = 0;
-};
-
-RoundedDigits RoundHalfUp(double magnitude) {
-  // A double's exact expansion has at most 767 significant digits, so this
-  // precision writes it whole, and cutting it is exact.
-  std::array<char, 1024> buffer{};
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific, 800);
-  const std::string_view text(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
-  const std::size_t e = text.find('e');
-  std::string exact(1, text[0]);
-  exact.append(text.substr(2, e - 2));
-  RoundedDigits rounded{exact.substr(0, kSignificantDigits), std::stoi(std::string(text.substr(e + 1)))};
-  if (exact[kSignificantDigits] >= '5') {
-    int i = kSignificantDigits - 1;
-    while (i >= 0 && rounded.digits[i] == '9') rounded.digits[i--] = '0';
-    if (i >= 0) {
-      ++rounded.digits[i];
-    } else {
-      rounded.digits.insert(rounded.digits.begin(), '1');
-      rounded.digits.pop_back();
-      ++rounded.exponent;
-    }
-  }
-  rounded.digits.erase(rounded.digits.find_last_not_of('0') + 1);
-  return rounded;
-}
-
-std::string FormatMagnitude(double magnitude) {
-  RoundedDigits rounded = RoundHalfUp(magnitude);
-  std::string& digits = rounded.digits;
-  const int before = rounded.exponent + 1;  // digits before the point in plain notation
-  if (before <= 0 && before >= -3) return "0." + std::string(static_cast<std::size_t>(-before), '0') + digits;
-  if (before > 0 && before <= kSignificantDigits) {
-    const auto whole = static_cast<std::size_t>(before);
-    if (digits.size() <= whole) return digits + std::string(whole - digits.size(), '0');
-    return digits.substr(0, whole) + "." + digits.substr(whole);
-  }
-  std::string text = digits.substr(0, 1);
-  if (digits.size() > 1) text.append(".").append(digits.substr(1));
-  return text.append("E").append(std::to_string(rounded.exponent));
-}
-
 }  // namespace
 
 std::string FormatLogReal(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Inf" : "Inf";
-  if (value == 0) return "0";
-  const std::string magnitude = FormatMagnitude(std::fabs(value));
-  return value < 0 ? "-" + magnitude : magnitude;
+  return FormatReal(value, '.');
 }
 
 std::optional<RealParse> ParseLogReal(std::string_view token) {

@@ -24,10 +24,8 @@ std::optional<RealParse> ParseLogReal(std::string_view token);
 // A decimal integer with an optional "-", within 32 bits.
 std::optional<int> ParseLogInteger(std::string_view token);
 
-// A value in the form the log gives its reals, with "." as decimal point: at
-// most 15 significant digits, rounded half up from the value's exact decimal
-// expansion, plain from 1E-4 up to below 1E15 and in exponent form ("1E-5",
-// "2.5E20") beyond; NaN, Inf and -Inf as in LogReal::text.
+// A value in the log's form (FormatReal) with "." as decimal point; NaN, Inf
+// and -Inf as in LogReal::text.
 std::string FormatLogReal(double value);
 
 }  // namespace dorvu::view

@@ -21,9 +21,6 @@
 
 namespace dorvu::view {
 
-LogError::LogError(std::int64_t lineNumber, const std::string& what)
-    : std::runtime_error(what), line(lineNumber), problem(what) {}
-
 bool IsMarked(const RunReport& report, VertexId v) {
   return v == kRoot || std::find(report.marked.begin(), report.marked.end(), v) != report.marked.end();
 }
@@ -60,7 +57,8 @@ class LineStream {
  public:
   explicit LineStream(std::istream& in) : in_(in), buffer_(kChunkSize) {
     Advance();
-    if (atEnd_) throw LogError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
+    if (atEnd_)
+      throw cli::LocatedError(0, "the file is empty: the run ended before it wrote a line (was input.txt missing?)");
   }
 
   bool AtEnd() const { return atEnd_; }
@@ -81,22 +79,23 @@ class LineStream {
     const char* newline = nullptr;
     while (!(newline = FindNewline(searched))) {
       searched = end_ - begin_;
-      if (searched > kMaxLineLength) throw LogError(number_, std::string(kTooLong));
+      if (searched > kMaxLineLength) throw cli::LocatedError(number_, std::string(kTooLong));
       if (ReadMore()) continue;
       if (searched == 0) {
         atEnd_ = true;
         line_.clear();
         return;
       }
-      throw LogError(number_, "the last line has no line end: the log was cut short (is the run still going?)");
+      throw cli::LocatedError(number_,
+                              "the last line has no line end: the log was cut short (is the run still going?)");
     }
     const auto length = static_cast<std::size_t>(newline - (buffer_.data() + begin_));
-    if (length > kMaxLineLength) throw LogError(number_, std::string(kTooLong));
+    if (length > kMaxLineLength) throw cli::LocatedError(number_, std::string(kTooLong));
     line_.assign(buffer_.data() + begin_, length);
     begin_ = static_cast<std::size_t>(newline - buffer_.data()) + 1;
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
     if (line_.find('\0') != std::string::npos)
-      throw LogError(number_, "the line holds binary data; this is not a dorvu run log");
+      throw cli::LocatedError(number_, "the line holds binary data; this is not a dorvu run log");
   }
 
  private:
@@ -112,7 +111,7 @@ class LineStream {
     end_ -= begin_;
     begin_ = 0;
     in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
-    if (in_.bad()) throw LogError(0, "the file cannot be read");
+    if (in_.bad()) throw cli::LocatedError(0, "the file cannot be read");
     const auto count = static_cast<std::size_t>(in_.gcount());
     end_ += count;
     return count > 0;
@@ -133,11 +132,11 @@ struct RealReader {
 
   LogReal Read(std::string_view token, std::int64_t line, std::string_view what) {
     const auto parsed = ParseLogReal(token);
-    if (!parsed) throw LogError(line, std::string(what) + " is not a number: " + ShownLine(token));
+    if (!parsed) throw cli::LocatedError(line, std::string(what) + " is not a number: " + ShownLine(token));
     if (parsed->separator != 0) {
       if (separator != 0 && separator != parsed->separator)
-        throw LogError(line, std::string(what) + " uses \"" + parsed->separator +
-                                 "\" as decimal separator, but earlier numbers use \"" + separator + "\"");
+        throw cli::LocatedError(line, std::string(what) + " uses \"" + parsed->separator +
+                                          "\" as decimal separator, but earlier numbers use \"" + separator + "\"");
       separator = parsed->separator;
     }
     return parsed->real;
@@ -174,26 +173,28 @@ void ReadInputErrors(LineStream& cursor, RunReport& report) {
 
 void ReadCardinality(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
-    throw LogError(cursor.LastNumber(), "the log ends before the line \"" + std::string(kCardinalityPrefix) + "...\"");
+    throw cli::LocatedError(cursor.LastNumber(),
+                            "the log ends before the line \"" + std::string(kCardinalityPrefix) + "...\"");
   const std::string& line = cursor.Peek();
   if (!line.starts_with(kCardinalityPrefix))
-    throw LogError(cursor.Number(), "this is not a dorvu run log: expected \"" + std::string(kCardinalityPrefix) +
-                                        "N\", found " + ShownLine(line));
+    throw cli::LocatedError(cursor.Number(), "this is not a dorvu run log: expected \"" +
+                                                 std::string(kCardinalityPrefix) + "N\", found " + ShownLine(line));
   report.cardinalityText = line.substr(kCardinalityPrefix.size());
   const auto value = ParseLogInteger(report.cardinalityText);
   if (!value)
-    throw LogError(cursor.Number(), "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
+    throw cli::LocatedError(cursor.Number(), "the cardinality is not an integer: " + ShownLine(report.cardinalityText));
   report.cardinality = *value;
   report.cardinalityLine = cursor.Number();
   cursor.Advance();
 }
 
 void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
-  if (cursor.AtEnd()) throw LogError(cursor.LastNumber(), "the log ends before the line \"noise level=...\"");
+  if (cursor.AtEnd()) throw cli::LocatedError(cursor.LastNumber(), "the log ends before the line \"noise level=...\"");
   const std::string& line = cursor.Peek();
   if (!line.starts_with(kNoisePrefix))
-    throw LogError(cursor.Number(), "expected \"noise level=X\", found " + ShownLine(line));
-  report.noiseLevel = reals.Read(std::string_view(line).substr(kNoisePrefix.size()), cursor.Number(), "the noise level");
+    throw cli::LocatedError(cursor.Number(), "expected \"noise level=X\", found " + ShownLine(line));
+  report.noiseLevel =
+      reals.Read(std::string_view(line).substr(kNoisePrefix.size()), cursor.Number(), "the noise level");
   report.noiseLine = cursor.Number();
   cursor.Advance();
 }
@@ -211,31 +212,33 @@ void ReadSearchLines(LineStream& cursor, RunReport& report) {
     } else if (IsMemoryMessage(line)) {
       ++report.memoryMessages;
     } else if (!IsProgressLine(line)) {
-      throw LogError(cursor.Number(), "unexpected line before the report: " + ShownLine(line));
+      throw cli::LocatedError(cursor.Number(), "unexpected line before the report: " + ShownLine(line));
     }
   }
-  throw LogError(
+  throw cli::LocatedError(
       cursor.LastNumber(),
       "the log ends before its report (\"the best scenario:\"): the run may have been interrupted, or is still going");
 }
 
 void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
-    throw LogError(cursor.LastNumber(),
-                   "the report holds no scenario: the search found none to report (the log ends after \"the "
-                   "best scenario:\")");
+    throw cli::LocatedError(cursor.LastNumber(),
+                            "the report holds no scenario: the search found none to report (the log ends after \"the "
+                            "best scenario:\")");
   const std::string& line = cursor.Peek();
   std::size_t pos = 0;
   while (pos < line.size()) {
     // Every name stands between two blanks: " 3.2  4.11  5.29 ".
     const std::size_t close = line.find(' ', pos + 1);
     if (line[pos] != ' ' || close == std::string::npos)
-      throw LogError(cursor.Number(), "expected the marked vertices, each as \" name \", found " + ShownLine(line));
+      throw cli::LocatedError(cursor.Number(),
+                              "expected the marked vertices, each as \" name \", found " + ShownLine(line));
     const std::string_view name = std::string_view(line).substr(pos + 1, close - pos - 1);
     const auto vertex = ParseVertexName(name);
-    if (!vertex) throw LogError(cursor.Number(), "not a vertex name in the marked vertices: " + ShownLine(name));
+    if (!vertex)
+      throw cli::LocatedError(cursor.Number(), "not a vertex name in the marked vertices: " + ShownLine(name));
     if (IsMarked(report, *vertex))
-      throw LogError(cursor.Number(), "vertex " + VertexName(*vertex) + " is listed twice as marked");
+      throw cli::LocatedError(cursor.Number(), "vertex " + VertexName(*vertex) + " is listed twice as marked");
     report.marked.push_back(*vertex);
     pos = close + 1;
   }
@@ -244,9 +247,10 @@ void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
 
 std::string ExpectLineWith(LineStream& cursor, std::string_view prefix, std::string_view expected) {
   if (cursor.AtEnd())
-    throw LogError(cursor.LastNumber(), "the log ends before " + std::string(expected) + ": it was cut short");
+    throw cli::LocatedError(cursor.LastNumber(), "the log ends before " + std::string(expected) + ": it was cut short");
   if (!cursor.Peek().starts_with(prefix))
-    throw LogError(cursor.Number(), "expected " + std::string(expected) + ", found " + ShownLine(cursor.Peek()));
+    throw cli::LocatedError(cursor.Number(),
+                            "expected " + std::string(expected) + ", found " + ShownLine(cursor.Peek()));
   return cursor.Take();
 }
 
@@ -268,7 +272,8 @@ VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReade
   for (std::size_t b = 0; b < kBases.size(); ++b) {
     const std::string label = std::string(" ") + kBases[b] + ":";
     if (!rest.starts_with(label))
-      throw LogError(number, "expected \"" + label.substr(1) + "\" in " + expected + ", found " + ShownLine(line));
+      throw cli::LocatedError(number,
+                              "expected \"" + label.substr(1) + "\" in " + expected + ", found " + ShownLine(line));
     rest.remove_prefix(label.size());
     const std::size_t end = std::min(rest.find(' '), rest.size());
     const std::string what = std::string("the ") + kBases[b] + " value of vertex " + VertexName(vertex);
@@ -276,8 +281,8 @@ VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReade
     rest.remove_prefix(end);
   }
   if (!rest.empty())
-    throw LogError(number,
-                   "unexpected text after the T value of vertex " + VertexName(vertex) + ": " + ShownLine(rest));
+    throw cli::LocatedError(
+        number, "unexpected text after the T value of vertex " + VertexName(vertex) + ": " + ShownLine(rest));
   return result;
 }
 
@@ -289,7 +294,7 @@ void ReadDistributions(LineStream& cursor, RunReport& report, RealReader& reals)
 void ExpectEnd(LineStream& cursor) {
   for (; !cursor.AtEnd(); cursor.Advance())
     if (!cursor.Peek().empty())
-      throw LogError(cursor.Number(), "unexpected line after the report: " + ShownLine(cursor.Peek()));
+      throw cli::LocatedError(cursor.Number(), "unexpected line after the report: " + ShownLine(cursor.Peek()));
 }
 
 }  // namespace
@@ -313,10 +318,10 @@ RunReport ParseRunLog(std::istream& in, const std::string& logName) {
 
 RunReport ReadRunLog(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) throw LogError(0, "no such file");
-  if (std::filesystem::is_directory(path, error)) throw LogError(0, "this is a directory, not a run log");
+  if (!std::filesystem::exists(path, error)) throw cli::LocatedError(0, "no such file");
+  if (std::filesystem::is_directory(path, error)) throw cli::LocatedError(0, "this is a directory, not a run log");
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw LogError(0, "the file cannot be opened for reading");
+  if (!in) throw cli::LocatedError(0, "the file cannot be opened for reading");
   return ParseRunLog(in, path);
 }
 

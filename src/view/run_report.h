@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "view/tree_shape.h"
+#include "cli/located_error.h"
+#include "tree/tree_shape.h"
 
 namespace dorvu::view {
 
@@ -51,21 +51,13 @@ struct RunReport {
 // The root belongs to every scenario, so it counts as marked.
 bool IsMarked(const RunReport& report, VertexId v);
 
-// A log, or a table of leaf names, that cannot be used. `line` is 1-based; 0
-// when no line is concerned.
-struct LogError : std::runtime_error {
-  LogError(std::int64_t line, const std::string& problem);
-  std::int64_t line;
-  std::string problem;
-};
-
-// Reads the run log line by line from a stream. Throws LogError.
+// Reads the run log line by line from a stream. Throws cli::LocatedError.
 RunReport ParseRunLog(std::istream& in, const std::string& logName);
 
 // The same from the log's bytes.
 RunReport ParseRunLog(const std::string& bytes, const std::string& logName);
 
-// Reads the run log from a file. Throws LogError (line 0 when the file cannot be read).
+// Reads the run log from a file. Throws cli::LocatedError (line 0 when the file cannot be read).
 RunReport ReadRunLog(const std::string& path);
 
 }  // namespace dorvu::view

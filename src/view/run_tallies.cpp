@@ -14,10 +14,10 @@ namespace {
 constexpr std::string_view kSupportRule = "--support takes runs of one cardinality and one noise level";
 constexpr std::string_view kScanRule = "--scan takes runs of one noise level";
 
-LogError Differs(std::int64_t line, std::string_view what, const std::string& found, const std::string& first,
-                 const std::string& firstLog, std::string_view rule) {
-  return LogError(line, std::string(what) + " \"" + found + "\" differs from \"" + first + "\" in " + firstLog + "; " +
-                            std::string(rule));
+cli::LocatedError Differs(std::int64_t line, std::string_view what, const std::string& found, const std::string& first,
+                          const std::string& firstLog, std::string_view rule) {
+  return cli::LocatedError(line, std::string(what) + " \"" + found + "\" differs from \"" + first + "\" in " +
+                                     firstLog + "; " + std::string(rule));
 }
 
 void CountMarks(const RunReport& report, std::array<std::int64_t, kVertexCount>& marked) {
@@ -33,14 +33,14 @@ std::string Tabbed(const std::vector<std::string>& fields) {
 
 }  // namespace
 
-std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report) {
+std::vector<cli::LocatedError> AddToSupport(SupportTally& tally, const RunReport& report) {
   if (tally.runs == 0) {
     tally.firstLog = report.logName;
     tally.cardinalityText = report.cardinalityText;
     tally.cardinalityLimit = report.cardinalityLimit;
     tally.noiseLevel = report.noiseLevel.printed;
   }
-  std::vector<LogError> problems;
+  std::vector<cli::LocatedError> problems;
   if (report.cardinalityText != tally.cardinalityText)
     problems.push_back(Differs(report.cardinalityLine, "the cardinality", report.cardinalityText, tally.cardinalityText,
                                tally.firstLog, kSupportRule));
@@ -59,7 +59,7 @@ std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report)
   return {};
 }
 
-std::vector<LogError> AddToScan(ScanTally& tally, const RunReport& report) {
+std::vector<cli::LocatedError> AddToScan(ScanTally& tally, const RunReport& report) {
   if (tally.runs == 0) {
     tally.firstLog = report.logName;
     tally.noiseLevel = report.noiseLevel.printed;

@@ -36,7 +36,7 @@ struct SupportTally {
 
 // The runs at one cardinality.
 struct CardinalityTally {
-  std::vector<LogReal> penalties;                  // in the order read
+  std::vector<LogReal> penalties;                   // in the order read
   std::array<std::int64_t, kVertexCount> marked{};  // runs that mark each vertex, in the vertex table's order
 };
 
@@ -51,8 +51,8 @@ struct ScanTally {
 
 // Adds a run, or returns why it does not belong with the runs added before:
 // each parameter whose echoed text differs from the first log's, at its line.
-std::vector<LogError> AddToSupport(SupportTally& tally, const RunReport& report);
-std::vector<LogError> AddToScan(ScanTally& tally, const RunReport& report);
+std::vector<cli::LocatedError> AddToSupport(SupportTally& tally, const RunReport& report);
+std::vector<cli::LocatedError> AddToScan(ScanTally& tally, const RunReport& report);
 
 // A vertex counts as marked over many runs when at least half of them mark it.
 bool MarkedInHalf(std::int64_t marked, std::int64_t runs);

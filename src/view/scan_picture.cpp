@@ -116,8 +116,8 @@ Scale PenaltyScale(double low, double high) {
 }
 
 std::string AxisLine(double x1, double y1, double x2, double y2, std::string_view colour) {
-  return "<line x1=\"" + SvgNumber(x1) + "\" y1=\"" + SvgNumber(y1) + "\" x2=\"" + SvgNumber(x2) + "\" y2=\"" + SvgNumber(y2) + "\" stroke=\"" +
-         std::string(colour) + "\" stroke-width=\"1\"/>\n";
+  return "<line x1=\"" + SvgNumber(x1) + "\" y1=\"" + SvgNumber(y1) + "\" x2=\"" + SvgNumber(x2) + "\" y2=\"" +
+         SvgNumber(y2) + "\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1\"/>\n";
 }
 
 std::string CentredText(double x, double y, double size, std::string_view fill, const std::string& text) {
@@ -161,9 +161,10 @@ std::string Dots(const ScanTally& tally, const Layout& layout, const Scale& scal
   for (const auto& [cardinality, runs] : tally.cardinalities) {
     for (const LogReal& penalty : runs.penalties) {
       if (!std::isfinite(penalty.value)) continue;
-      out += "<circle class=\"run\" cx=\"" + SvgNumber(layout.Centre(column)) + "\" cy=\"" + SvgNumber(scale.Y(penalty.value)) +
-             "\" r=\"4\" fill=\"" + std::string(kDotColour) + "\" fill-opacity=\"0.5\"><title>cardinality " +
-             std::to_string(cardinality) + ": penalty " + Escaped(penalty.text) + "</title></circle>\n";
+      out += "<circle class=\"run\" cx=\"" + SvgNumber(layout.Centre(column)) + "\" cy=\"" +
+             SvgNumber(scale.Y(penalty.value)) + "\" r=\"4\" fill=\"" + std::string(kDotColour) +
+             "\" fill-opacity=\"0.5\"><title>cardinality " + std::to_string(cardinality) + ": penalty " +
+             Escaped(penalty.text) + "</title></circle>\n";
     }
     ++column;
   }
@@ -180,9 +181,10 @@ std::string MedianLine(const ScanTally& tally, const Layout& layout, const Scale
       const double x = layout.Centre(column);
       const double y = scale.Y(median.value);
       points.append(points.empty() ? "" : " ").append(SvgNumber(x)).append(",").append(SvgNumber(y));
-      ticks += "<line x1=\"" + SvgNumber(x - 12) + "\" y1=\"" + SvgNumber(y) + "\" x2=\"" + SvgNumber(x + 12) + "\" y2=\"" + SvgNumber(y) +
-               "\" stroke=\"" + std::string(kTextColour) + "\" stroke-width=\"2\"><title>cardinality " +
-               std::to_string(entry.first) + ": median penalty " + Escaped(median.text) + "</title></line>\n";
+      ticks += "<line x1=\"" + SvgNumber(x - 12) + "\" y1=\"" + SvgNumber(y) + "\" x2=\"" + SvgNumber(x + 12) +
+               "\" y2=\"" + SvgNumber(y) + "\" stroke=\"" + std::string(kTextColour) +
+               "\" stroke-width=\"2\"><title>cardinality " + std::to_string(entry.first) + ": median penalty " +
+               Escaped(median.text) + "</title></line>\n";
     }
     ++column;
   }
@@ -214,8 +216,9 @@ std::string PenaltyPanel(const ScanTally& tally, const Layout& layout) {
 std::string Cell(VertexId v, int cardinality, std::int64_t marked, std::int64_t runs, double x, double y) {
   const double share = static_cast<double>(marked) / static_cast<double>(runs);
   const std::string percent = std::to_string(SupportPercent(marked, runs)) + "%";
-  const std::string fill = marked > 0 ? "fill=\"" + std::string(kMarkColour) + "\" fill-opacity=\"" + SvgNumber(share) + "\""
-                                      : std::string("fill=\"white\"");
+  const std::string fill = marked > 0
+                               ? "fill=\"" + std::string(kMarkColour) + "\" fill-opacity=\"" + SvgNumber(share) + "\""
+                               : std::string("fill=\"white\"");
   return "<g class=\"cell\" id=\"cell-" + VertexName(v) + "-c" + std::to_string(cardinality) + "\"><title>" +
          Escaped(VertexName(v) + " at cardinality " + std::to_string(cardinality) + ": marked in " +
                  std::to_string(marked) + " of " + Counted(runs, "run") + " (" + percent + ")") +

@@ -82,8 +82,8 @@ std::string OpacityAttribute(std::string_view name, double opacity) {
 }
 
 std::string NoDistributionSign(double left, double top, double width, double height) {
-  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + SvgNumber(left) + " " + SvgNumber(top) + "l" +
-         SvgNumber(width) + " " + SvgNumber(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
+  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + SvgNumber(left) + " " + SvgNumber(top) +
+         "l" + SvgNumber(width) + " " + SvgNumber(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
 }
 
 std::string Bar(const DrawnVertex& drawn) {
@@ -129,16 +129,17 @@ std::string Label(const DrawnVertex& drawn) {
   const VertexId v = drawn.vertex;
   const double x = CentreX(v);
   if (IsLeaf(v))
-    return "<g transform=\"translate(" + SvgNumber(x + 4) + " " + SvgNumber(BarTop(v) + kBarHeight + 8) + ") rotate(-90)\">" +
-           LabelText(drawn.label, drawn.mark, "end") + "</g>";
-  return "<g transform=\"translate(" + SvgNumber(x + kBarWidth / 2 + 5) + " " + SvgNumber(BarTop(v) + kBarHeight / 2 + 4) + ")\">" +
-         LabelText(drawn.label, drawn.mark, "start") + "</g>";
+    return "<g transform=\"translate(" + SvgNumber(x + 4) + " " + SvgNumber(BarTop(v) + kBarHeight + 8) +
+           ") rotate(-90)\">" + LabelText(drawn.label, drawn.mark, "end") + "</g>";
+  return "<g transform=\"translate(" + SvgNumber(x + kBarWidth / 2 + 5) + " " +
+         SvgNumber(BarTop(v) + kBarHeight / 2 + 4) + ")\">" + LabelText(drawn.label, drawn.mark, "start") + "</g>";
 }
 
 // Centred above the bar, with a white halo where it crosses the branch.
 std::string Note(const DrawnVertex& drawn) {
   if (drawn.note.empty()) return {};
-  return "<text class=\"note\" x=\"" + SvgNumber(CentreX(drawn.vertex)) + "\" y=\"" + SvgNumber(BarTop(drawn.vertex) - 4) +
+  return "<text class=\"note\" x=\"" + SvgNumber(CentreX(drawn.vertex)) + "\" y=\"" +
+         SvgNumber(BarTop(drawn.vertex) - 4) +
          "\" text-anchor=\"middle\" font-size=\"10\" fill=\"#222222\" stroke=\"white\" stroke-width=\"3\" "
          "stroke-linejoin=\"round\" paint-order=\"stroke\">" +
          Escaped(drawn.note) + "</text>";
@@ -220,13 +221,13 @@ double BoldTextWidth(std::string_view text, double fontSize) {
 }
 
 std::string Rect(double x, double y, double w, double h, std::string_view attributes) {
-  return "<rect x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" width=\"" + SvgNumber(w) + "\" height=\"" + SvgNumber(h) + "\" " +
-         std::string(attributes) + "/>";
+  return "<rect x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" width=\"" + SvgNumber(w) + "\" height=\"" +
+         SvgNumber(h) + "\" " + std::string(attributes) + "/>";
 }
 
 std::string TextLine(double x, double y, double size, std::string_view attributes, const std::string& text) {
-  return "<text x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" font-size=\"" + SvgNumber(size) + "\" " + std::string(attributes) +
-         ">" + Escaped(text) + "</text>\n";
+  return "<text x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" font-size=\"" + SvgNumber(size) + "\" " +
+         std::string(attributes) + ">" + Escaped(text) + "</text>\n";
 }
 
 std::string ShownLabel(const LeafNames& names, VertexId v) {
@@ -250,8 +251,8 @@ double TreeHeight(const LeafNames& names) {
 std::string SvgStart(double width, double height, const std::string& title) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + SvgNumber(width) + "\" height=\"" + SvgNumber(height) +
-         "\" viewBox=\"0 0 " + SvgNumber(width) + " " + SvgNumber(height) + "\" font-family=\"" + std::string(kFontFamily) +
-         "\">\n";
+         "\" viewBox=\"0 0 " + SvgNumber(width) + " " + SvgNumber(height) + "\" font-family=\"" +
+         std::string(kFontFamily) + "\">\n";
   out += "<title>" + Escaped(title) + "</title>\n";
   return out + Rect(0, 0, width, height, "fill=\"white\"") + "\n";
 }
@@ -276,14 +277,14 @@ std::string BaseKey(double x, double y) {
 }
 
 std::string BadgeKey(double x, double y, const MarkLook& look, const std::string& caption) {
-  return "<g transform=\"translate(" + SvgNumber(x + 3) + " " + SvgNumber(y + 12) + ")\">" + LabelText("d.i", look, "start") +
-         "</g>" + TextLine(x + 32, y + 12, 12, "fill=\"#333333\"", caption);
+  return "<g transform=\"translate(" + SvgNumber(x + 3) + " " + SvgNumber(y + 12) + ")\">" +
+         LabelText("d.i", look, "start") + "</g>" + TextLine(x + 32, y + 12, 12, "fill=\"#333333\"", caption);
 }
 
 std::string CutKey(double x, double y, const MarkLook& look) {
-  return "<line x1=\"" + SvgNumber(x) + "\" y1=\"" + SvgNumber(y + 7) + "\" x2=\"" + SvgNumber(x + 40) + "\" y2=\"" + SvgNumber(y + 7) +
-         "\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"3\" stroke-dasharray=\"7 5\"" +
-         OpacityAttribute("stroke", look.opacity) + "/>" +
+  return "<line x1=\"" + SvgNumber(x) + "\" y1=\"" + SvgNumber(y + 7) + "\" x2=\"" + SvgNumber(x + 40) + "\" y2=\"" +
+         SvgNumber(y + 7) + "\" stroke=\"" + std::string(kMarkColour) +
+         "\" stroke-width=\"3\" stroke-dasharray=\"7 5\"" + OpacityAttribute("stroke", look.opacity) + "/>" +
          TextLine(x + 46, y + 12, 12, "fill=\"#333333\"", "cut branch");
 }
 

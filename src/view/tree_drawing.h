@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tree/tree_shape.h"
 #include "view/leaf_names.h"
-#include "view/tree_shape.h"
 
 namespace dorvu::view::drawing {
 

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -23,18 +22,13 @@ namespace dorvu::prep {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FilesIn;
 using test::ReadFile;
 using test::ScratchDir;
 using test::WriteFile;
 
 using Outcome = test::PrepOutcome;
 using test::RunPrep;
-
-std::set<std::string> FilesIn(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
-}
 
 // `count` records s1, s2, ..., each of the sequence given, on two lines.
 std::string Fasta(int count, const std::string& sequence = "ACGT\nTTGA") {
@@ -131,7 +125,7 @@ TEST(Prep, RefusesBadInputByNameLineAndRecord) {
     fs::current_path(dir.path());
     const Outcome result = RunPrep({"in"});
     fs::current_path(fs::temp_directory_path());
-    EXPECT_EQ(result.status, kExitFailure) << message;
+    EXPECT_EQ(result.status, cli::kExitFailure) << message;
     EXPECT_EQ(result.err, "dorvu-prep: " + message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"in", "input.txt"})) << message;
     EXPECT_EQ(ReadFile(dir / "input.txt"), "earlier input");
@@ -143,10 +137,10 @@ TEST(Prep, LeavesNoFileWhenAnOutputCannotBeWritten) {
   WriteFile(dir / "seqs.fa", Fasta(64));
   fs::create_directory(dir / "run.names.tsv");
   const Outcome result = RunPrep({"-o", (dir / "run.txt").string(), (dir / "seqs.fa").string()});
-  EXPECT_EQ(result.status, kExitFailure);
+  EXPECT_EQ(result.status, cli::kExitFailure);
   EXPECT_NE(result.err.find("run.names.tsv"), std::string::npos) << result.err;
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"seqs.fa", "run.names.tsv"}));
-  EXPECT_EQ(RunPrep({"-o", (dir / "seqs.fa").string(), (dir / "seqs.fa").string()}).status, kExitFailure);
+  EXPECT_EQ(RunPrep({"-o", (dir / "seqs.fa").string(), (dir / "seqs.fa").string()}).status, cli::kExitFailure);
   EXPECT_EQ(RunPrep({(dir / "nothing.fa").string()}).err,
             "dorvu-prep: " + (dir / "nothing.fa").string() + ": cannot open the file: No such file or directory\n");
 }
@@ -169,7 +163,7 @@ TEST(Prep, AnswersHelpVersionAndBadUsage) {
                                                   {"--noise"}};
   for (const auto& args : bad) {
     const Outcome result = RunPrep(args);
-    EXPECT_EQ(result.status, kExitUsage) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(result.status, cli::kExitUsage) << (args.empty() ? "" : args[0]);
     EXPECT_TRUE(result.err.ends_with("\nTry \"dorvu-prep --help\".\n")) << result.err;
   }
   EXPECT_EQ(RunPrep({"--noise", "x", "a.fa"}).err,
@@ -339,7 +333,7 @@ TEST(Prep, RefusesInputThatTheChoicesCannotUse) {
     args.push_back("in");
     const Outcome result = RunPrep(args);
     fs::current_path(fs::temp_directory_path());
-    EXPECT_EQ(result.status, kExitFailure) << c.message;
+    EXPECT_EQ(result.status, cli::kExitFailure) << c.message;
     EXPECT_EQ(result.err, "dorvu-prep: " + c.message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"in"})) << c.message;
   }
@@ -364,7 +358,7 @@ TEST(Prep, RefusesBadLabelsAndSeedsByTheirText) {
     std::vector<std::string> all = args;
     all.push_back("a.fa");
     const Outcome result = RunPrep(all);
-    EXPECT_EQ(result.status, kExitUsage) << message;
+    EXPECT_EQ(result.status, cli::kExitUsage) << message;
     EXPECT_EQ(result.err, "dorvu-prep: " + message + "\nTry \"dorvu-prep --help\".\n");
   }
   EXPECT_EQ(RunPrep({"a.fa", "--bootstrap"}).err,
@@ -392,36 +386,6 @@ TEST(Prep, WarnsOfACardinalityAboveWhatDorvuSearches) {
     EXPECT_TRUE(ReadFile(dir / "in.txt").starts_with("presupposed cardinality of scenario=" + cardinality + "\n"));
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"seqs.fa", "in.txt", "in.names.tsv"}));
   }
-}
-
-// Every option of --help, long and short, has its entry in the manual page.
-TEST(Prep, DescribesEveryOptionOfTheHelpInTheManualPage) {
-  // The page writes the dashes of the options as "\-".
-  const std::string page = ReadFile(DORVU_PREP_MANUAL);
-  std::string manual;
-  for (std::size_t i = 0; i < page.size(); ++i) {
-    const bool dash = page.compare(i, 2, "\\-") == 0;
-    manual += dash ? '-' : page[i];
-    if (dash) ++i;
-  }
-  const auto start = manual.find(".SH OPTIONS\n");
-  ASSERT_NE(start, std::string::npos);
-  const std::string options = manual.substr(start, manual.find("\n.SH ", start + 1) - start);
-  std::istringstream help(RunPrep({"--help"}).out);
-  const std::regex optionLine("^ {2,6}(-[a-z], )?(--[a-z][a-z-]*)\\b.*");
-  int found = 0;
-  for (std::string line; std::getline(help, line);) {
-    std::smatch match;
-    if (!std::regex_match(line, match, optionLine)) continue;
-    for (const std::size_t group : {1, 2}) {
-      if (!match[group].matched) continue;
-      const std::string option = match[group].str().substr(0, match[group].str().find(','));
-      const std::regex entry("\n\\.B[IR]? ([^\n]* )?" + option + "[ \n]");
-      EXPECT_TRUE(std::regex_search(options, entry)) << option;
-      ++found;
-    }
-  }
-  EXPECT_EQ(found, 12);
 }
 
 }  // namespace

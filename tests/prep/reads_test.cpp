@@ -1,6 +1,7 @@
 // The readers of FASTA and FASTQ: the fast tally against the plain count, the
 // quality filter against a count base by base, lines split across the
-// reading buffer, and the refusals of malformed FASTQ records.
+// reading buffer, the refusals of malformed FASTQ records, and gzip, which
+// changes no byte of the output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,9 +12,15 @@
 
 #include "prep/composition.h"
 #include "prep/records.h"
+#include "support/files.h"
+#include "support/prep_files.h"
+#include "support/prep_runs.h"
 
 namespace dorvu::prep {
 namespace {
+
+using test::Gzip;
+using test::GzipMembers;
 
 // Random text of base codes, skipped bytes and, where `bad` allows, a byte of any value.
 std::string RandomBases(std::mt19937& random, std::size_t length, bool bad) {
@@ -89,7 +96,7 @@ std::string Outcome(const std::string& text, std::size_t buffer) {
       out += "\n";
     }
     return out;
-  } catch (const InputError& error) {
+  } catch (const cli::LocatedError& error) {
     const std::string note = "; the record looks like a protein, and dorvu-prep reads DNA or RNA";
     const std::string problem = error.problem.substr(0, error.problem.rfind(note));
     return std::to_string(error.line) + ": " + problem;
@@ -151,6 +158,38 @@ TEST(Fastq, RefusesMalformedRecordsByLineAndRecord) {
   for (std::size_t at = loose.find('\n'); at != std::string::npos; at = loose.find('\n', at + 2))
     loose.insert(at, 1, '\r');
   EXPECT_EQ(Outcome(loose, 5), Outcome(good, kLineBufferBytes));
+}
+
+TEST(CompressedInput, GivesTheBytesOfThePlainFile) {
+  std::string fastq, table = "leaf\tA\tC\tG\tT\n";
+  for (int k = 1; k <= 64; ++k) {
+    // The first base's quality is 40, the others' from 0 to 39.
+    fastq += "@q" + std::to_string(k) + "\nACGTN" + std::string(static_cast<std::size_t>(k), 'G') + "\n+\nI" +
+             std::string(static_cast<std::size_t>(k) + 4, static_cast<char>('!' + k % 40)) + "\n";
+    table += "6." + std::to_string(k) + "\t" + std::to_string(k) + "\t3\t0\t7\n";
+  }
+  const std::vector<std::pair<std::string, std::vector<std::string>>> inputs{
+      {test::Fasta(test::RandomSequences(1)), {"--bootstrap", "4"}},
+      {fastq, {"--min-quality", "20"}},
+      {table, {"--bootstrap", "4"}},
+  };
+  for (const auto& [plain, args] : inputs) {
+    for (const std::string& packed : {Gzip(plain), Gzip(plain, 9), GzipMembers(plain, 1000), GzipMembers(plain, 7)}) {
+      test::ScratchDir dir;
+      test::WriteFile(dir / "plain", plain);
+      test::WriteFile(dir / "packed.gz", packed);
+      for (const std::vector<std::string>& options : {std::vector<std::string>{}, args}) {
+        const auto run = [&](const std::string& file) {
+          std::vector<std::string> all = options;
+          all.insert(all.end(), {"-o", "-", (dir / file).string()});
+          return test::RunPrep(all);
+        };
+        const test::PrepOutcome expected = run("plain");
+        ASSERT_EQ(expected.status, 0) << expected.err;
+        EXPECT_EQ(run("packed.gz").out, expected.out) << plain.substr(0, 20);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,24 +1,24 @@
-// Compressed files and sample sheets as the user gives them to dorvu-prep:
-// gzip changes no byte of the output, a sheet of one-record files gives the
-// bytes of the one FASTA, a sample split into records or reads gives the
-// same, and the refusals name the sheet's line and the file.
+// Sample sheets as the user gives them to dorvu-prep: a sheet of one-record
+// files, plain or gzipped, gives the bytes of the one FASTA, a sample split
+// into records or reads gives the same, and the refusals name the sheet's line
+// and the file.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "prep/command_line.h"
 #include "support/files.h"
+#include "support/prep_files.h"
 #include "support/prep_runs.h"
 
 namespace dorvu::prep {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Gzip;
 using test::ReadFile;
 using test::ScratchDir;
 using test::WriteFile;
@@ -30,80 +30,6 @@ using test::RunPrep;
 std::string Numbered(std::string_view prefix, int number) {
   std::string text(prefix);
   return text.append(std::to_string(number));
-}
-
-// One gzip member holding `bytes`.
-std::string Gzip(std::string_view bytes, int level = 6) {
-  z_stream stream{};
-  EXPECT_EQ(deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&stream, bytes.size()), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
-
-// Members of at most `size` bytes each, one after the other, as bgzip writes them.
-std::string GzipMembers(std::string_view bytes, std::size_t size) {
-  std::string out;
-  for (std::size_t at = 0; at < bytes.size(); at += size) out += Gzip(bytes.substr(at, size), 1);
-  return out;
-}
-
-// 64 records r1 to r64 of random base codes.
-std::vector<std::string> RandomSequences(unsigned seed) {
-  std::mt19937 random(seed);
-  const std::string codes = "ACGTACGTACGTacgtRYSWKMBDHVN-";
-  std::vector<std::string> sequences;
-  for (int k = 0; k < 64; ++k) {
-    std::string sequence;
-    for (unsigned n = 20 + random() % 200; n > 0; --n) sequence += codes[random() % codes.size()];
-    sequences.push_back(sequence);
-  }
-  return sequences;
-}
-
-std::string Fasta(const std::vector<std::string>& sequences) {
-  std::string text;
-  for (std::size_t k = 0; k < sequences.size(); ++k)
-    text += ">r" + std::to_string(k + 1) + " made up\n" + sequences[k] + "\n";
-  return text;
-}
-
-TEST(CompressedInput, GivesTheBytesOfThePlainFile) {
-  std::string fastq, table = "leaf\tA\tC\tG\tT\n";
-  for (int k = 1; k <= 64; ++k) {
-    // The first base's quality is 40, the others' from 0 to 39.
-    fastq += "@q" + std::to_string(k) + "\nACGTN" + std::string(static_cast<std::size_t>(k), 'G') + "\n+\nI" +
-             std::string(static_cast<std::size_t>(k) + 4, static_cast<char>('!' + k % 40)) + "\n";
-    table += "6." + std::to_string(k) + "\t" + std::to_string(k) + "\t3\t0\t7\n";
-  }
-  const std::vector<std::pair<std::string, std::vector<std::string>>> inputs{
-      {Fasta(RandomSequences(1)), {"--bootstrap", "4"}},
-      {fastq, {"--min-quality", "20"}},
-      {table, {"--bootstrap", "4"}},
-  };
-  for (const auto& [plain, args] : inputs) {
-    for (const std::string& packed : {Gzip(plain), Gzip(plain, 9), GzipMembers(plain, 1000), GzipMembers(plain, 7)}) {
-      ScratchDir dir;
-      WriteFile(dir / "plain", plain);
-      WriteFile(dir / "packed.gz", packed);
-      for (const std::vector<std::string>& options : {std::vector<std::string>{}, args}) {
-        const auto run = [&](const std::string& file) {
-          std::vector<std::string> all = options;
-          all.insert(all.end(), {"-o", "-", (dir / file).string()});
-          return RunPrep(all);
-        };
-        const Outcome expected = run("plain");
-        ASSERT_EQ(expected.status, 0) << expected.err;
-        EXPECT_EQ(run("packed.gz").out, expected.out) << plain.substr(0, 20);
-      }
-    }
-  }
 }
 
 // How a sample's file is written: its sequence as one FASTA record, in
@@ -129,9 +55,9 @@ std::string SampleFile(const std::string& name, const std::string& sequence, Lay
 // FASTA: the same input and the same names on any number of threads, with
 // and without a bootstrap replicate.
 TEST(SampleSheet, GivesTheBytesOfTheOneFastaForm) {
-  const std::vector<std::string> sequences = RandomSequences(2);
+  const std::vector<std::string> sequences = test::RandomSequences(2);
   ScratchDir dir;
-  WriteFile(dir / "all.fa", Fasta(sequences));
+  WriteFile(dir / "all.fa", test::Fasta(sequences));
   std::mt19937 random(3);
   for (const Layout layout : {Layout::kOneRecord, Layout::kRecords, Layout::kReads}) {
     const std::string folder = "layout" + std::to_string(static_cast<int>(layout));
@@ -245,7 +171,7 @@ TEST(SampleSheet, RefusesBadSheetsAndFilesByLine) {
       args.insert(args.end(), {"--threads", threads, "--samples", "samples.tsv"});
       const Outcome result = RunPrep(args);
       fs::current_path(fs::temp_directory_path());
-      EXPECT_EQ(result.status, kExitFailure) << c.message;
+      EXPECT_EQ(result.status, cli::kExitFailure) << c.message;
       EXPECT_EQ(result.err, "dorvu-prep: " + c.message + "\n") << threads;
       EXPECT_FALSE(fs::exists(dir / "input.txt") || fs::exists(dir / "input.names.tsv")) << c.message;
     }
@@ -264,7 +190,7 @@ TEST(SampleSheet, RefusesBadChoicesOfTheCommandLine) {
   };
   for (const auto& [args, message] : cases) {
     const Outcome result = RunPrep(args);
-    EXPECT_EQ(result.status, kExitUsage) << message;
+    EXPECT_EQ(result.status, cli::kExitUsage) << message;
     EXPECT_EQ(result.err, "dorvu-prep: " + message + "\nTry \"dorvu-prep --help\".\n");
   }
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -56,6 +57,13 @@ inline std::string LogLines(const std::filesystem::path& path) {
   for (std::size_t i = 0; i < text.size(); ++i)
     if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
   return lines;
+}
+
+// The names of the entries of a directory.
+inline std::set<std::string> FilesIn(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
 }
 
 }  // namespace dorvu::test

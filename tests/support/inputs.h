@@ -20,6 +20,15 @@ namespace dorvu::test {
 // planted shifts.
 inline std::string ExampleInput() { return ReadFile(std::string(DORVU_EXAMPLES) + "/input.txt"); }
 
+// Leaves of a background composition with a few subtrees shifted away:
+// leaves 9-16, 41-44 and 57-64.
+inline BaseValues Planted(int k) {
+  if (k >= 9 && k <= 16) return {0.12, 0.38, 0.37, 0.13};
+  if (k >= 41 && k <= 44) return {0.45, 0.05, 0.1, 0.4};
+  if (k >= 57) return {0.2, 0.35, 0.15, 0.3};
+  return {0.3 - 0.002 * (k % 7), 0.2, 0.2 + 0.002 * (k % 7), 0.3};
+}
+
 // A leaf's four values as a leaf line writes them, each the shortest decimal
 // that reads back as the same double: "A:0.3_C:0.2_G:0.25_T:0.25".
 inline std::string LeafText(const BaseValues& values) {

@@ -58,16 +58,14 @@ struct LogShape {
 
 namespace shape_detail {
 
-inline bool StartsWith(std::string_view text, std::string_view prefix) { return text.starts_with(prefix); }
-
 // "vertex NAME: A:a C:c G:g T:t"; false when the line is not of that form.
 inline bool ReadVertexLine(const std::string& line, VertexValues& parsed) {
   const std::size_t colon = line.find(": A:");
-  if (!StartsWith(line, log_lines::kVertexPrefix) || colon == std::string::npos) return false;
+  if (!line.starts_with(log_lines::kVertexPrefix) || colon == std::string::npos) return false;
   parsed.name = line.substr(log_lines::kVertexPrefix.size(), colon - log_lines::kVertexPrefix.size());
   std::string_view rest = std::string_view(line).substr(colon + 1);
   for (const char* label : {" A:", " C:", " G:", " T:"}) {
-    if (!StartsWith(rest, label)) return false;
+    if (!rest.starts_with(label)) return false;
     rest.remove_prefix(3);
     const std::size_t end = std::min(rest.find(' '), rest.size());
     parsed.values.emplace_back(rest.substr(0, end));
@@ -102,23 +100,22 @@ inline std::vector<std::string> LogLinesOf(const std::string& text, bool& comple
 
 inline LogShape ReadLogShape(const std::string& text) {
   using shape_detail::Failed;
-  using shape_detail::StartsWith;
   LogShape shape;
   bool complete = true;
   shape.lines = LogLinesOf(text, complete);
   if (!complete) return Failed(shape, "the log does not end with CR LF");
   const auto& lines = shape.lines;
   std::size_t i = 0;
-  while (i < lines.size() && StartsWith(lines[i], "an error in")) shape.messages.push_back(lines[i++]);
-  if (i + 1 >= lines.size() || !StartsWith(lines[i], log_lines::kCardinalityPrefix) ||
-      !StartsWith(lines[i + 1], log_lines::kNoisePrefix))
+  while (i < lines.size() && lines[i].starts_with("an error in")) shape.messages.push_back(lines[i++]);
+  if (i + 1 >= lines.size() || !lines[i].starts_with(log_lines::kCardinalityPrefix) ||
+      !lines[i + 1].starts_with(log_lines::kNoisePrefix))
     return Failed(shape, "echo lines missing");
   shape.noiseEcho = lines[i + 1].substr(log_lines::kNoisePrefix.size());
   if (!IsLogReal(shape.noiseEcho)) return Failed(shape, "bad echo: " + lines[i + 1]);
   i += 2;
-  while (i < lines.size() &&
-         (StartsWith(lines[i], log_lines::kProgressPrefix) || StartsWith(lines[i], log_lines::kCardinalityLimitPrefix) ||
-          lines[i] == log_lines::kMainMemoryFull || lines[i] == log_lines::kAddMemoryFull))
+  while (i < lines.size() && (lines[i].starts_with(log_lines::kProgressPrefix) ||
+                              lines[i].starts_with(log_lines::kCardinalityLimitPrefix) ||
+                              lines[i] == log_lines::kMainMemoryFull || lines[i] == log_lines::kAddMemoryFull))
     ++i;
   if (i >= lines.size() || lines[i] != log_lines::kReportHeading) return Failed(shape, "report heading missing");
   ++i;
@@ -126,7 +123,7 @@ inline LogShape ReadLogShape(const std::string& text) {
   shape.hasScenario = true;
   // The marked vertices, the penalty, the heading and the 127 vertices.
   if (lines.size() != i + 3 + 127) return Failed(shape, "the report has the wrong number of lines");
-  if (!StartsWith(lines[i + 1], log_lines::kPenaltyPrefix)) return Failed(shape, "bad penalty line: " + lines[i + 1]);
+  if (!lines[i + 1].starts_with(log_lines::kPenaltyPrefix)) return Failed(shape, "bad penalty line: " + lines[i + 1]);
   shape.penalty = lines[i + 1].substr(log_lines::kPenaltyPrefix.size());
   if (!IsLogReal(shape.penalty)) return Failed(shape, "bad penalty: " + lines[i + 1]);
   if (lines[i + 2] != log_lines::kValuesHeading) return Failed(shape, "distribution heading missing");

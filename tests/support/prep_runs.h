@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "prep/command_line.h"
+#include "prep/program.h"
 
 namespace dorvu::test {
 
@@ -17,7 +17,7 @@ struct PrepOutcome {
 
 inline PrepOutcome RunPrep(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  const int status = prep::RunDorvuPrep(args, out, err);
+  const int status = prep::RunDorvuPrepProgram(args, {}, out, err);
   return {status, out.str(), err.str()};
 }
 

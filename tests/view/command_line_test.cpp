@@ -5,32 +5,24 @@
 
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/output_files.h"
 #include "support/view_runs.h"
-#include "view/tree_shape.h"
+#include "tree/tree_shape.h"
 
 namespace dorvu::view {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FilesIn;
 using test::ProcessResult;
 using test::ReadFile;
 using test::RunView;
 using test::ScratchDir;
 using test::ViewDataPath;
 using test::WriteFile;
-
-std::set<std::string> FilesIn(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
-}
 
 TEST(CommandLine, WritesTheThreeFilesBesideTheLog) {
   ScratchDir dir;
@@ -64,7 +56,7 @@ TEST(CommandLine, LeavesNothingBehindWhenTheLogIsRefused) {
     ScratchDir dir;
     WriteFile(dir.path() / "old.svg", "earlier picture");
     const ProcessResult result = RunView({ViewDataPath(name), "-o", (dir.path() / "old").string()});
-    EXPECT_EQ(result.status, kExitFailure) << name;
+    EXPECT_EQ(result.status, cli::kExitFailure) << name;
     EXPECT_NE(result.stderrText.find(message), std::string::npos) << result.stderrText;
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"old.svg"})) << name;
     EXPECT_EQ(ReadFile((dir.path() / "old.svg").string()), "earlier picture");
@@ -75,29 +67,21 @@ TEST(CommandLine, LeavesNothingBehindWhenAFileCannotBeWritten) {
   ScratchDir dir;
   fs::create_directory(dir.path() / "run.nwk");  // the third file cannot take this name
   const ProcessResult result = RunView({ViewDataPath("example.log"), "-o", (dir.path() / "run").string()});
-  EXPECT_EQ(result.status, kExitFailure);
+  EXPECT_EQ(result.status, cli::kExitFailure);
   EXPECT_NE(result.stderrText.find("run.nwk"), std::string::npos) << result.stderrText;
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
 
   const ProcessResult missingDirectory =
       RunView({ViewDataPath("example.log"), "-o", (dir.path() / "no" / "run").string()});
-  EXPECT_EQ(missingDirectory.status, kExitFailure);
+  EXPECT_EQ(missingDirectory.status, cli::kExitFailure);
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.nwk"}));
-}
-
-TEST(OutputFiles, RemovesWhatWasWrittenWhenALaterFileFails) {
-  ScratchDir dir;
-  const std::string problem = cli::WriteAllOrNothing(
-      {{(dir.path() / "a.svg").string(), "picture"}, {(dir.path() / "no" / "a.tsv").string(), "table"}});
-  EXPECT_NE(problem.find("a.tsv"), std::string::npos) << problem;
-  EXPECT_TRUE(FilesIn(dir.path()).empty());
 }
 
 TEST(CommandLine, NeverOverwritesTheLog) {
   ScratchDir dir;
   const std::string log = (dir.path() / "run.tsv").string();
   WriteFile(log, ReadFile(ViewDataPath("example.log")));
-  EXPECT_EQ(RunView({log, "-o", (dir.path() / "run").string()}).status, kExitFailure);
+  EXPECT_EQ(RunView({log, "-o", (dir.path() / "run").string()}).status, cli::kExitFailure);
   EXPECT_EQ(ReadFile(log), ReadFile(ViewDataPath("example.log")));
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"run.tsv"}));
 }
@@ -113,7 +97,7 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
         std::vector<std::string>{"--summary", "a.log", "-o", "x"}, std::vector<std::string>{"--names"},
         std::vector<std::string>{"--names=", "a.log"}, std::vector<std::string>{"--summary", "--names=n", "a.log"}}) {
     const ProcessResult bad = RunView(args);
-    EXPECT_EQ(bad.status, kExitUsage) << args[0];
+    EXPECT_EQ(bad.status, cli::kExitUsage) << args[0];
     EXPECT_NE(bad.stderrText.find("--help"), std::string::npos);
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> manyLogs{
@@ -125,32 +109,6 @@ TEST(CommandLine, AnswersHelpVersionAndBadUsage) {
   };
   for (const auto& [args, problem] : manyLogs)
     EXPECT_EQ(RunView(args).stderrText, "dorvu-view: " + problem + "\nTry \"dorvu-view --help\".\n") << args[0];
-}
-
-// Every option the help lists, in each of its forms, is in the manual page.
-TEST(CommandLine, TheManualPageNamesEveryOptionOfTheHelp) {
-  const std::string help = RunView({"--help"}).stdoutText;
-  const std::string manual = ReadFile(DORVU_VIEW_MAN_PAGE);
-  const std::string options = help.substr(help.find("\nOptions:\n"));
-  const std::regex option(R"(\n {2,6}(-[a-z])?(, )?(--[a-z-]+))");
-  std::set<std::string> listed;
-  for (std::sregex_iterator it(options.begin(), options.end(), option), end; it != end; ++it) {
-    if ((*it)[1].matched) listed.insert((*it)[1]);
-    listed.insert((*it)[3]);
-  }
-  EXPECT_EQ(listed, (std::set<std::string>{"-o", "--output", "--names", "--summary", "--support", "--scan", "-h",
-                                           "--help", "--version"}));
-  // The words of the manual's OPTIONS section, as roff writes them ("\-o").
-  const std::size_t section = manual.find(".SH OPTIONS\n");
-  const std::string optionsSection = manual.substr(section, manual.find(".SH ", section + 1) - section);
-  std::set<std::string> words;
-  const std::regex word(R"([^\s"\[\]|,]+)");
-  for (std::sregex_iterator it(optionsSection.begin(), optionsSection.end(), word), end; it != end; ++it)
-    words.insert(it->str());
-  for (const std::string& name : listed)
-    EXPECT_EQ(words.count(std::regex_replace(name, std::regex("-"), "\\-")), 1u) << name;
-  for (const std::string usage : {"--summary LOG...", "--support LOG...", "--scan LOG..."})
-    EXPECT_NE(help.find("dorvu-view " + usage), std::string::npos) << usage;
 }
 
 // The table dorvu-prep writes beside an input, with `rows` in place of its own.
@@ -204,7 +162,7 @@ TEST(CommandLine, RefusesABadTableOfNames) {
     fs::current_path(dir.path());
     const ProcessResult result = RunView({ViewDataPath("example.log"), "--names", "names.tsv", "-o", "run"});
     fs::current_path(fs::temp_directory_path());
-    EXPECT_EQ(result.status, kExitFailure);
+    EXPECT_EQ(result.status, cli::kExitFailure);
     EXPECT_EQ(result.stderrText, "dorvu-view: " + message + "\n");
     EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"names.tsv"}));
   }
@@ -246,7 +204,7 @@ TEST(CommandLine, SummarisesEachRunInOneRow) {
   // One refused log: nothing on standard output, and every refused log named.
   const ProcessResult refused = RunView({"--summary", (dir.path() / "a" / "dorvu.log").string(),
                                          ViewDataPath("empty_report.log"), ViewDataPath("no-such.log")});
-  EXPECT_EQ(refused.status, kExitFailure);
+  EXPECT_EQ(refused.status, cli::kExitFailure);
   EXPECT_EQ(refused.stdoutText, "");
   EXPECT_EQ(refused.stderrText, "dorvu-view: " + ViewDataPath("empty_report.log") +
                                     ":10: the report holds no scenario: the search found none to report (the log ends "

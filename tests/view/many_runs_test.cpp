@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -29,27 +28,15 @@ namespace dorvu::view {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FilesIn;
 using test::ParseXml;
 using test::ProcessResult;
 using test::ReadFile;
 using test::RunView;
 using test::ScratchDir;
+using test::TsvRows;
 using test::ViewDataPath;
 using test::WriteFile;
-
-std::vector<std::vector<std::string>> TsvRows(const std::string& table) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(table);
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-      fields.push_back(line.substr(start, tab - start));
-    fields.push_back(line.substr(start));
-    rows.push_back(fields);
-  }
-  return rows;
-}
 
 // A log as this test reads it, with regular expressions over its lines.
 struct LoggedRun {
@@ -88,10 +75,7 @@ class RealRuns : public ::testing::Test {
         const fs::path run = dir_->path() / name;
         fs::create_directory(run);
         WriteFile(run / "input.txt", test::WithCardinality(test::ExampleInput(), std::to_string(cardinality)));
-        std::string command = "cd '";
-        command.append(run.string()).append("' && DORVU_SEED=").append(std::to_string(seed));
-        command.append(" '" DORVU_EXECUTABLE "' >/dev/null");
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_EQ(test::RunExecutable(run, "DORVU_SEED=" + std::to_string(seed)).status, 0);
         logs_[cardinality].push_back((run / "dorvu.log").string());
       }
     }
@@ -322,12 +306,6 @@ TEST(LogNumber, FormatsRealsAsTheRunLogDoes) {
   EXPECT_EQ(FormatLogReal(-INFINITY), "-Inf");
 }
 
-std::set<std::string> FilesIn(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 // A stored log with its penalty line replaced.
 std::string WithPenalty(const std::string& log, const std::string& penalty) {
   return std::regex_replace(ReadFile(ViewDataPath(log)), std::regex("its penalty=[^\r]*"), "its penalty=" + penalty);
@@ -379,7 +357,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   const ProcessResult refused =
       RunView({"--support", first, ViewDataPath("root_only.log"), ViewDataPath("comma.log"), ViewDataPath("pure.log"),
                cut, ViewDataPath("input_errors.log"), first, "-o", (dir / "old").string()});
-  EXPECT_EQ(refused.status, kExitFailure);
+  EXPECT_EQ(refused.status, cli::kExitFailure);
   EXPECT_EQ(refused.stdoutText, "");
   EXPECT_EQ(refused.stderrText,
             "dorvu-view: " + ViewDataPath("root_only.log") + ":1: the cardinality \"0\" differs from \"3\" in " +
@@ -398,7 +376,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   // log that can be read is the one the others are compared with.
   const ProcessResult scan = RunView(
       {"--scan", cut, first, ViewDataPath("root_only.log"), ViewDataPath("comma.log"), "-o", (dir / "old").string()});
-  EXPECT_EQ(scan.status, kExitFailure);
+  EXPECT_EQ(scan.status, cli::kExitFailure);
   EXPECT_EQ(scan.stderrText, "dorvu-view: " + cut + cutShort + "dorvu-view: " + ViewDataPath("comma.log") +
                                  ":2: the noise level \"0\" differs from \"0.1\" in " + first +
                                  "; --scan takes runs of one noise level\n");
@@ -408,7 +386,7 @@ TEST(ManyRuns, RefusesLogsThatDoNotBelongTogether) {
   WriteFile(dir / "runs.tsv", example);
   const ProcessResult overwrite =
       RunView({"--support", first, (dir / "runs.tsv").string(), "-o", (dir / "runs").string()});
-  EXPECT_EQ(overwrite.status, kExitFailure);
+  EXPECT_EQ(overwrite.status, cli::kExitFailure);
   EXPECT_EQ(overwrite.stderrText, "dorvu-view: " + (dir / "runs").string() +
                                       ".tsv: this output would overwrite an input; choose another PREFIX\n");
   EXPECT_EQ(ReadFile(dir / "runs.tsv"), example);

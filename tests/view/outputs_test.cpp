@@ -4,7 +4,6 @@
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 namespace dorvu::view {
 namespace {
 
+using test::ParseFile;
 using test::ParseXml;
 using test::ReadFile;
 using test::ViewDataPath;
@@ -24,21 +24,7 @@ using test::XmlDocument;
 const std::vector<std::string> kBaseColours{"#009E73", "#0072B2", "#E69F00", "#CC79A7"};
 
 const std::vector<std::string> kGoodLogs{"example.log",      "comma.log",      "pure.log",    "root_only.log",
-                                        "input_errors.log", "zero_input.log", "messages.log"};
-
-RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(ViewDataPath(name)), name); }
-
-std::vector<std::vector<std::string>> TsvRows(const std::string& table) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(table);
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> fields;
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
-    rows.push_back(fields);
-  }
-  return rows;
-}
+                                         "input_errors.log", "zero_input.log", "messages.log"};
 
 // The printed A/C/G/T digits of every vertex line, read straight from the log
 // with "," turned into "." and INF/NAN spelled as R and Python read them, by vertex name.
@@ -60,7 +46,7 @@ std::map<std::string, std::vector<std::string>> PrintedValues(const std::string&
 
 TEST(TsvTable, HoldsTheLogsDigitsForEveryVertex) {
   for (const std::string& name : kGoodLogs) {
-    const auto rows = TsvRows(TsvTable(ParseFile(name)));
+    const auto rows = test::TsvRows(TsvTable(ParseFile(name)));
     const auto expected = PrintedValues(ReadFile(ViewDataPath(name)));
     ASSERT_EQ(rows.size(), 128u) << name;
     EXPECT_EQ(rows[0], (std::vector<std::string>{"vertex", "parent", "depth", "marked", "A", "C", "G", "T"}));
@@ -74,7 +60,7 @@ TEST(TsvTable, HoldsTheLogsDigitsForEveryVertex) {
 }
 
 TEST(TsvTable, GivesParentsDepthsAndMarks) {
-  const auto rows = TsvRows(TsvTable(ParseFile("example.log")));
+  const auto rows = test::TsvRows(TsvTable(ParseFile("example.log")));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"0", "NA", "0", "1", "0.291969819197397", "0.203351673607338",
                                                "0.199717565307317", "0.304960941887948"}));
   std::set<std::string> marked;

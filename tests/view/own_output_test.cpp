@@ -2,11 +2,11 @@
 // the writer and the reader of the log cannot drift apart.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "support/inputs.h"
+#include "support/processes.h"
 #include "view/run_report.h"
 
 namespace dorvu::view {
@@ -19,8 +19,7 @@ namespace fs = std::filesystem;
 std::string RunAndRead(const std::string& input, RunReport& report) {
   test::ScratchDir dir;
   EXPECT_TRUE(test::WriteFile(dir / "input.txt", input));
-  const std::string command = "cd '" + dir.path().string() + "' && DORVU_SEED=11 '" DORVU_EXECUTABLE "'";
-  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(test::RunExecutable(dir.path(), "DORVU_SEED=11").status, 0);
   report = ReadRunLog((dir / "dorvu.log").string());
   return test::ReadFile(dir / "dorvu.log");
 }

@@ -15,10 +15,9 @@
 namespace dorvu::view {
 namespace {
 
+using test::ParseFile;
 using test::ReadFile;
 using test::ViewDataPath;
-
-RunReport ParseFile(const std::string& name) { return ParseRunLog(ReadFile(ViewDataPath(name)), name); }
 
 const VertexDistribution& Row(const RunReport& report, VertexId v) {
   const auto it = std::find_if(report.vertices.begin(), report.vertices.end(),
@@ -27,15 +26,15 @@ const VertexDistribution& Row(const RunReport& report, VertexId v) {
   return *it;
 }
 
-// The LogError of a log that must be refused.
-LogError Refusal(const std::string& bytes) {
+// The cli::LocatedError of a log that must be refused.
+cli::LocatedError Refusal(const std::string& bytes) {
   try {
     ParseRunLog(bytes, "test.log");
-  } catch (const LogError& error) {
+  } catch (const cli::LocatedError& error) {
     return error;
   }
   ADD_FAILURE() << "the log was accepted:\n" << bytes.substr(0, 400);
-  return LogError(-1, "accepted");
+  return cli::LocatedError(-1, "accepted");
 }
 
 std::vector<std::string> Lines(const std::string& bytes) {
@@ -135,19 +134,19 @@ TEST(LogReader, ReadsALongLogAcrossItsChunks) {
   for (std::size_t i = 0; i < plain.vertices.size(); ++i)
     for (std::size_t b = 0; b < 4; ++b) EXPECT_EQ(longer.vertices[i].base[b].text, plain.vertices[i].base[b].text);
   EXPECT_EQ(Refusal(bytes.substr(0, bytes.size() - 1)).line, 50139);
-  const LogError longLine = Refusal(example.substr(0, report) + std::string(5000, 'x') + "\r\n");
+  const cli::LocatedError longLine = Refusal(example.substr(0, report) + std::string(5000, 'x') + "\r\n");
   EXPECT_EQ(longLine.line, 9);
   EXPECT_EQ(longLine.problem, "the line is far longer than any line of a dorvu run log");
 }
 
 TEST(LogReader, RefusesALogWithoutAScenario) {
-  const LogError error = Refusal(ReadFile(ViewDataPath("empty_report.log")));
+  const cli::LocatedError error = Refusal(ReadFile(ViewDataPath("empty_report.log")));
   EXPECT_EQ(error.line, 10);
   EXPECT_NE(error.problem.find("no scenario"), std::string::npos);
 }
 
 TEST(LogReader, RefusesTheLogOfAnotherProgramAndAnEmptyFile) {
-  const LogError other = Refusal(ReadFile(ViewDataPath("other_program.log")));
+  const cli::LocatedError other = Refusal(ReadFile(ViewDataPath("other_program.log")));
   EXPECT_EQ(other.line, 1);
   EXPECT_NE(other.problem.find("not a dorvu run log"), std::string::npos);
   EXPECT_EQ(Refusal("").line, 0);

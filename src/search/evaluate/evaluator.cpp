@@ -19,15 +19,16 @@ class PlainEvaluator final : public Evaluator {
   PlainEvaluator(const RunParameters& params, const Tree& tree) : params_(params), tree_(tree) {}
 
   ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath&) override {
-    const MarkTable mark = MarksOfKey(marks);
+    const MarkTable mark = MarksOfKey(marks, tree_.slotCount);
     EstimateScenario(params_, tree_, mark, *pass_);
     ScoreScenario(tree_, mark, pass_->value, *score_);
     return OutcomeOf(*score_, mark, CandidateLimit(marks));
   }
 
   void Values(const ScenarioKey& marks, ValueTable& values) override {
-    EstimateScenario(params_, tree_, MarksOfKey(marks), *pass_);
-    for (int s = 0; s < kSlotCount; ++s)
+    EstimateScenario(params_, tree_, MarksOfKey(marks, tree_.slotCount), *pass_);
+    values.resize(tree_.slotCount);
+    for (int s = 0; s < tree_.slotCount; ++s)
       if (tree_.treeSequence[s].kind != SlotKind::kClose) values[s] = pass_->value[s];
   }
 
@@ -40,23 +41,35 @@ class PlainEvaluator final : public Evaluator {
 
 class FastEvaluator final : public Evaluator {
  public:
-  FastEvaluator(const RunParameters& params, const Tree& tree) { PrepareFastTree(params, tree, *fast_); }
+  FastEvaluator(const RunParameters& params, const Tree& tree) {
+    PrepareFastTree(params, tree, *fast_);
+    PrepareFastWork(*fast_, *work_);
+    mark_.assign(tree.slotCount, 0);
+  }
 
   ScenarioOutcome Evaluate(const ScenarioKey& marks, const WalkPath&) override {
-    const MarkTable mark = MarksOfKey(marks);
-    FastEvaluateScenario(*fast_, mark, *work_, *score_);
-    return OutcomeOf(*score_, mark, CandidateLimit(marks));
+    SetMarks(marks);
+    return FastEvaluateScenario(*fast_, mark_, *work_, CandidateLimit(marks));
   }
 
   void Values(const ScenarioKey& marks, ValueTable& values) override {
-    FastEstimateScenario(*fast_, MarksOfKey(marks), *work_);
+    SetMarks(marks);
+    FastEstimateScenario(*fast_, mark_, *work_);
     CopyValuesBySlot(*fast_, *work_, values);
   }
 
  private:
+  // The marks of the key, in the evaluator's table (cleared of the last ones).
+  void SetMarks(const ScenarioKey& marks) {
+    for (int p = 0; p < last_.count; ++p) mark_[last_.slot[p]] = 0;
+    for (int p = 0; p < marks.count; ++p) mark_[marks.slot[p]] = 1;
+    last_ = marks;
+  }
+
   std::unique_ptr<FastTree> fast_ = std::make_unique<FastTree>();
   std::unique_ptr<FastWork> work_ = std::make_unique<FastWork>();
-  std::unique_ptr<ScenarioScore> score_ = std::make_unique<ScenarioScore>();
+  MarkTable mark_;    // the marks of the latest key
+  ScenarioKey last_;  // that key
 };
 
 }  // namespace

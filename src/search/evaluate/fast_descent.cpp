@@ -80,7 +80,7 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
       for (int k = 0; k < count; ++k) trials[k] = {energies[k], 0.0};
     } else {
       EnergiesOf<Energies::kEstimate>(work, count, points, energies);
-      for (int k = 0; k < count; ++k) trials[k] = {energies[k], EstimateSlack(energies[k])};
+      for (int k = 0; k < count; ++k) trials[k] = {energies[k], EstimateSlack(work, energies[k])};
     }
     for (int k = 0; k < count; ++k) {
       ++taken;
@@ -138,7 +138,7 @@ bool StepSearch(const FastTree& fast, FastWork& work) {
 template <Coordinates C>
 [[gnu::noinline]] bool StartIteration(FastWork& work, double& normEstimate) {
   double norms[4] = {};
-  for (int i = 0; i < kInternalCount; ++i) {
+  for (int i = 0; i < work.internalCount; ++i) {
     VertexGradient(work, work.x, i, work.gradient[i]);
     const BaseValues& g = work.gradient[i];
     for (int b = 0; b < 4; ++b) norms[b] += std::fabs(g.b[b]);

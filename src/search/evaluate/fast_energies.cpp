@@ -26,7 +26,7 @@ template <Energies E, int K>
 [[gnu::noinline]] void PointEnergies(const FastWork& work, const VertexTable* const* points, double* energies) {
   double sums[K][4] = {};
   for (int k = 0; k < K; ++k) energies[k] = 0.0;
-  for (int i = 0; i < kInternalCount; ++i) {
+  for (int i = 0; i < work.internalCount; ++i) {
     for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
       const int c = work.edgeChild[e];
       for (int k = 0; k < K; ++k) {
@@ -49,7 +49,7 @@ template <int K>
                                                                 double* energies) {
   __m256d sums[K];
   for (int k = 0; k < K; ++k) sums[k] = _mm256_setzero_pd();
-  for (int i = 0; i < kInternalCount; ++i) {
+  for (int i = 0; i < work.internalCount; ++i) {
     for (int e = work.edgeBegin[i]; e < work.edgeBegin[i + 1]; ++e) {
       const int c = work.edgeChild[e];
       for (int k = 0; k < K; ++k) {
@@ -136,7 +136,7 @@ void SetExactEnergy(FastWork& work, double energy) {
 void EstimateEnergy(FastWork& work) {
   const VertexTable* point = &work.x;
   EnergiesOf<Energies::kEstimate>(work, 1, &point, &work.energyEstimate);
-  work.energySlack = EstimateSlack(work.energyEstimate);
+  work.energySlack = EstimateSlack(work, work.energyEstimate);
   work.energyKnown = false;
 }
 
@@ -154,17 +154,19 @@ void MakeEnergyExact(FastWork& work) {
 // vertex's four absolute values added in extended precision and rounded once.
 [[gnu::noinline]] double ExactGradientNorm(const FastTree& fast, const FastWork& work) {
   double norm = 0.0;
-  for (int n = 0; n < kInternalCount; ++n) norm = AddAbsoluteSum(norm, work.gradient[fast.openOrder[n]]);
+  for (int n = 0; n < fast.internalCount; ++n) norm = AddAbsoluteSum(norm, work.gradient[fast.openOrder[n]]);
   return norm;
 }
 
 // Whether the gradient's L1 norm exceeds the tolerance. Against the real sum
-// of the (at most 252) absolute values, the estimate is off by at most about
-// 66 units in the last place (relative), the exact norm by about 64 (one
-// rounding to double per vertex); 2^-43 relative is several times their sum.
-// Only an estimate that close to the tolerance needs the exact norm.
+// of the fixed tree's (at most 252) absolute values, the estimate is off by at
+// most about 66 units in the last place (relative), the exact norm by about 64
+// (one rounding to double per vertex); 2^-43 relative is several times their
+// sum, and a larger tree takes it once per 63 internal vertices
+// (normSlackFactor). Only an estimate that close to the tolerance needs the
+// exact norm.
 bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, double tolerance) {
-  const double slack = estimate * 0x1p-43 + 0x1p-1000;
+  const double slack = estimate * fast.normSlackFactor + 0x1p-1000;
   if (estimate - slack > tolerance) return true;
   if (estimate + slack <= tolerance) return false;
   return ExactGradientNorm(fast, work) > tolerance;

@@ -2,6 +2,8 @@
 // trial points, energies and descent. Not for use outside the kernel.
 #pragma once
 
+#include <algorithm>
+
 #include "search/evaluate/fast_evaluation.h"
 
 namespace dorvu {
@@ -16,7 +18,7 @@ enum class Energies { kExact, kEstimate };
 
 // Takes the marks once: which vertices are marked, the uncut edges below each
 // internal vertex (close order, first child first) and each internal vertex's
-// gradient terms (parent, first child, second child).
+// gradient terms (parent, then the children in written order).
 void ListEdges(const FastTree& fast, const MarkTable& mark, FastWork& work);
 
 // Pass 1's start: every internal vertex from its unmarked children, bottom-up.
@@ -44,13 +46,16 @@ template <Energies E>
 void EnergiesOf(const FastWork& work, int count, const VertexTable* const* points, double* energies);
 
 // A bound on the distance between an energy estimate and the exact energy of
-// the same point. Both are sums of at most 4 * 126 non-negative squares;
-// against the real sum the estimate is off by at most about 133 units in the
-// last place (double) relative, the exact energy by about 127 (one rounding
-// to double per edge). 2^-44 relative is twice their sum; the absolute part
-// covers results in the subnormal range. An estimate that is infinite or not
-// a number gets an unusable slack, and so decides nothing.
-inline double EstimateSlack(double estimate) { return estimate * 0x1p-44 + 0x1p-1000; }
+// the same point. Both are sums of four non-negative squares per edge; on the
+// fixed tree's 126 edges, against the real sum the estimate is off by at most
+// about 133 units in the last place (double) relative, the exact energy by
+// about 127 (one rounding to double per edge). 2^-44 relative is twice their
+// sum, and a larger tree takes it once per 126 edges (energySlackFactor); the
+// absolute part covers results in the subnormal range. An estimate that is
+// infinite or not a number gets an unusable slack, and so decides nothing.
+inline double EstimateSlack(const FastWork& work, double estimate) {
+  return estimate * work.energySlackFactor + 0x1p-1000;
+}
 
 void SetExactEnergy(FastWork& work, double energy);
 
@@ -68,25 +73,29 @@ bool NormAbove(const FastTree& fast, const FastWork& work, double estimate, doub
 // Small steps shared by the descent's files.
 
 // The energy gradient at one internal vertex.
+// The values and the sum are held locally, as nothing the loop writes can
+// change what it reads.
 inline void VertexGradient(const FastWork& work, const VertexTable& x, int i, BaseValues& g) {
-  const BaseValues& xi = x[i];
-  g = BaseValues{};
+  const BaseValues xi = x[i];
+  BaseValues sum{};
   for (int t = work.termBegin[i]; t < work.termBegin[i + 1]; ++t) {
     const BaseValues& xn = x[work.termVertex[t]];
     // Each term is added into the stored component and rounded there.
-    for (int b = 0; b < kBaseCount; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
+    for (int b = 0; b < kBaseCount; ++b)
+      sum.b[b] = static_cast<double>(sum.b[b] + 2.0L * (Extended(xi.b[b]) - xn.b[b]));
   }
+  g = sum;
 }
 
 // Copies the trial point in buffer `k` into the internal vertices.
 inline void AcceptTrial(FastWork& work, int k) {
-  for (int i = 0; i < kInternalCount; ++i) work.x[i] = work.trial[k][i];
+  std::copy(work.trial[k].begin(), work.trial[k].begin() + work.internalCount, work.x.begin());
 }
 
 // The leaves' entries of every trial point: the leaves themselves.
 inline void FillTrialLeaves(FastWork& work) {
   for (auto& point : work.trial)
-    for (int v = kInternalCount; v < kVertexCount; ++v) point[v] = work.x[v];
+    std::copy(work.x.begin() + work.internalCount, work.x.end(), point.begin() + work.internalCount);
 }
 
 }  // namespace dorvu

@@ -8,6 +8,11 @@ namespace dorvu {
 
 namespace {
 
+// The step of a vertex of more than three uncut edges.
+inline double WideStep(const FastWork& work, int i, double step) {
+  return VertexStep(step, work.termBegin[i + 1] - work.termBegin[i]);
+}
+
 // Pass 1: the Euclidean projection of v - t*g onto the simplex, as
 // ProjectToSimplex. The usual case drops no component: one shift, formed from
 // the first sums of v and g (the same for every trial of an iteration, so
@@ -29,19 +34,37 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
 // The trial values of every internal vertex at one step (pass 1); the
 // vertices are independent, so the processor overlaps their work.
 [[gnu::noinline]] void SimplexTrialValues(FastWork& work, double step, VertexTable& trial) {
-  for (int i = 0; i < kInternalCount; ++i)
-    ProjectVertex(work.x[i], work.gradient[i], step, work.firstSumV[i], work.firstSumG[i], trial[i]);
+  // Plain pointers, so that the loop holds them in registers.
+  const BaseValues* __restrict x = work.x.data();
+  const BaseValues* __restrict gradient = work.gradient.data();
+  const double* __restrict sumV = work.firstSumV.data();
+  const double* __restrict sumG = work.firstSumG.data();
+  BaseValues* __restrict out = trial.data();
+  const int internal = work.internalCount;
+  for (int i = 0; i < internal; ++i) ProjectVertex(x[i], gradient[i], step, sumV[i], sumG[i], out[i]);
+  for (const int i : work.wide)
+    ProjectVertex(work.x[i], work.gradient[i], WideStep(work, i, step), work.firstSumV[i], work.firstSumG[i],
+                  trial[i]);
+}
+
+// Pass 2's trial value of one vertex at its own step.
+void SqrtTrialValue(const FastWork& work, int i, double step, BaseValues& trial) {
+  BaseValues y;
+  ClampStep(work.x[i], work.gradient[i], step, y);
+  ScaleToUnit(work.x[i], y, EuclideanLength(y), trial);
+}
+
+// The vertices of many uncut edges again, at their own step.
+void RedoWideVertices(const FastWork& work, double step, VertexTable& trial) {
+  for (const int i : work.wide) SqrtTrialValue(work, i, WideStep(work, i, step), trial[i]);
 }
 
 }  // namespace
 
 // The trial values of every internal vertex at one step (pass 2).
 [[gnu::noinline]] void SqrtTrialValues(FastWork& work, double step, VertexTable& trial) {
-  for (int i = 0; i < kInternalCount; ++i) {
-    BaseValues y;
-    ClampStep(work.x[i], work.gradient[i], step, y);
-    ScaleToUnit(work.x[i], y, EuclideanLength(y), trial[i]);
-  }
+  for (int i = 0; i < work.internalCount; ++i) SqrtTrialValue(work, i, step, trial[i]);
+  RedoWideVertices(work, step, trial);
 }
 
 // The same with the vector units: the step and the division are formed in
@@ -53,7 +76,8 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
   namespace tr = twice_rounded;
   const __m256d t = _mm256_set1_pd(step);
   const __m256d zero = _mm256_setzero_pd();
-  for (int i = 0; i < kInternalCount; ++i) {
+  const int internal = work.internalCount;
+  for (int i = 0; i < internal; ++i) {
     const BaseValues& x = work.x[i];
     const __m256d g = _mm256_load_pd(work.gradient[i].b);
     const __m256d tg = _mm256_mul_pd(t, g);
@@ -70,9 +94,10 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
       ClampStep(x, work.gradient[i], step, y);
     }
   }
-  // The lengths, four vertices at a time, one per lane (the padding vertex
-  // 63 holds zeros).
-  for (int i = 0; i < kInternalCount + 1; i += 4) {
+  // The lengths, four vertices at a time, one per lane (the padding vertices
+  // hold zeros).
+  const int padded = static_cast<int>(work.clamped.size());
+  for (int i = 0; i < padded; i += 4) {
     const __m256d r0 = _mm256_load_pd(work.clamped[i].b);
     const __m256d r1 = _mm256_load_pd(work.clamped[i + 1].b);
     const __m256d r2 = _mm256_load_pd(work.clamped[i + 2].b);
@@ -90,7 +115,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
     for (int j = 0; j < 4; ++j)
       if ((vouched & (1 << j)) == 0) work.clampedNorm[i + j] = EuclideanLength(work.clamped[i + j]);
   }
-  for (int i = 0; i < kInternalCount; ++i) {
+  for (int i = 0; i < internal; ++i) {
     const double norm = work.clampedNorm[i];
     __m256d quotient;
     if (norm >= 0x1p-1000 && norm <= 0x1p1000 &&
@@ -99,6 +124,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
     else
       ScaleToUnit(work.x[i], work.clamped[i], norm, trial[i]);
   }
+  RedoWideVertices(work, step, trial);
 }
 
 // The trial points of one batch, at the given steps, into the given buffers.

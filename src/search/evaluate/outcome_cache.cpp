@@ -72,7 +72,7 @@ void OutcomeCache::Insert(const ScenarioKey& marks, const ScenarioOutcome& outco
   if (4 * (held + 1) > 3 * table_.size()) return;  // full
   Entry& entry = table_[SlotOf(marks)];
   if (entry.marks.count != 0) return;  // held already
-  entry = Entry{marks, outcome.penalty, static_cast<uint8_t>(outcome.candidateCount), outcome.candidates};
+  entry = Entry{marks, outcome.penalty, outcome.candidateCount, outcome.candidates};
   size_.fetch_add(1, std::memory_order_relaxed);
 }
 

@@ -35,10 +35,9 @@ class OutcomeCache {
   struct Entry {
     ScenarioKey marks;  // count 0: an empty slot
     double penalty = 0.0;
-    uint8_t candidateCount = 0;
-    std::array<uint8_t, kMaxCandidates> candidates{};
+    int32_t candidateCount = 0;
+    std::array<int32_t, kMaxCandidates> candidates{};
   };
-  static_assert(sizeof(Entry) == 40);
 
  private:
   std::size_t SlotOf(const ScenarioKey& marks) const;

@@ -65,9 +65,9 @@ class SpeculativeEvaluator final : public Evaluator {
   void WorkerLoop(Evaluator& evaluator);
 
   int32_t cardinality_;
-  double noiseLevel_;
+  const RunParameters params_;  // the noise level and the terminal factor
   std::vector<std::unique_ptr<Evaluator>> evaluators_;  // the walk's own, then one per worker
-  const OutcomeCache* cache_;                            // outcomes the walk has at hand; may be null
+  const OutcomeCache* cache_;                           // outcomes the walk has at hand; may be null
   int32_t speculationLimit_ = 0;                        // records that workers may fill; the rest is the walk's
   std::vector<Record> records_;
   std::unordered_set<ScenarioKey, ScenarioKeyHash> stored_;  // sets in the walk's memory
@@ -82,9 +82,10 @@ class SpeculativeEvaluator final : public Evaluator {
 };
 
 SpeculativeEvaluator::SpeculativeEvaluator(const RunParameters& params,
-                                           std::vector<std::unique_ptr<Evaluator>> evaluators, const OutcomeCache* cache)
+                                           std::vector<std::unique_ptr<Evaluator>> evaluators,
+                                           const OutcomeCache* cache)
     : cardinality_(params.cardinality),
-      noiseLevel_(params.noiseLevel),
+      params_(params),
       evaluators_(std::move(evaluators)),
       cache_(cache) {
   const auto threads = static_cast<int32_t>(evaluators_.size()) - 1;
@@ -117,7 +118,7 @@ SpeculativeEvaluator::~SpeculativeEvaluator() {
 
 bool SpeculativeEvaluator::IsExtended(const ScenarioKey& marks, double penalty) const {
   const int32_t level = marks.count - 1;
-  return level < cardinality_ && !ReachesNoiseFloor(noiseLevel_, penalty) && level + 1 < kLevelCount;
+  return level < cardinality_ && !ReachesNoiseFloor(params_, penalty) && level + 1 < kLevelCount;
 }
 
 int32_t SpeculativeEvaluator::FindRecord(const ScenarioKey& marks) const {

@@ -1,15 +1,17 @@
-// DORVU_CACHE_MB: the bound of the outcome cache, read like DORVU_THREADS, a
-// cache that keeps within it while it grows, and a log that does not depend
-// on it. Unusable values are refused with the other settings'
-// (command_line_test.cpp).
+// The settings in the environment: an unusable value of any stops the run
+// before its log exists; DORVU_THREADS and DORVU_CACHE_MB read as whole
+// numbers, a cache that keeps within its bound while it grows, and a log that
+// depends on neither.
+#include "run/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "run/driver.h"
 #include "search/evaluate/outcome_cache.h"
 #include "support/inputs.h"
 #include "support/processes.h"
@@ -23,6 +25,60 @@ using test::ReadFile;
 using test::RunExecutable;
 using test::ScratchDir;
 using test::WriteFile;
+
+// Every setting of the environment that cannot be used stops the run before
+// it creates its log, with a message that names the setting and its value.
+TEST(Settings, UnusableValuesStopBeforeTheLogExists) {
+  const struct {
+    const char* variable;
+    const char* rule;
+    std::vector<const char*> values;
+  } settings[] = {
+      {"DORVU_SEED", "an unsigned 32-bit decimal number", {"abc", "-1", "4294967296", "12 ", ""}},
+      {"DORVU_THREADS", "a whole number from 1 to 1024", {"0", "abc", "-1", "1025", ""}},
+      {"DORVU_CACHE_MB", "a whole number of MiB from 0 to 65536", {"", "-1", "65537", "1GB", "1.5"}},
+  };
+  for (const auto& setting : settings)
+    for (const char* value : setting.values) {
+      SCOPED_TRACE(std::string(setting.variable) + "=\"" + value + "\"");
+      ScratchDir dir;
+      WriteFile(dir / "input.txt", ExampleInput());
+      Environment environment{{"DORVU_SEED", "1"}};  // usable, unless the case sets it
+      environment[setting.variable] = value;
+      const auto result = test::RunProgram(dir.path(), environment);
+      EXPECT_EQ(result.status, 1);
+      EXPECT_EQ(result.stderrText,
+                std::string("dorvu: ") + setting.variable + " must be " + setting.rule + ", not \"" + value + "\"\n");
+      EXPECT_FALSE(std::filesystem::exists(dir / "dorvu.log"));
+    }
+}
+
+TEST(ThreadSetting, ParsesAPositiveDecimalNumber) {
+  EXPECT_EQ(ParseThreadCount("1"), 1);
+  EXPECT_EQ(ParseThreadCount("16"), 16);
+  EXPECT_EQ(ParseThreadCount("0016"), 16);
+  EXPECT_EQ(ParseThreadCount("000001"), 1);
+  EXPECT_EQ(ParseThreadCount(std::to_string(kMaxThreads)), kMaxThreads);
+  for (const char* bad : {"", "0", "-2", "+2", "2 ", " 2", "2x", "0x2", "1025", "99999999999"})
+    EXPECT_EQ(ParseThreadCount(bad), std::nullopt) << '"' << bad << '"';
+  EXPECT_EQ(SearchThreads(3), 3);
+  EXPECT_GE(SearchThreads(0), 1);
+}
+
+TEST(ThreadSetting, EveryCountWritesTheSameLog) {
+  ScratchDir dir;
+  WriteFile(dir / "input.txt", test::LeafInput("2", "0.1", test::Planted));
+  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5 DORVU_THREADS=1").status, 0);
+  const std::string one = ReadFile(dir / "dorvu.log");
+  for (const char* threads : {"2", "7"}) {
+    const auto result = RunExecutable(dir.path(), std::string("DORVU_SEED=5 DORVU_THREADS=") + threads);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.stderrText, "");
+    EXPECT_EQ(ReadFile(dir / "dorvu.log"), one) << threads;
+  }
+  ASSERT_EQ(RunExecutable(dir.path(), "DORVU_SEED=5").status, 0);  // all hardware threads
+  EXPECT_EQ(ReadFile(dir / "dorvu.log"), one);
+}
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 

@@ -1,8 +1,8 @@
-#include "view/tree_shape.h"
+#include "tree/tree_shape.h"
 
 #include <charconv>
 
-namespace dorvu::view {
+namespace dorvu {
 
 int LevelWidth(int depth) { return 1 << depth; }
 
@@ -12,6 +12,8 @@ std::string VertexName(VertexId v) {
 }
 
 std::string LogVertexName(VertexId v) { return v == kRoot ? std::string(" 0 ") : VertexName(v); }
+
+std::string LeafVertexName(int leaf) { return VertexName({kTreeDepth, leaf}); }
 
 namespace {
 
@@ -59,4 +61,4 @@ const std::vector<VertexId>& DepthFirstOrder() {
   return order;
 }
 
-}  // namespace dorvu::view
+}  // namespace dorvu

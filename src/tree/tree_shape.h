@@ -9,7 +9,7 @@
 
 #include "tree/tree_size.h"
 
-namespace dorvu::view {
+namespace dorvu {
 
 // The root is {0, 1}; vertex i (from 1) at depth d is {d, i}.
 struct VertexId {
@@ -29,6 +29,9 @@ std::string VertexName(VertexId v);
 // The name as the run log writes it: the root is " 0 " there.
 std::string LogVertexName(VertexId v);
 
+// "6.k", the name of leaf k (from 1).
+std::string LeafVertexName(int leaf);
+
 // Accepts "d.i" with 1 <= d <= 6 and 1 <= i <= 2^d, in plain decimal.
 std::optional<VertexId> ParseVertexName(std::string_view text);
 
@@ -42,4 +45,4 @@ bool IsLeaf(VertexId v);
 // ..., 6.1, 6.2, 5.2, ... ending with 5.32, 6.63, 6.64.
 const std::vector<VertexId>& DepthFirstOrder();
 
-}  // namespace dorvu::view
+}  // namespace dorvu

@@ -1,0 +1,171 @@
+#include "view/program.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include "cli/command_line_shape.h"
+#include "cli/output_files.h"
+#include "view/command_line.h"
+#include "view/leaf_names.h"
+#include "view/report_writers.h"
+#include "view/run_report.h"
+#include "view/run_tallies.h"
+
+namespace dorvu::view {
+
+namespace {
+
+std::string DefaultPrefix(const std::string& log) {
+  constexpr std::string_view kEnding = ".log";
+  if (log.size() > kEnding.size() && log.ends_with(kEnding)) return log.substr(0, log.size() - kEnding.size());
+  return log;
+}
+
+// The name of the directory that holds the log: the run's name in a batch.
+std::string RunName(const std::string& log) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(log, error).lexically_normal();
+  const std::string name = absolute.parent_path().filename().string();
+  return name.empty() ? absolute.parent_path().string() : name;
+}
+
+// Every log is read before anything is written, and every refused log is
+// named, so that one broken run among many is found in one go.
+int WriteSummary(const Options& options, std::ostream& out, std::ostream& err) {
+  std::string table = SummaryHeader();
+  bool refused = false;
+  for (const std::string& log : options.logs) {
+    try {
+      table += SummaryRow(ReadRunLog(log), RunName(log));
+    } catch (const cli::LocatedError& error) {
+      err << "dorvu-view: " << cli::Located(log, error) << "\n";
+      refused = true;
+    }
+  }
+  if (refused) return cli::kExitFailure;
+  out << table;
+  return 0;
+}
+
+// False, with a message, when the names are given but cannot be used.
+bool ReadNames(const Options& options, LeafNames& names, std::ostream& err) {
+  if (!options.names) return true;
+  try {
+    names = ReadLeafNames(*options.names);
+  } catch (const cli::LocatedError& error) {
+    err << "dorvu-view: " << cli::Located(*options.names, error) << "\n";
+    return false;
+  }
+  return true;
+}
+
+// Writes the files unless one would overwrite an input.
+int WriteOutputs(const std::vector<cli::OutputFile>& files, const Options& options, std::ostream& err) {
+  for (const cli::OutputFile& file : files) {
+    const bool overwritesLog = std::any_of(options.logs.begin(), options.logs.end(),
+                                           [&](const std::string& log) { return cli::SameFile(file.path, log); });
+    if (overwritesLog || (options.names && cli::SameFile(file.path, *options.names))) {
+      err << "dorvu-view: " << file.path << ": this output would overwrite an input; choose another PREFIX\n";
+      return cli::kExitFailure;
+    }
+  }
+  const std::string problem = cli::WriteAllOrNothing(files);
+  if (!problem.empty()) {
+    err << "dorvu-view: " << problem << "\n";
+    return cli::kExitFailure;
+  }
+  return 0;
+}
+
+int MakeOutputs(const Options& options, std::ostream& err) {
+  const std::string& log = options.logs.front();
+  RunReport report;
+  LeafNames names;
+  try {
+    report = ReadRunLog(log);
+  } catch (const cli::LocatedError& error) {
+    err << "dorvu-view: " << cli::Located(log, error) << "\n";
+    return cli::kExitFailure;
+  }
+  if (!ReadNames(options, names, err)) return cli::kExitFailure;
+  if (report.inputErrors > 0)
+    err << "dorvu-view: " << log << ": the run logged " << Counted(report.inputErrors, "input error")
+        << "; see the log\n";
+  const std::string prefix = options.prefix.value_or(DefaultPrefix(log));
+  return WriteOutputs({{prefix + ".svg", SvgPicture(report, names)},
+                       {prefix + ".tsv", TsvTable(report, names)},
+                       {prefix + ".nwk", NewickTree(names)}},
+                      options, err);
+}
+
+// Reads the logs one at a time, each into the tallies through `add`, and names
+// every log that is refused; false when any was.
+bool TallyLogs(const std::vector<std::string>& logs,
+               const std::function<std::vector<cli::LocatedError>(const RunReport&)>& add, std::ostream& err) {
+  bool refused = false;
+  for (const std::string& log : logs) {
+    try {
+      for (const cli::LocatedError& problem : add(ReadRunLog(log))) {
+        err << "dorvu-view: " << cli::Located(log, problem) << "\n";
+        refused = true;
+      }
+    } catch (const cli::LocatedError& error) {
+      err << "dorvu-view: " << cli::Located(log, error) << "\n";
+      refused = true;
+    }
+  }
+  return !refused;
+}
+
+void WarnOfInputErrors(std::int64_t runsWithErrors, std::int64_t runs, std::ostream& err) {
+  if (runsWithErrors > 0)
+    err << "dorvu-view: " << runsWithErrors << " of the " << Counted(runs, "run")
+        << " logged input errors; see their logs\n";
+}
+
+int MakeSupport(const Options& options, std::ostream& err) {
+  SupportTally tally;
+  LeafNames names;
+  const bool logsRead = TallyLogs(
+      options.logs, [&](const RunReport& report) { return AddToSupport(tally, report); }, err);
+  if (!ReadNames(options, names, err) || !logsRead) return cli::kExitFailure;
+  WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
+  const std::string prefix = options.prefix.value_or("support");
+  return WriteOutputs({{prefix + ".tsv", SupportTable(tally, names)}, {prefix + ".svg", SupportPicture(tally, names)}},
+                      options, err);
+}
+
+int MakeScan(const Options& options, std::ostream& err) {
+  ScanTally tally;
+  LeafNames names;
+  const bool logsRead = TallyLogs(
+      options.logs, [&](const RunReport& report) { return AddToScan(tally, report); }, err);
+  if (!ReadNames(options, names, err) || !logsRead) return cli::kExitFailure;
+  WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
+  const std::string prefix = options.prefix.value_or("scan");
+  return WriteOutputs({{prefix + ".tsv", ScanTable(tally)}, {prefix + ".svg", ScanPicture(tally, names)}}, options,
+                      err);
+}
+
+}  // namespace
+
+int RunDorvuViewProgram(const std::vector<std::string>& args, const cli::Environment& /*environment*/,
+                        std::ostream& out, std::ostream& err) {
+  Options options;
+  try {
+    options = ParseOptions(args);
+  } catch (const cli::UsageError& error) {
+    return cli::RefuseCommandLine(DorvuViewProgramText(), error, err);
+  }
+  if (cli::AnswerHelpOrVersion(DorvuViewProgramText(), options.help, options.version, out)) return 0;
+  if (options.summary) return WriteSummary(options, out, err);
+  if (options.support) return MakeSupport(options, err);
+  if (options.scan) return MakeScan(options, err);
+  return MakeOutputs(options, err);
+}
+
+}  // namespace dorvu::view
