@@ -46,8 +46,7 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree) {
   std::mt19937 gen(57);
   std::vector<ScenarioKey> scenarios(16);
   for (ScenarioKey& key : scenarios) {
-    MarkTable mark{};
-    mark[0] = 1;
+    MarkTable mark = RootMarks(tree);
     for (uint32_t n = gen() % 7; n > 0; --n) {
       int slot = 0;
       while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % kSlotCount);

@@ -31,8 +31,7 @@ std::vector<ScenarioKey> Scenarios(const Tree& tree, int32_t marks) {
   std::mt19937 gen(91);
   std::vector<ScenarioKey> scenarios(64);
   for (ScenarioKey& key : scenarios) {
-    MarkTable mark{};
-    mark[0] = 1;
+    MarkTable mark = RootMarks(tree);
     for (int32_t n = 1 + static_cast<int32_t>(gen() % static_cast<uint32_t>(marks)); n > 0; --n) {
       int slot = 0;
       while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % kSlotCount);

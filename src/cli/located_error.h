@@ -1,6 +1,4 @@
-// A file that cannot be used, and where: the line of the problem and the
-// problem. The file is named where the error is reported, as "FILE:LINE:
-// problem".
+// A file that cannot be used: the line (from 1; 0 when no line is concerned) and the problem.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +7,6 @@
 
 namespace dorvu::cli {
 
-// `line` is 1-based; 0 when no line is concerned.
 struct LocatedError : std::runtime_error {
   LocatedError(std::int64_t lineNumber, const std::string& what)
       : std::runtime_error(what), line(lineNumber), problem(what) {}

@@ -1,5 +1,4 @@
-// The version of dorvu, dorvu-view and dorvu-prep: the project's version as
-// the build sets it, "unknown" in a build that does not.
+// The version of the three programs as the build sets it; "unknown" in a build that does not.
 #pragma once
 
 #include <string_view>

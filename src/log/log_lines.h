@@ -7,8 +7,7 @@
 
 namespace dorvu::log_lines {
 
-// The input's header lines, each followed by its value, and the most marks a
-// run searches: a larger cardinality runs as this one, and the log says so.
+// The input's header lines, each followed by its value; the most marks a run searches.
 inline constexpr std::string_view kInputCardinalityPrefix = "presupposed cardinality of scenario=";
 inline constexpr std::string_view kInputNoisePrefix = "level of randomness=";
 inline constexpr int kMaxCardinality = 20;

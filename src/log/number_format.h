@@ -14,7 +14,6 @@ std::string FormatInteger(int64_t value);
 // up to below 1E15, otherwise one digit, the separator, the rest and "E" with
 // the exponent. "INF", "-INF" and "NAN" for the special values.
 std::string FormatReal(long double value, char separator);
-
 // The same with the separator that SetDecimalSeparator set.
 std::string FormatReal(long double value);
 inline std::string FormatReal(double value) { return FormatReal(static_cast<long double>(value)); }

@@ -37,8 +37,7 @@ struct Options {
 // The name, the version and the --help text of dorvu-prep.
 cli::ProgramText DorvuPrepProgramText();
 
-// Reads the arguments after the program name and checks the values. Throws
-// cli::UsageError.
+// Reads and checks the arguments after the program name. Throws cli::UsageError.
 Options ParseOptions(const std::vector<std::string>& args);
 
 }  // namespace dorvu::prep

@@ -17,10 +17,9 @@ namespace {
 
 // dorvu runs a larger cardinality as its limit; said here so that it is no surprise later.
 void WarnAboutCardinality(const Options& options, std::ostream& err) {
-  using log_lines::kMaxCardinality;
-  if (options.cardinalityNumber > kMaxCardinality)
-    err << "dorvu-prep: warning: --cardinality " << options.cardinality << " is above " << kMaxCardinality
-        << ", the most dorvu searches; the run will be limited to " << kMaxCardinality << "\n";
+  if (options.cardinalityNumber > log_lines::kMaxCardinality)
+    err << "dorvu-prep: warning: --cardinality " << options.cardinality << " is above " << log_lines::kMaxCardinality
+        << ", the most dorvu searches; the run will be limited to " << log_lines::kMaxCardinality << "\n";
 }
 
 // A file that is read, and how a message names it.

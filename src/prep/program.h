@@ -1,6 +1,4 @@
-// dorvu-prep as a whole: the arguments, the environment and the two output
-// streams in, the exit status out. main() hands over the process's own; tests
-// hand over their own.
+// dorvu-prep as a whole: the arguments, the environment (unread) and the output streams in, the exit status out.
 #pragma once
 
 #include <iosfwd>
@@ -11,8 +9,6 @@
 
 namespace dorvu::prep {
 
-// Runs dorvu-prep with the arguments after the program name. It reads no
-// variable of the environment.
 int RunDorvuPrepProgram(const std::vector<std::string>& args, const cli::Environment& environment, std::ostream& out,
                         std::ostream& err);
 

@@ -1,8 +1,6 @@
 #include "run/command_line.h"
 
-#ifndef DORVU_VERSION
-#define DORVU_VERSION "unknown"
-#endif
+#include "cli/version.h"
 
 namespace dorvu {
 
@@ -81,6 +79,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string HelpText() { return kHelp; }
 
-cli::ProgramText DorvuProgramText() { return {"dorvu", DORVU_VERSION, kHelp}; }
+cli::ProgramText DorvuProgramText() { return {"dorvu", cli::Version(), kHelp}; }
 
 }  // namespace dorvu

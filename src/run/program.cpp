@@ -28,23 +28,30 @@ int Answer(const CommandLine& command, std::ostream& out, std::ostream& err) {
   return cli::kExitFailure;
 }
 
-int CheckInput(const std::string& inputPath, const std::optional<std::string>& treePath, std::ostream& err) {
+// The exit status of `work`; a failed file operation, a refused tree or
+// names that do not match are said on standard error and end with status 1.
+template <typename Work>
+int StatusOf(Work work, std::ostream& err) {
   try {
-    InputCheck check;
-    if (treePath) {
-      check = CheckTreeInputFile(inputPath, *treePath, ReadTreeFile(*treePath), kMaxCardinality);
-    } else {
-      check = CheckInputFile(inputPath, kMaxCardinality);
-    }
-    err << check.report;
-    return check.found ? kExitCheckFound : 0;
+    return work();
   } catch (const IoError& error) {
     err << "dorvu: " << error.message << "\n";
-    return cli::kExitFailure;
   } catch (const RunRefused& refused) {
     err << refused.message;
-    return cli::kExitFailure;
   }
+  return cli::kExitFailure;
+}
+
+int CheckInput(const std::string& inputPath, const std::optional<std::string>& treePath, std::ostream& err) {
+  return StatusOf(
+      [&] {
+        const InputCheck check =
+            treePath ? CheckTreeInputFile(inputPath, *treePath, ReadTreeFile(*treePath), kMaxCardinality)
+                     : CheckInputFile(inputPath, kMaxCardinality);
+        err << check.report;
+        return check.found ? kExitCheckFound : 0;
+      },
+      err);
 }
 
 // The locale that decides the decimal symbol, as the C library picks it:
@@ -65,19 +72,17 @@ int Run(const std::optional<std::string>& treePath, const Environment& environme
   SetDecimalSeparator(DecimalSeparatorOfLocale(NumericLocale(environment)));
   setup.stop = &StopSignal();
   setup.messages = &err;
-  try {
-    RunDorvu(setup);
-  } catch (const IoError& error) {
-    err << "dorvu: " << error.message << "\n";
-    return cli::kExitFailure;
-  } catch (const RunRefused& refused) {
-    err << refused.message;
-    return cli::kExitFailure;
-  } catch (const RunInterrupted& stopped) {
-    err << "dorvu: interrupted by " << SignalName(stopped.signal) << "; " << setup.logPath << " is incomplete\n";
-    return 128 + stopped.signal;
-  }
-  return 0;
+  return StatusOf(
+      [&] {
+        try {
+          RunDorvu(setup);
+        } catch (const RunInterrupted& stopped) {
+          err << "dorvu: interrupted by " << SignalName(stopped.signal) << "; " << setup.logPath << " is incomplete\n";
+          return 128 + stopped.signal;
+        }
+        return 0;
+      },
+      err);
 }
 
 }  // namespace

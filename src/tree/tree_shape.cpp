@@ -13,8 +13,6 @@ std::string VertexName(VertexId v) {
 
 std::string LogVertexName(VertexId v) { return v == kRoot ? std::string(" 0 ") : VertexName(v); }
 
-std::string LeafVertexName(int leaf) { return VertexName({kTreeDepth, leaf}); }
-
 namespace {
 
 // Plain decimal digits only: no sign, no leading zero, no blanks.

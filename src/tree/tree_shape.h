@@ -30,7 +30,7 @@ std::string VertexName(VertexId v);
 std::string LogVertexName(VertexId v);
 
 // "6.k", the name of leaf k (from 1).
-std::string LeafVertexName(int leaf);
+inline std::string LeafVertexName(int leaf) { return VertexName({kTreeDepth, leaf}); }
 
 // Accepts "d.i" with 1 <= d <= 6 and 1 <= i <= 2^d, in plain decimal.
 std::optional<VertexId> ParseVertexName(std::string_view text);

@@ -50,9 +50,7 @@ std::optional<Shape> FiniteShape(std::string_view body) {
 // extended precision, so a printed value can lie beyond the range of a double.
 double FiniteValue(const std::string& dotted, const Shape& shape) {
   double value = 0.0;
-  const auto [end, error] = std::from_chars(dotted.data(), dotted.data() + dotted.size(), value);
-  (void)end;
-  if (error == std::errc::result_out_of_range)
+  if (std::from_chars(dotted.data(), dotted.data() + dotted.size(), value).ec == std::errc::result_out_of_range)
     return shape.negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
   return value;
 }
@@ -93,17 +91,10 @@ std::optional<RealParse> ParseLogReal(std::string_view token) {
 }
 
 std::optional<int> ParseLogInteger(std::string_view token) {
-  const bool negative = !token.empty() && token[0] == '-';
-  const std::string_view digits = negative ? token.substr(1) : token;
-  std::size_t pos = 0;
-  if (!SkipDigits(digits, pos) || pos != digits.size()) return std::nullopt;
-  long long value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  (void)end;
-  if (error != std::errc{}) return std::nullopt;
-  if (negative) value = -value;
-  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return std::nullopt;
-  return static_cast<int>(value);
+  int value = 0;
+  const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+  if (error != std::errc{} || end != token.data() + token.size()) return std::nullopt;
+  return value;
 }
 
 }  // namespace dorvu::view

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -33,20 +32,32 @@ std::string RunName(const std::string& log) {
   return name.empty() ? absolute.parent_path().string() : name;
 }
 
-// Every log is read before anything is written, and every refused log is
-// named, so that one broken run among many is found in one go.
+// Reads the logs one at a time into `take` and names every log refused, by
+// the reading or by `take`; false when any was. All are read before anything
+// is written, so that one broken run among many is found in one go.
+bool ReadLogs(const std::vector<std::string>& logs,
+              const std::function<std::vector<cli::LocatedError>(const RunReport&)>& take, std::ostream& err) {
+  bool refused = false;
+  for (const std::string& log : logs) {
+    std::vector<cli::LocatedError> problems;
+    try {
+      problems = take(ReadRunLog(log));
+    } catch (const cli::LocatedError& error) {
+      problems.push_back(error);
+    }
+    for (const cli::LocatedError& problem : problems) err << "dorvu-view: " << cli::Located(log, problem) << "\n";
+    refused = refused || !problems.empty();
+  }
+  return !refused;
+}
+
 int WriteSummary(const Options& options, std::ostream& out, std::ostream& err) {
   std::string table = SummaryHeader();
-  bool refused = false;
-  for (const std::string& log : options.logs) {
-    try {
-      table += SummaryRow(ReadRunLog(log), RunName(log));
-    } catch (const cli::LocatedError& error) {
-      err << "dorvu-view: " << cli::Located(log, error) << "\n";
-      refused = true;
-    }
-  }
-  if (refused) return cli::kExitFailure;
+  const auto addRow = [&](const RunReport& report) {
+    table += SummaryRow(report, RunName(report.logName));
+    return std::vector<cli::LocatedError>{};
+  };
+  if (!ReadLogs(options.logs, addRow, err)) return cli::kExitFailure;
   out << table;
   return 0;
 }
@@ -85,13 +96,11 @@ int MakeOutputs(const Options& options, std::ostream& err) {
   const std::string& log = options.logs.front();
   RunReport report;
   LeafNames names;
-  try {
-    report = ReadRunLog(log);
-  } catch (const cli::LocatedError& error) {
-    err << "dorvu-view: " << cli::Located(log, error) << "\n";
-    return cli::kExitFailure;
-  }
-  if (!ReadNames(options, names, err)) return cli::kExitFailure;
+  const auto keep = [&](const RunReport& read) {
+    report = read;
+    return std::vector<cli::LocatedError>{};
+  };
+  if (!ReadLogs(options.logs, keep, err) || !ReadNames(options, names, err)) return cli::kExitFailure;
   if (report.inputErrors > 0)
     err << "dorvu-view: " << log << ": the run logged " << Counted(report.inputErrors, "input error")
         << "; see the log\n";
@@ -100,25 +109,6 @@ int MakeOutputs(const Options& options, std::ostream& err) {
                        {prefix + ".tsv", TsvTable(report, names)},
                        {prefix + ".nwk", NewickTree(names)}},
                       options, err);
-}
-
-// Reads the logs one at a time, each into the tallies through `add`, and names
-// every log that is refused; false when any was.
-bool TallyLogs(const std::vector<std::string>& logs,
-               const std::function<std::vector<cli::LocatedError>(const RunReport&)>& add, std::ostream& err) {
-  bool refused = false;
-  for (const std::string& log : logs) {
-    try {
-      for (const cli::LocatedError& problem : add(ReadRunLog(log))) {
-        err << "dorvu-view: " << cli::Located(log, problem) << "\n";
-        refused = true;
-      }
-    } catch (const cli::LocatedError& error) {
-      err << "dorvu-view: " << cli::Located(log, error) << "\n";
-      refused = true;
-    }
-  }
-  return !refused;
 }
 
 void WarnOfInputErrors(std::int64_t runsWithErrors, std::int64_t runs, std::ostream& err) {
@@ -130,7 +120,7 @@ void WarnOfInputErrors(std::int64_t runsWithErrors, std::int64_t runs, std::ostr
 int MakeSupport(const Options& options, std::ostream& err) {
   SupportTally tally;
   LeafNames names;
-  const bool logsRead = TallyLogs(
+  const bool logsRead = ReadLogs(
       options.logs, [&](const RunReport& report) { return AddToSupport(tally, report); }, err);
   if (!ReadNames(options, names, err) || !logsRead) return cli::kExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
@@ -142,7 +132,7 @@ int MakeSupport(const Options& options, std::ostream& err) {
 int MakeScan(const Options& options, std::ostream& err) {
   ScanTally tally;
   LeafNames names;
-  const bool logsRead = TallyLogs(
+  const bool logsRead = ReadLogs(
       options.logs, [&](const RunReport& report) { return AddToScan(tally, report); }, err);
   if (!ReadNames(options, names, err) || !logsRead) return cli::kExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);

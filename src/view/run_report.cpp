@@ -197,6 +197,11 @@ void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
       reals.Read(std::string_view(line).substr(kNoisePrefix.size()), cursor.Number(), "the noise level");
   report.noiseLine = cursor.Number();
   cursor.Advance();
+  // A run on a tree of one's own names it next; this view draws the fixed tree only.
+  if (!cursor.AtEnd() && cursor.Peek().starts_with(log_lines::kTreePrefix))
+    throw cli::LocatedError(cursor.Number(),
+                            "this log is of a run on a tree of its own (dorvu --tree); dorvu-view reads only logs of "
+                            "the fixed tree so far");
 }
 
 // The lines the search writes, up to and including the report heading.
