@@ -10,18 +10,19 @@ namespace {
 // A lookup over all positions 1 to the capacity, not only the filled ones:
 // an empty position counts as coming after every key. It probes at distances
 // 2^(steps-1), ..., 2, 1 above the lower end and then once where the two ends
-// meet.
+// meet. Positions after the last key held are empty and not stored.
 bool SearchStore(const std::vector<ScenarioKey>& store, const ScenarioKey& key, const ScenarioMemory& memory) {
+  const auto held = static_cast<int32_t>(store.size()) - 1;  // keys held, at positions 1 to held
   int32_t lo = 1;
   int32_t hi = memory.capacity;
   int32_t e = memory.searchSteps;
   for (;;) {
     --e;
     const int32_t probe = lo == hi ? lo : lo + (e <= 0 ? 1 : (1 << e));
-    const ScenarioKey& held = store[probe];
-    if (held == key) return true;
+    const bool empty = probe > held;
+    if (!empty && store[probe] == key) return true;
     if (lo == hi) return false;
-    if (held.count == 0 || key < held)
+    if (empty || key < store[probe])
       hi = probe - 1;
     else
       lo = probe;
@@ -75,8 +76,9 @@ void PrepareMemory(ScenarioMemory& memory, const RunParameters& params) {
   memory.capacity = params.mainMemoryCapacity;
   // The lookup halves the store's range this many times: 2^searchSteps = capacity.
   memory.searchSteps = std::bit_width(static_cast<uint32_t>(memory.capacity)) - 1;
-  memory.mainMemory.assign(static_cast<std::size_t>(memory.capacity) + 1, ScenarioKey{});
-  memory.addMemory.assign(static_cast<std::size_t>(memory.capacity) + 1, ScenarioKey{});
+  // Position 0 stays empty; the stores grow as keys come.
+  memory.mainMemory.assign(1, ScenarioKey{});
+  memory.addMemory.assign(1, ScenarioKey{});
   memory.mainCount = 0;
   memory.addCount = 0;
 }
@@ -90,7 +92,8 @@ RememberOutcome RememberKey(ScenarioMemory& memory, const ScenarioKey& key) {
   if (memory.mainCount >= memory.capacity) {
     outcome.mainFull = true;
   } else if (memory.mainCount == 0 || memory.mainMemory[memory.mainCount] < key) {
-    memory.mainMemory[++memory.mainCount] = key;
+    memory.mainMemory.push_back(key);
+    ++memory.mainCount;
     outcome.stored = true;
     return outcome;
   }
@@ -101,11 +104,8 @@ RememberOutcome RememberKey(ScenarioMemory& memory, const ScenarioKey& key) {
   // The key goes after every held key that does not come after it: the held
   // keys are in ascending order, so that place is found by halving, and the
   // keys after it move up one position.
-  const auto first = memory.addMemory.begin() + 1;
-  const auto last = first + memory.addCount;
-  const auto place = std::upper_bound(first, last, key);
-  std::move_backward(place, last, last + 1);
-  *place = key;
+  const auto place = std::upper_bound(memory.addMemory.begin() + 1, memory.addMemory.end(), key);
+  memory.addMemory.insert(place, key);
   ++memory.addCount;
   outcome.stored = true;
   return outcome;

@@ -52,15 +52,15 @@ ScenarioKey KeyOfMarks(const MarkTable& mark);
 MarkTable MarksOfKey(const ScenarioKey& key, int32_t slotCount);
 
 struct ScenarioMemory {
-  std::vector<ScenarioKey> mainMemory;  // positions 1..mainCount, ascending; only appended to
-  std::vector<ScenarioKey> addMemory;   // positions 1..addCount, ascending; takes the others
+  std::vector<ScenarioKey> mainMemory;  // positions 1..mainCount, ascending; only appended to (0 empty)
+  std::vector<ScenarioKey> addMemory;   // positions 1..addCount, ascending; takes the others (0 empty)
   int32_t mainCount = 0;
   int32_t addCount = 0;
   int32_t capacity = 0;     // keys each store holds
   int32_t searchSteps = 0;  // 2^searchSteps = capacity
 };
 
-// Both stores empty, with positions 0 to the capacity.
+// Both stores empty: only their empty position 0 is stored.
 void PrepareMemory(ScenarioMemory& memory, const RunParameters& params);
 
 // Whether either store holds the key.
