@@ -2,12 +2,17 @@
 //   0  a whole INPUT: FASTA, FASTQ or a table of 64 leaves;
 //   1  one file of a sample sheet, FASTA or FASTQ with any number of records;
 //   2  a sample sheet, in a folder with the files s1.fa to s64.fa and a few
-//      others of every kind.
+//      others of every kind;
+//   3  a whole INPUT in the tree form (--tree): records or table rows of any
+//      number matched by name to the tips of a fixed small tree, pruned when
+//      the second byte's bit 1 is set.
 // The second byte gives the minimum quality and a small reading buffer.
 // Every reading must give the same records, or the same refusal, through the
 // default buffer and the small one (which splits the lines), from the bytes
 // gzipped in one member and in several, and for a sheet on 1 and on 3
-// threads; records that are read must be 64 compositions that sum to 1.
+// threads; records that are read must be 64 compositions that sum to 1 (in
+// the tree form, one per tip of the tree, which must read back the same from
+// its Newick text and keep only tips of the fixed tree).
 #include <zlib.h>
 
 #include <algorithm>
@@ -22,6 +27,8 @@
 #include "prep/input_file.h"
 #include "prep/records.h"
 #include "prep/sample_sheet.h"
+#include "prep/tree_form.h"
+#include "tree/newick.h"
 
 namespace {
 
@@ -45,8 +52,8 @@ std::string Gzip(std::string_view bytes) {
   return out;
 }
 
-void CheckRecords(const std::vector<Record>& records) {
-  if (records.size() != 64) Fail("not 64 records");
+void CheckRecords(const std::vector<Record>& records, std::size_t count = 64) {
+  if (records.size() != count) Fail("not one record per leaf");
   for (const Record& record : records) {
     double sum = 0;
     for (const double share : record.shares) {
@@ -79,6 +86,33 @@ std::string Outcome(const std::function<std::vector<Record>()>& read) {
     return text;
   } catch (const LocatedError& error) {
     return Refusal(error);
+  }
+}
+
+// The fixed tree of the tree form: lengths that add, one that does not
+// (1e308 twice), and a quoted tip.
+const dorvu::NewickTree& FixedTree() {
+  static const dorvu::NewickTree tree =
+      dorvu::ParseNewick("((a:1,b:2)x:0.5,(c:1,'d e':3)y:1e-1,(f,g:1e308)z:1e308,h)r;");
+  return tree;
+}
+
+// What the tree form gives from records read by name, as text to compare.
+std::string TreeOutcome(const std::function<std::vector<Record>()>& read, bool prune) {
+  try {
+    std::vector<Record> records = read();
+    const auto match = dorvu::prep::MatchTips(FixedTree(), std::move(records), prune, {"TREE", "FILE", "the records"});
+    CheckRecords(match.records, static_cast<std::size_t>(match.tree.tipCount));
+    const std::string newick = dorvu::NewickText(match.tree);
+    if (!(dorvu::ParseNewick(newick) == match.tree)) Fail("a pruned tree that does not read back the same");
+    const std::vector<std::string> all = dorvu::prep::TipNamesOf(FixedTree());
+    for (const std::string& tip : dorvu::prep::TipNamesOf(match.tree))
+      if (std::find(all.begin(), all.end(), tip) == all.end()) Fail("a tip that is not in the tree");
+    return dorvu::prep::TreeInputText("3", "0.1", match.tree, match.records) + newick;
+  } catch (const LocatedError& error) {
+    return Refusal(error);
+  } catch (const dorvu::prep::MatchRefused& refused) {
+    return "refused " + refused.text;
   }
 }
 
@@ -128,11 +162,12 @@ void CheckSameOutcomes(const std::vector<std::string>& outcomes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const int mode = data[0] % 3;
+  const int mode = data[0] % 4;
   ReadOptions small;
   small.minQuality = data[1] % 48;
   small.bufferBytes = 1 + data[1] / 48;
   small.forBootstrap = (data[1] & 1) != 0;
+  small.byName = mode == 3;
   ReadOptions whole = small;
   whole.bufferBytes = dorvu::prep::kLineBufferBytes;
   const std::string_view bytes(reinterpret_cast<const char*>(data + 2), size - 2);
@@ -169,6 +204,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const ReadOptions& options : {whole, small}) {
       if (mode == 0) {
         outcomes.push_back(Outcome([&] { return dorvu::prep::ReadRecordsFile(file, options); }));
+      } else if (mode == 3) {
+        const bool prune = (data[1] & 2) != 0;
+        outcomes.push_back(TreeOutcome([&] { return dorvu::prep::ReadRecordsFile(file, options); }, prune));
       } else {
         std::vector<char> buffer(options.bufferBytes);
         outcomes.push_back(SampleOutcome([&] { return dorvu::prep::CountSampleFile(file, options, buffer); }));

@@ -11,6 +11,7 @@
 #include "search/estimation.h"
 #include "search/scenario_memory.h"
 #include "search/scoring.h"
+#include "support/random_trees.h"
 #include "support/same_bits.h"
 #include "support/trees.h"
 
@@ -47,11 +48,12 @@ Tree RandomLeaves(LeafKind kind, uint32_t seed) {
 
 // The root and 0 to 20 further vertex slots, leaves included.
 MarkTable RandomMarks(std::mt19937& gen, const Tree& tree) {
-  MarkTable mark = MarksOf({});
+  MarkTable mark = RootMarks(tree);
   const uint32_t count = gen() % 21;
   for (uint32_t n = 0; n < count; ++n) {
     int slot = 0;
-    while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose) slot = static_cast<int>(gen() % kSlotCount);
+    while (slot == 0 || tree.treeSequence[slot].kind == SlotKind::kClose)
+      slot = static_cast<int>(gen() % tree.slotCount);
     mark[slot] = 1;
   }
   return mark;
@@ -83,9 +85,10 @@ void ExpectSameEvaluation(const Tree& tree, const FastTree& fast, const MarkTabl
       const ScenarioOutcome outcome = FastEvaluateScenario(fast, mark, *work, limit);
       ValueTable values;
       CopyValuesBySlot(fast, *work, values);
-      for (int s = 0; s < tree.slotCount; ++s)
-        if (tree.treeSequence[s].kind != SlotKind::kClose)
-          ASSERT_TRUE(SameBits(pass->value[s], values[s])) << "slot " << s << " marks " << marks;
+      for (int s = 0; s < tree.slotCount; ++s) {
+        if (tree.treeSequence[s].kind == SlotKind::kClose) continue;
+        ASSERT_TRUE(SameBits(pass->value[s], values[s])) << "slot " << s << " marks " << marks;
+      }
       ASSERT_TRUE(SameOutcomes(OutcomeOf(*plainScore, mark, limit), outcome)) << "marks " << marks;
     }
   }
@@ -131,6 +134,25 @@ TEST(FastKernel, MatchesPlainOnEdgeCases) {
     // leaves 6 and 7); both leaves of that vertex cut away.
     for (const MarkTable& mark : {MarksOf({}), MarksOf({5, 6, 7}), MarksOf({6, 7})})
       ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(*tree, fast, mark));
+  }
+}
+
+// Trees of any shape: multifurcations (a star-like vertex among them) and
+// one-child vertices.
+TEST(FastKernel, MatchesPlainOnTreesOfAnyShape) {
+  for (const auto& [seed, tips] : {std::pair{1u, 40}, std::pair{2u, 200}}) {
+    Tree tree;
+    LayOutTree(tree, ParseNewick(test::RandomTreeText(seed, tips)));
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int k = 1; k <= tree.leafCount; ++k)
+      tree.treeSequence[tree.leafSlots[k]].value = {unit(gen), unit(gen), unit(gen), unit(gen)};
+    DeriveLinks(tree);
+    RunParameters params;
+    ScaleToTree(params, tree.internalCount, tree.EdgeCount());
+    FastTree fast;
+    PrepareFastTree(params, tree, fast);
+    for (int n = 0; n < 20; ++n) ASSERT_NO_FATAL_FAILURE(ExpectSameEvaluation(tree, fast, RandomMarks(gen, tree)));
   }
 }
 

@@ -93,8 +93,8 @@ TEST(Guide, ManPagesListEveryOptionOfTheHelp) {
        {"dorvu-view --summary LOG...", "dorvu-view --support LOG...", "dorvu-view --scan LOG..."}},
       {DORVU_PREP_EXECUTABLE,
        "dorvu-prep",
-       {"--cardinality", "--noise", "--label", "--bootstrap", "--samples", "--min-quality", "--threads", "-o",
-        "--output", "-h", "--help", "--version"},
+       {"--cardinality", "--noise", "--label", "--bootstrap", "--samples", "--min-quality", "--threads", "--tree",
+        "--prune", "-o", "--output", "-h", "--help", "--version"},
        {}},
   };
   for (const auto& program : programs) {

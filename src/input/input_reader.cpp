@@ -404,8 +404,8 @@ TreeInput ParseTreeInput(const std::string& path, const std::vector<std::string>
   return ParseTree(lines, path, tipNames, maxCardinality);
 }
 
-TreeInput ParseTreeInputBytes(std::string_view bytes, const std::string& path,
-                              const std::vector<std::string>& tipNames, int32_t maxCardinality) {
+TreeInput ParseTreeInputBytes(std::string_view bytes, const std::string& path, const std::vector<std::string>& tipNames,
+                              int32_t maxCardinality) {
   LineSource lines(bytes);
   return ParseTree(lines, path, tipNames, maxCardinality);
 }
@@ -426,8 +426,8 @@ std::string MismatchText(const NameMismatch& mismatch, const std::string& inputP
             " given again: " + NameList(mismatch.twice, withLine) + "\n";
   if (!mismatch.missing.empty())
     text += "dorvu: " + inputPath + ": " + count(mismatch.missing.size(), "tip", "tips") + " of " + treePath +
-            (mismatch.missing.size() == 1 ? " has" : " have") + " no line: " +
-            NameList(mismatch.missing, QuotedName) + "\n";
+            (mismatch.missing.size() == 1 ? " has" : " have") + " no line: " + NameList(mismatch.missing, QuotedName) +
+            "\n";
   return text;
 }
 

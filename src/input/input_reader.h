@@ -84,8 +84,8 @@ struct TreeInput {
   std::vector<std::string> dataErrorLines;  // the log lines of the data errors
 };
 TreeInput ParseTreeInput(const std::string& path, const std::vector<std::string>& tipNames, int32_t maxCardinality);
-TreeInput ParseTreeInputBytes(std::string_view bytes, const std::string& path,
-                              const std::vector<std::string>& tipNames, int32_t maxCardinality);
+TreeInput ParseTreeInputBytes(std::string_view bytes, const std::string& path, const std::vector<std::string>& tipNames,
+                              int32_t maxCardinality);
 
 // The refusal of names that do not match, one line per kind, each beginning
 // with "dorvu: ".

@@ -14,9 +14,9 @@ namespace {
 
 constexpr const char* kHelpText =
     R"(Usage: dorvu-prep [--cardinality N] [--noise X] [--label KIND] [--bootstrap SEED]
-                  [-o FILE] INPUT
+                  [--tree TREE [--prune]] [-o FILE] INPUT
        dorvu-prep [--cardinality N] [--noise X] [--bootstrap SEED] [--min-quality Q]
-                  [--threads N] [-o FILE] --samples SHEET
+                  [--threads N] [--tree TREE [--prune]] [-o FILE] --samples SHEET
 Make a dorvu input (input.txt) from sequences or from a table of compositions.
 
 INPUT is one of
@@ -25,8 +25,9 @@ INPUT is one of
            (in either case; U counts as T); R, Y, S, W, K and M one half to
            each of their two bases; B, D, H and V one third to each of their
            three; N, "-", ".", "?" and white space are skipped.
-  FASTQ    the same with 64 reads of four lines each: "@" and the name, the
-           bases, "+", and one quality per base.
+  FASTQ    the same with 64 reads: "@" and the name, the bases on one line
+           or more, a line starting with "+", and one quality per base on as
+           many lines as they take.
   a table  tab-separated with the header "leaf A C G T" and one row per leaf
            6.1 to 6.64, in any order, of counts or frequencies.
 SHEET holds one file per leaf: tab-separated with the header "leaf name path"
@@ -37,12 +38,22 @@ names. Every file may be compressed with gzip or bgzip: the content tells,
 not the name.
 Each leaf's composition is its four counts divided by their sum.
 
+With --tree TREE, a rooted tree in Newick form, the leaves are TREE's tips,
+matched by name in any order: a record's name is its label (see --label), a
+table's or SHEET's "leaf" column holds tip names (as they are, not quoted),
+and FASTA and FASTQ may hold any number of records. Tips without data, names
+without a tip and names given twice are refused, with hints for names that
+differ only by blanks written as "_" or only in case.
+
 Writes FILE (default: input.txt) with the two parameter lines and one line
 "6.k A:a_C:c_G:g_T:t" per leaf, each value in the shortest form that reads
 back as the same double, and beside it the table of leaf and record name,
 FILE without its ".txt" ending plus ".names.tsv" (input.txt gives
 input.names.tsv; for a table the names are the leaves, for SHEET its names),
-for dorvu-view --names.
+for dorvu-view --names. With --tree, the leaf lines are "NAME A:a_C:c_G:g_T:t"
+for the tips from the left (NAME quoted as Newick quotes it), and beside FILE
+goes, instead of the table of names, the tree the input belongs to: FILE
+without ".txt" plus ".nwk" (input.nwk), for dorvu --tree input.nwk.
 
 Options:
       --cardinality N   the presupposed cardinality of scenario (default 3);
@@ -75,14 +86,25 @@ Options:
       --threads N       read SHEET's files on N threads (default: every
                         processor dorvu-prep may run on); the files written
                         are the same for every N
+      --tree TREE       match the records to the tips of TREE by name and
+                        write the input for dorvu --tree; the bootstrap
+                        draws the tips from the left
+      --prune           with --tree: drop the tips without data from the
+                        tree, and skip the names without a tip; a vertex
+                        left with one child is merged with it, the two
+                        branch lengths added (written in the shortest form
+                        that reads back as the same double); says both
+                        counts on standard error; needs -o FILE
   -o, --output FILE     write FILE; "-" writes the input to standard output
-                        and no table of names
+                        and no table of names (with --tree, no tree: TREE
+                        is the input's tree)
   -h, --help            show this help and exit
       --version         show the version and exit
 
-Exit status: 0 when the files were written; 1 when INPUT or SHEET is refused
-or a file cannot be written, with a message that names the file, the line and
-the record, and no file written; 2 for a bad command line.
+Exit status: 0 when the files were written; 1 when INPUT, SHEET or TREE is
+refused, the names do not match or a file cannot be written, with a message
+that names the file, the line and the record, and no file written; 2 for a bad
+command line.
 )";
 
 using cli::OptionValue;
@@ -122,6 +144,9 @@ void CheckValues(Options& options) {
   if (options.input && options.samples)
     throw UsageError{"give INPUT or --samples SHEET, not both (found \"" + *options.input + "\")"};
   if (options.output.empty()) throw UsageError{"FILE must not be empty"};
+  if (options.prune && !options.tree) throw UsageError{"--prune needs --tree TREE"};
+  if (options.prune && options.output == "-")
+    throw UsageError{"--prune writes the pruned tree beside the input and needs -o FILE, not \"-\""};
   // A whole decimal number that dorvu reads as a 32-bit integer.
   const auto cardinality = WholeDecimal<int>(options.cardinality);
   if (!cardinality)
@@ -178,6 +203,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.seedText = *seed;
     } else if (const auto sheet = OptionValue(args, i, "--samples", "a SHEET")) {
       options.samples = *sheet;
+    } else if (const auto tree = OptionValue(args, i, "--tree", "a TREE")) {
+      options.tree = *tree;
+    } else if (arg == "--prune") {
+      options.prune = true;
     } else if (const auto q = OptionValue(args, i, "--min-quality", "a number Q")) {
       options.minQualityText = *q;
     } else if (const auto n = OptionValue(args, i, "--threads", "a number N")) {

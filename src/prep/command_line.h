@@ -2,6 +2,7 @@
 // dorvu-prep [--cardinality N] [--noise X] [--label KIND] [--bootstrap SEED] [-o FILE] INPUT
 // dorvu-prep [--cardinality N] [--noise X] [--bootstrap SEED] [--min-quality Q] [--threads N]
 //            [-o FILE] --samples SHEET
+// Either with [--tree TREE [--prune]]: the records name the tips of TREE.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,8 @@ namespace dorvu::prep {
 struct Options {
   std::optional<std::string> input;
   std::optional<std::string> samples;
+  std::optional<std::string> tree;  // the tree form: the records are matched to its tips by name
+  bool prune = false;
   std::string output = "input.txt";
   std::string cardinality = "3";
   std::string noise = "0.1";

@@ -55,7 +55,8 @@ std::size_t PipeFieldCount(std::string_view word) {
 class LeafRecords : public RecordHandler {
  public:
   // `marker` is the character that starts a header, ">" or "@".
-  LeafRecords(const ReadOptions& options, char marker) : label_(options.label), marker_(marker) {
+  LeafRecords(const ReadOptions& options, char marker)
+      : label_(options.label), byName_(options.byName), marker_(marker) {
     if (marker == '@' && options.minQuality > 0)
       nothingCounted_ = "no base to count (only N, gaps, bases of a quality below " +
                         std::to_string(options.minQuality) + " or nothing)";
@@ -65,7 +66,8 @@ class LeafRecords : public RecordHandler {
     const HeaderWords words = SplitHeader(header);
     const std::string name(words.name);
     current_ = Record{name, name, {}, line, {}};
-    if (records_.size() == kLeafCount) throw cli::LocatedError(line, Label() + ": a record too many; " + kCountNeeded);
+    if (!byName_ && records_.size() == kLeafCount)
+      throw cli::LocatedError(line, Label() + ": a record too many; " + kCountNeeded);
     if (name.empty())
       throw cli::LocatedError(line, "record " + std::to_string(number) + " has no name after \"" + marker_ + "\"");
     const auto [earlier, added] = firstOf_.try_emplace(name, number, line);
@@ -73,6 +75,7 @@ class LeafRecords : public RecordHandler {
       throw cli::LocatedError(line, Label() + ": the same name as record " + std::to_string(earlier->second.first) +
                                         " (line " + std::to_string(earlier->second.second) + ")");
     current_.label = ChosenLabel(name, words.rest, line);
+    if (byName_) current_.tip = current_.label;
   }
 
   void Finish(const CodeCounts& positions) override {
@@ -86,9 +89,9 @@ class LeafRecords : public RecordHandler {
     records_.push_back(std::move(current_));
   }
 
-  // The records, which must be one per leaf; `lastLine` is the file's last line.
+  // The records, which must be one per leaf (by name: any number); `lastLine` is the file's last line.
   std::vector<Record> Take(std::int64_t lastLine) {
-    if (records_.size() != kLeafCount)
+    if (!byName_ && records_.size() != kLeafCount)
       throw cli::LocatedError(lastLine, "the file holds " + std::to_string(records_.size()) + " record" +
                                             (records_.size() == 1 ? "" : "s") + "; " + kCountNeeded);
     return std::move(records_);
@@ -124,6 +127,7 @@ class LeafRecords : public RecordHandler {
   }
 
   LabelChoice label_;
+  bool byName_;
   char marker_;
   std::string nothingCounted_ = "no base to count (only N, gaps or nothing)";
   std::vector<Record> records_;
@@ -161,9 +165,10 @@ CodeCounts WholeCounts(const std::vector<std::string_view>& fields, std::int64_t
   return counts;
 }
 
-// One row per leaf, in any order; each row is divided by its sum.
-std::vector<Record> ReadTable(LineReader& lines, bool forBootstrap) {
-  std::vector<Record> records(kLeafCount);
+// One row per leaf, in any order (by name: rows of tips, kept in the order of
+// the file); each row is divided by its sum.
+std::vector<Record> ReadTable(LineReader& lines, const ReadOptions& options) {
+  std::vector<Record> records(options.byName ? 0 : kLeafCount);
   std::string storage;
   for (std::string_view line; lines.NextLine(line, storage);) {
     if (IsBlank(line)) continue;
@@ -172,10 +177,11 @@ std::vector<Record> ReadTable(LineReader& lines, bool forBootstrap) {
       throw cli::LocatedError(lines.Line(),
                               "expected 5 tab-separated fields (leaf A C G T), found " + std::to_string(fields.size()));
     const std::string leaf(fields[0]);
-    const auto vertex = ParseVertexName(leaf);
-    if (!vertex || !IsLeaf(*vertex))
+    if (options.byName && leaf.empty()) throw cli::LocatedError(lines.Line(), "the row has no tip name");
+    const auto vertex = options.byName ? std::nullopt : ParseVertexName(leaf);
+    if (!options.byName && (!vertex || !IsLeaf(*vertex)))
       throw cli::LocatedError(lines.Line(), "\"" + leaf + "\" is not a leaf (6.1 to 6.64)");
-    Record& record = records[static_cast<std::size_t>(vertex->index - 1)];
+    Record& record = options.byName ? records.emplace_back() : records[static_cast<std::size_t>(vertex->index - 1)];
     if (record.line != 0)
       throw cli::LocatedError(lines.Line(),
                               "leaf " + leaf + " is given twice (first on line " + std::to_string(record.line) + ")");
@@ -184,8 +190,10 @@ std::vector<Record> ReadTable(LineReader& lines, bool forBootstrap) {
     if (values[0].value + values[1].value + values[2].value + values[3].value == 0)
       throw cli::LocatedError(lines.Line(), "leaf " + leaf + ": the four values are all 0");
     record = Record{leaf, leaf, RowShares(values), lines.Line(), {}};
-    if (forBootstrap) record.positions = WholeCounts(fields, lines.Line(), leaf);
+    if (options.byName) record.tip = leaf;
+    if (options.forBootstrap) record.positions = WholeCounts(fields, lines.Line(), leaf);
   }
+  if (options.byName && records.empty()) throw cli::LocatedError(0, "the table has no row");
   for (std::size_t k = 0; k < records.size(); ++k)
     if (records[k].line == 0)
       throw cli::LocatedError(0, "leaf " + LeafVertexName(static_cast<int>(k) + 1) +
@@ -204,7 +212,7 @@ std::vector<Record> ReadRecords(LineReader& lines, const ReadOptions& options) {
   // A longer line is no header; one byte more than the header and a CR tells so.
   std::string storage;
   if (!first.startsBlank && lines.RestOfLine(first.piece, first.ends, storage, kTableHeader.size() + 2) == kTableHeader)
-    return ReadTable(lines, options.forBootstrap);
+    return ReadTable(lines, options);
   throw cli::LocatedError(lines.Line(),
                           "neither FASTA (a first line starting with \">\") nor a table (the header "
                           "\"leaf<TAB>A<TAB>C<TAB>G<TAB>T\")");

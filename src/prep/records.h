@@ -34,6 +34,10 @@ struct ReadOptions {
   bool forBootstrap = false;
   // FASTQ: bases of a lower Phred quality are not counted.
   int minQuality = 0;
+  // The tree form: records, table rows and sheet rows name tips of a tree
+  // (Record::tip) and come in any number, in the order of the file; names
+  // given twice and names that are no tip are left to MatchTips.
+  bool byName = false;
   // The reading buffer: lines up to this long are read whole, longer ones in
   // pieces. Tests make it small.
   std::size_t bufferBytes = kLineBufferBytes;
@@ -47,12 +51,16 @@ struct Record {
   // FASTA, FASTQ and samples: the positions of each code class. Table read
   // for the bootstrap: the row's counts in the classes A, C, G and T.
   CodeCounts positions{};
+  // The tree form: the tip it belongs to (FASTA and FASTQ: the label; table
+  // and sheet: the leaf column).
+  std::string tip = {};
 };
 
 // FASTA when the first line that is not blank starts with ">", FASTQ when it
 // starts with "@" (one record per leaf, in order, for both), a table when it
 // is the header "leaf<TAB>A<TAB>C<TAB>G<TAB>T". Returns the records in leaf
-// order. Throws cli::LocatedError.
+// order (ReadOptions::byName: in the order of the file). Throws
+// cli::LocatedError.
 std::vector<Record> ReadRecords(std::istream& in, const ReadOptions& options = {});
 
 // The same from a file, plain or gzip-compressed; a file that cannot be read

@@ -40,16 +40,22 @@ class SampleTotal : public RecordHandler {
   CodeCounts total{};
 };
 
-SampleRow ReadRow(std::string_view line, std::int64_t lineNumber, const fs::path& folder) {
+SampleRow ReadRow(std::string_view line, std::int64_t lineNumber, const fs::path& folder, bool byName) {
   const auto fields = TabFields(line);
   if (fields.size() != 3)
     throw cli::LocatedError(lineNumber,
                             "expected 3 tab-separated fields (leaf name path), found " + std::to_string(fields.size()));
   const std::string leafText(fields[0]);
-  const auto vertex = ParseVertexName(leafText);
-  if (!vertex || !IsLeaf(*vertex))
+  if (byName && leafText.empty()) throw cli::LocatedError(lineNumber, "the row has no tip name");
+  const auto vertex = byName ? std::nullopt : ParseVertexName(leafText);
+  if (!byName && (!vertex || !IsLeaf(*vertex)))
     throw cli::LocatedError(lineNumber, "\"" + leafText + "\" is not a leaf (6.1 to 6.64)");
-  SampleRow row{vertex->index, std::string(fields[1]), std::string(fields[2]), "", lineNumber};
+  SampleRow row{byName ? 0 : vertex->index,
+                byName ? leafText : "",
+                std::string(fields[1]),
+                std::string(fields[2]),
+                "",
+                lineNumber};
   if (row.name.empty()) throw cli::LocatedError(lineNumber, "leaf " + leafText + " has no name");
   if (row.path.empty()) throw cli::LocatedError(lineNumber, "leaf " + leafText + " has no path");
   row.file = (folder / row.path).string();
@@ -74,21 +80,27 @@ std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadO
   std::map<std::string, std::size_t> rowOfFile;
   for (std::string_view line; lines.NextLine(line, storage);) {
     if (IsBlank(line)) continue;
-    const SampleRow row = ReadRow(line, lines.Line(), folder);
-    const std::string leaf = LeafVertexName(row.leaf);
-    std::int64_t& leafLine = lineOfLeaf[static_cast<std::size_t>(row.leaf - 1)];
-    if (leafLine != 0)
-      throw cli::LocatedError(row.line,
-                              "leaf " + leaf + " is given twice (first on line " + std::to_string(leafLine) + ")");
-    leafLine = row.line;
+    const SampleRow row = ReadRow(line, lines.Line(), folder, options.byName);
+    const std::string leaf = RowLeafName(row);
+    if (!options.byName) {
+      std::int64_t& leafLine = lineOfLeaf[static_cast<std::size_t>(row.leaf - 1)];
+      if (leafLine != 0)
+        throw cli::LocatedError(row.line,
+                                "leaf " + leaf + " is given twice (first on line " + std::to_string(leafLine) + ")");
+      leafLine = row.line;
+    }
     const auto [earlier, added] = rowOfFile.try_emplace(FileKey(row.file), rows.size());
     if (!added) {
       const SampleRow& other = rows[earlier->second];
       throw cli::LocatedError(row.line, "leaf " + leaf + ": " + row.path + " is the file of leaf " +
-                                            LeafVertexName(other.leaf) + " too (line " + std::to_string(other.line) +
+                                            RowLeafName(other) + " too (line " + std::to_string(other.line) +
                                             "); one file for two leaves is almost always a mistake");
     }
     rows.push_back(row);
+  }
+  if (options.byName) {
+    if (rows.empty()) throw cli::LocatedError(0, "the sheet has no row");
+    return rows;
   }
   for (std::size_t k = 0; k < lineOfLeaf.size(); ++k)
     if (lineOfLeaf[k] == 0)
@@ -145,22 +157,26 @@ std::vector<Record> CountSamples(const std::vector<SampleRow>& rows, const ReadO
   work();
   for (auto& thread : pool) thread.join();
 
-  std::vector<Record> records(kLeafCount);
+  const bool byName = !rows.empty() && rows.front().leaf == 0;
+  std::vector<Record> records(byName ? rows.size() : kLeafCount);
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const SampleRow& row = rows[k];
     if (outcomes[k].fault) {
       try {
         std::rethrow_exception(outcomes[k].fault);
       } catch (const cli::LocatedError& error) {
-        throw cli::LocatedError(row.line, "leaf " + LeafVertexName(row.leaf) + ": " + cli::Located(row.path, error));
+        throw cli::LocatedError(row.line, "leaf " + RowLeafName(row) + ": " + cli::Located(row.path, error));
       }
     }
     const CodeCounts& positions = outcomes[k].positions;
-    records[static_cast<std::size_t>(row.leaf - 1)] =
-        Record{row.name, row.name, Shares(Sixths(positions)), row.line, positions};
+    Record& record = records[byName ? k : static_cast<std::size_t>(row.leaf - 1)];
+    record = Record{row.name, row.name, Shares(Sixths(positions)), row.line, positions};
+    record.tip = row.tip;
   }
   return records;
 }
+
+std::string RowLeafName(const SampleRow& row) { return row.leaf == 0 ? row.tip : LeafVertexName(row.leaf); }
 
 int AvailableProcessors() {
   cpu_set_t set;

@@ -20,14 +20,16 @@ namespace dorvu::prep {
 
 struct SampleRow {
   int leaf = 0;      // 6.1 is 1
+  std::string tip;   // the tree form: the leaf column, a tip name (leaf stays 0)
   std::string name;  // for the table of names
   std::string path;  // as the sheet gives it, for messages
   std::string file;  // the path from the sheet's folder, for reading
   std::int64_t line = 0;
 };
 
-// The sheet's rows in the order of its lines: one for each leaf, every file
-// named once. Throws cli::LocatedError on the sheet's line.
+// The sheet's rows in the order of its lines: one for each leaf (by name: any
+// number of rows of tips), every file named once. Throws cli::LocatedError on
+// the sheet's line.
 std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadOptions& options);
 
 // The positions counted in all the records of one FASTA or FASTQ file, read
@@ -35,7 +37,10 @@ std::vector<SampleRow> ReadSampleSheet(const std::string& sheetPath, const ReadO
 // cli::LocatedError on the line of the file.
 CodeCounts CountSampleFile(const std::string& file, const ReadOptions& options, std::vector<char>& buffer);
 
-// The samples in leaf order, their files read on up to `threads` threads;
+// How messages name the row's leaf: "6.k", or the tip's name.
+std::string RowLeafName(const SampleRow& row);
+
+// The samples in leaf order (by name: in the order of the rows), their files read on up to `threads` threads;
 // the result is the same for any number. A fault in a file is a
 // cli::LocatedError on its row's line naming the leaf and the file (and the
 // line in it); of several, the one of the sheet's first line.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "cli/located_error.h"
 
@@ -10,7 +11,8 @@ namespace dorvu::prep {
 namespace {
 
 const std::string kFastqShape =
-    "a FASTQ record is four lines: \"@\" and the name, the bases, \"+\", and one quality per base";
+    "a FASTQ record is \"@\" and the name, the bases on one line or more, a line starting with \"+\", and one "
+    "quality per base on as many lines as they take";
 
 // A character as a message shows it: printable ones quoted, others by their code.
 std::string Shown(char c) {
@@ -101,32 +103,98 @@ void ReadFasta(LineReader& lines, std::string_view piece, bool ends, RecordHandl
   throw cli::LocatedError(lines.Line(), label + ": the file ends before " + missing + "; " + kFastqShape);
 }
 
+// The line of a record's qualities, gathered from several lines that start
+// at `starts` in `text` (the first on `firstLine`), that holds position `at`.
+struct QualityLine {
+  std::int64_t line;
+  std::string_view text;
+};
+QualityLine LineHolding(std::string_view text, const std::vector<std::size_t>& starts, std::int64_t firstLine,
+                        std::size_t at) {
+  const auto next = std::upper_bound(starts.begin(), starts.end(), at);
+  const auto k = static_cast<std::size_t>(next - starts.begin() - 1);
+  const std::size_t end = next == starts.end() ? text.size() : *next;
+  return {firstLine + static_cast<std::int64_t>(k), text.substr(starts[k], end - starts[k])};
+}
+
 void ReadFastq(LineReader& lines, std::string_view piece, bool ends, RecordHandler& handler, int minQuality) {
   const QualityShifts shifts = MakeQualityShifts(minQuality);
-  std::string headerStorage, name, bases, basesStorage, plusStorage, qualityStorage;
+  std::string headerStorage, title, bases, lineStorage, qualityText;
+  std::vector<std::size_t> qualityStarts;  // where each line of wrapped qualities starts in qualityText
   std::string_view header = lines.RestOfLine(piece, ends, headerStorage);
   CodeTally tally;
   for (std::size_t number = 1;; ++number) {
-    // Kept for the messages, and made into a label only for one.
-    name.assign(SplitHeader(header.substr(1)).name);
-    const auto label = [&] { return RecordLabel(number, name); };
-    handler.Start(number, header.substr(1), lines.Line());
+    // Kept for the "+" line and the messages while the buffer moves on; made
+    // into a label only for a message.
+    title.assign(header.substr(1));
+    const auto label = [&] { return RecordLabel(number, SplitHeader(title).name); };
+    handler.Start(number, title, lines.Line());
     std::string_view line;
-    if (!lines.NextLine(line, basesStorage)) ThrowCutShort(lines, label(), "the record's bases");
-    // The buffer moves on while the next two lines are read.
-    bases.assign(line);
+    if (!lines.NextLine(line, lineStorage)) ThrowCutShort(lines, label(), "the record's bases");
+    // The bases run until a line starting with "+". Where they end depends
+    // on what the lines hold, so the lines of wrapped bases are checked as
+    // they come: a line after the first whose first byte is no base code is
+    // most likely the line that should have been the "+" line.
+    const auto checkBases = [&](std::string_view text, std::int64_t at, bool after) {
+      CodeCounts ignored{};
+      const auto bad = CountCodes(text, ignored);
+      if (!bad) return;
+      if (after && *bad == 0) throw cli::LocatedError(at, label() + ": no \"+\" line after the bases; " + kFastqShape);
+      ThrowBadBase(at, label(), text, 0);
+    };
     const std::int64_t basesLine = lines.Line();
-    if (!lines.NextLine(line, plusStorage)) ThrowCutShort(lines, label(), "the record's \"+\" line");
-    if (!line.starts_with('+'))
-      throw cli::LocatedError(lines.Line(), label() + ": no \"+\" line after the bases; " + kFastqShape);
+    bases.clear();
+    for (std::int64_t count = 0; !line.starts_with('+'); ++count) {
+      if (count == 1) checkBases(bases, basesLine, false);
+      if (count >= 1) checkBases(line, lines.Line(), true);
+      bases.append(line);
+      if (!lines.NextLine(line, lineStorage)) ThrowCutShort(lines, label(), "the record's \"+\" line");
+    }
+    if (line.size() > 1 && line.substr(1) != title)
+      throw cli::LocatedError(lines.Line(), label() + ": the \"+\" line repeats the title \"" +
+                                                std::string(line.substr(1)) + "\", not the record's own title \"" +
+                                                title + "\"");
+    // The qualities run over as many lines as it takes to hold one per base,
+    // whatever those lines start with. One line that holds them all, as
+    // nearly every file has it, is used where it is.
     std::string_view qualities;
-    if (!lines.NextLine(qualities, qualityStorage)) ThrowCutShort(lines, label(), "the record's qualities");
-    if (qualities.size() != bases.size())
-      throw cli::LocatedError(lines.Line(), label() + ": " + std::to_string(qualities.size()) + " qualities for " +
-                                                std::to_string(bases.size()) + " bases");
+    std::int64_t qualityLine = 0;
+    qualityStarts.clear();
+    qualityText.clear();
+    while (qualities.size() < bases.size()) {
+      if (!lines.NextLine(line, lineStorage)) {
+        if (qualities.empty()) ThrowCutShort(lines, label(), "the record's qualities");
+        throw cli::LocatedError(lines.Line(), label() + ": the file ends after " + std::to_string(qualities.size()) +
+                                                  " of the record's " + std::to_string(bases.size()) + " qualities; " +
+                                                  kFastqShape);
+      }
+      const std::size_t total = qualities.size() + line.size();
+      if (total > bases.size())
+        throw cli::LocatedError(
+            lines.Line(), label() + ": " + std::to_string(total) + " qualities for " + std::to_string(bases.size()) +
+                              " bases" +
+                              (qualityStarts.empty() || !line.starts_with('@')
+                                   ? ""
+                                   : " (" + std::to_string(qualities.size()) +
+                                         " before this line, which counts as qualities though it starts with \"@\")"));
+      if (qualityStarts.empty() && line.size() == bases.size()) {
+        qualities = line;
+        break;
+      }
+      if (qualityStarts.empty()) qualityLine = lines.Line();
+      qualityStarts.push_back(qualityText.size());
+      qualityText.append(line);
+      qualities = qualityText;
+    }
     tally.AddRead(bases, qualities, shifts);
     if (tally.HasUnknown()) ThrowBadBase(basesLine, label(), bases, 0);
-    if (tally.HasBadQuality()) ThrowBadQuality(lines.Line(), label(), qualities, shifts);
+    if (tally.HasBadQuality()) {
+      if (qualityStarts.empty()) ThrowBadQuality(lines.Line(), label(), qualities, shifts);
+      std::size_t bad = 0;
+      while (shifts[static_cast<unsigned char>(qualities[bad])] != CodeTally::kBadQuality) ++bad;
+      const QualityLine holding = LineHolding(qualities, qualityStarts, qualityLine, bad);
+      ThrowBadQuality(holding.line, label(), holding.text, shifts);
+    }
     handler.Finish(tally.Take());
     do {
       if (!lines.NextLine(header, headerStorage)) return;

@@ -24,11 +24,14 @@ class RecordHandler {
 };
 
 // Reads FASTA (when `first`, the file's first line that is not blank, starts
-// with ">") or FASTQ (with "@") to the end of the file. A FASTQ record is four
-// lines: "@" and the name, the bases, "+" (and anything), and one quality
-// byte per base; its bases of a quality below `minQuality` are not counted.
-// Blank lines between FASTQ records are skipped. Throws cli::LocatedError on
-// the line of the fault, naming the record.
+// with ">") or FASTQ (with "@") to the end of the file. A FASTQ record is "@"
+// and the title (the name and any words after it), the bases on one line or
+// more up to a line starting with "+" (alone or with the record's own title
+// again), and then lines of qualities until there is one quality byte per
+// base, whatever those lines start with; its bases of a quality below
+// `minQuality` are not counted. Blank lines between FASTQ records are
+// skipped. Throws cli::LocatedError on the line of the fault, naming the
+// record.
 void ReadSequences(LineReader& lines, const FirstLine& first, RecordHandler& handler, int minQuality);
 
 // A header's first word, the record's name, and the rest of the header after it.

@@ -18,7 +18,7 @@ namespace dorvu {
 struct RunSetup {
   std::string inputPath = "input.txt";
   std::string logPath = "dorvu.log";
-  std::optional<std::string> treePath;  // a tree read from this file; none: the fixed tree
+  std::optional<std::string> treePath;     // a tree read from this file; none: the fixed tree
   RunSettings settings;                    // seed, threads and the outcome cache's bound
   std::optional<EvaluatorKind> evaluator;  // none: chosen from the threads (tests name one)
   bool quiet = false;                      // no input warnings and no seed notice on standard error

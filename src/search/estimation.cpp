@@ -32,7 +32,8 @@ double ComputeGradient(const Tree& tree, const MarkTable& mark, PassState& pass)
     // The parent's term, then each child's in written order; each term is
     // added into the stored component and rounded there.
     const auto addTerm = [&](int n) {
-      for (int b = 0; b < kBaseCount; ++b) g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[n].b[b]));
+      for (int b = 0; b < kBaseCount; ++b)
+        g.b[b] = static_cast<double>(g.b[b] + 2.0L * (Extended(x[k].b[b]) - x[n].b[b]));
     };
     if (mark[k] == 0) addTerm(tree.parentSlot[k]);
     for (const int32_t* c = tree.ChildrenBegin(k); c != tree.ChildrenEnd(k); ++c)

@@ -54,7 +54,7 @@ bool ReachesNoiseFloor(const RunParameters& params, double scenarioPenalty);
 
 // One entry of the best list.
 struct BestListEntry {
-  ScenarioKey key;  // count 0: the entry holds no scenario
+  ScenarioKey key;          // count 0: the entry holds no scenario
   double penalty = 1000.0;  // while the entry holds none: the run's initial penalty (the fixed tree's here)
   int32_t level = 0;
 };

@@ -37,9 +37,9 @@ struct Tree {
   std::vector<int32_t> leafSlots;        // entry k: slot of leaf k, from the left (entry 0 unused)
   std::vector<int32_t> openSlotOf;       // at close slots: open slot of the same vertex
   std::vector<int32_t> parentSlot;       // at open and leaf slots; -1 at the root
-  std::vector<int32_t> childBegin;       // children of slot s: childSlots[childBegin[s]] to childSlots[childBegin[s+1]-1]
-  std::vector<int32_t> childSlots;       // vertex slots of the children, in written order
-  ValueTable leafValues;                 // at leaf slots: the leaf values the search starts from
+  std::vector<int32_t> childBegin;  // children of slot s: childSlots[childBegin[s]] to childSlots[childBegin[s+1]-1]
+  std::vector<int32_t> childSlots;  // vertex slots of the children, in written order
+  ValueTable leafValues;            // at leaf slots: the leaf values the search starts from
 
   int32_t VertexCount() const { return internalCount + leafCount; }
   int32_t EdgeCount() const { return VertexCount() - 1; }  // one above every vertex but the root

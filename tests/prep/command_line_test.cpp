@@ -149,7 +149,7 @@ TEST(Prep, AnswersHelpVersionAndBadUsage) {
   EXPECT_EQ(RunPrep({"--version"}).out, "dorvu-prep 1.0.0\n");
   EXPECT_TRUE(RunPrep({"--help"})
                   .out.starts_with("Usage: dorvu-prep [--cardinality N] [--noise X] [--label KIND] "
-                                   "[--bootstrap SEED]\n                  [-o FILE] INPUT\n"));
+                                   "[--bootstrap SEED]\n                  [--tree TREE [--prune]] [-o FILE] INPUT\n"));
   const std::vector<std::vector<std::string>> bad{{},
                                                   {"a.fa", "b.fa"},
                                                   {"-x", "a.fa"},
@@ -160,7 +160,9 @@ TEST(Prep, AnswersHelpVersionAndBadUsage) {
                                                   {"--cardinality=99999999999", "a.fa"},
                                                   {"--noise", "-0.1", "a.fa"},
                                                   {"--noise", "0,1", "a.fa"},
-                                                  {"--noise"}};
+                                                  {"--noise"},
+                                                  {"--prune", "a.fa"},
+                                                  {"--tree", "t.nwk", "--prune", "-o", "-", "a.fa"}};
   for (const auto& args : bad) {
     const Outcome result = RunPrep(args);
     EXPECT_EQ(result.status, cli::kExitUsage) << (args.empty() ? "" : args[0]);

@@ -1,7 +1,7 @@
 // The readers of FASTA and FASTQ: the fast tally against the plain count, the
 // quality filter against a count base by base, lines split across the
-// reading buffer, the refusals of malformed FASTQ records, and gzip, which
-// changes no byte of the output.
+// reading buffer, FASTQ records wrapped over several lines, the refusals of
+// malformed FASTQ records, and gzip, which changes no byte of the output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,7 +66,8 @@ TEST(Fastq, CountsOnlyTheBasesOfTheMinimumQuality) {
         qualities += static_cast<char>(kQualityOffset + (i == 0 ? minQuality : random() % (kMaxQuality + 1)));
       for (std::size_t i = 0; i < bases.size(); ++i)
         if (qualities[i] - kQualityOffset >= minQuality) CountCodes(bases.substr(i, 1), expected[k]);
-      text += "@read" + std::to_string(k) + " x\n" + bases + "\n+read\n" + qualities + "\n";
+      const std::string title = "read" + std::to_string(k) + " x";
+      text += "@" + title + "\n" + bases + "\n+" + title + "\n" + qualities + "\n";
     }
     for (const std::size_t buffer : {kLineBufferBytes, std::size_t{1}, std::size_t{7}, std::size_t{64}}) {
       std::istringstream in(text);
@@ -125,7 +126,8 @@ TEST(LineReader, GivesTheSameRecordsWhereverTheBufferSplitsTheLines) {
 // Each malformed input: the line and the message, exactly.
 TEST(Fastq, RefusesMalformedRecordsByLineAndRecord) {
   const std::string shape =
-      "; a FASTQ record is four lines: \"@\" and the name, the bases, \"+\", and one quality per base";
+      "; a FASTQ record is \"@\" and the name, the bases on one line or more, a line starting with \"+\", and "
+      "one quality per base on as many lines as they take";
   std::string good;
   for (int k = 1; k <= 64; ++k) good += "@r" + std::to_string(k) + "\nACGTN\n+\nIIII#\n";
   const auto replaced = [&good](const std::string& from, const std::string& to) {
@@ -134,7 +136,23 @@ TEST(Fastq, RefusesMalformedRecordsByLineAndRecord) {
   };
   const std::vector<std::pair<std::string, std::string>> cases{
       {replaced("@r2\nACGTN\n+\n", "@r2\nACGTN\nIIII#\n"), "7: record 2 \"r2\": no \"+\" line after the bases" + shape},
-      {replaced("@r3\nACGTN\n+\nIIII#", "@r3\nACGTN\n+\nIII"), "12: record 3 \"r3\": 3 qualities for 5 bases"},
+      {replaced("@r3\nACGTN\n+\nIIII#", "@r3\nACGTN\n+\nIII"),
+       "13: record 3 \"r3\": 6 qualities for 5 bases (3 before this line, which counts as qualities though it starts "
+       "with \"@\")"},
+      {replaced("@r3\nACGTN\n+\nIIII#", "@r3\nACGTN\n+\nIII\nI#I"), "13: record 3 \"r3\": 6 qualities for 5 bases"},
+      {replaced("@r3\nACGTN\n+\nIIII#", "@r3\nACGTN\n+\n@@@@@@"), "12: record 3 \"r3\": 6 qualities for 5 bases"},
+      {replaced("@r3\nACGTN\n+\n", "@r3\nACGTN\n+r4\n"),
+       "11: record 3 \"r3\": the \"+\" line repeats the title \"r4\", not the record's own title \"r3\""},
+      {good.substr(0, good.size() - 3),
+       "256: record 64 \"r64\": the file ends after 3 of the record's 5 qualities" + shape},
+      {replaced("@r5\nACGTN\n", "@r5\nAC\nGZN\n"), "19: record 5 \"r5\": \"Z\" in column 2 is not a base code"},
+      // Wrapped bases are checked line by line, before the qualities are counted.
+      {replaced("@r5\nACGTN\n+\nIIII#", "@r5\nAZ\nGTN\n+\nIIIIII"),
+       "18: record 5 \"r5\": \"Z\" in column 2 is not a base code"},
+      {replaced("@r5\nACGTN\n", "@r5\nAC\n@GTN\n"), "19: record 5 \"r5\": no \"+\" line after the bases" + shape},
+      {replaced("@r5\nACGTN\n+\nIIII#", "@r5\nACGTN\n+\nI\nI I\nI"),
+       "21: record 5 \"r5\": the byte 0x20 in column 2 is not a quality (\"!\" to \"~\", Phred scores 0 to 93 plus "
+       "33)"},
       {replaced("@r3\nACGTN\n+\nIIII#", "@r3\nAC\n+\nIIII#"), "12: record 3 \"r3\": 5 qualities for 2 bases"},
       {good.substr(0, good.size() - 6), "255: record 64 \"r64\": the file ends before the record's qualities" + shape},
       {good.substr(0, good.size() - 8), "254: record 64 \"r64\": the file ends before the record's \"+\" line" + shape},
@@ -158,6 +176,49 @@ TEST(Fastq, RefusesMalformedRecordsByLineAndRecord) {
   for (std::size_t at = loose.find('\n'); at != std::string::npos; at = loose.find('\n', at + 2))
     loose.insert(at, 1, '\r');
   EXPECT_EQ(Outcome(loose, 5), Outcome(good, kLineBufferBytes));
+}
+
+// Records whose bases and qualities wrap at various widths, some quality
+// lines starting with "@" or "+" and some "+" lines repeating the title:
+// the same positions as the records on one line each, through any buffer.
+TEST(Fastq, WrappedRecordsCountAsUnwrapped) {
+  struct Case {
+    std::string bases, qualities;
+    std::size_t width;
+  };
+  const std::vector<Case> cases{
+      {"ACGTACGTAC", "IIIII@@@@@", 5},  // the second quality line starts with "@"
+      {"ACGTACGTAC", "III#+#I+II", 4},  // and here with "+"
+      {"ACGTNRYKM", "@I#+@I#+@", 1},    // a line per byte
+      {"GATTACA", "@#I#I#I", 3},        // the first quality line starts with "@"
+      {"ACGTTGCA", "+IIII###", 7},      // and here with "+"
+      {"ACGTTGCA", "II##II##", 8},      // not wrapped
+      {"ACGTTGCA", "II##II##", 20},
+  };
+  std::string wrapped, plain;
+  for (std::size_t k = 0; k < kLeafCount; ++k) {
+    const Case& c = cases[k % cases.size()];
+    const std::string title = std::string("r").append(std::to_string(k)).append(" some words");
+    const std::string plus = k % 2 == 0 ? "+\n" : "+" + title + "\n";
+    std::string bases, qualities;
+    for (std::size_t at = 0; at < c.bases.size(); at += c.width) {
+      bases += c.bases.substr(at, c.width) + "\n";
+      qualities += c.qualities.substr(at, c.width) + "\n";
+    }
+    wrapped += "@" + title + "\n" + bases + plus + qualities;
+    plain += "@" + title + "\n" + c.bases + "\n" + plus + c.qualities + "\n";
+  }
+  const auto positions = [](const std::string& text, std::size_t buffer) {
+    std::istringstream in(text);
+    ReadOptions options;
+    options.minQuality = 30;  // "@" is 31, "+" 10 and "#" 2
+    options.bufferBytes = buffer;
+    std::vector<CodeCounts> all;
+    for (const Record& record : ReadRecords(in, options)) all.push_back(record.positions);
+    return all;
+  };
+  const std::vector<CodeCounts> expected = positions(plain, kLineBufferBytes);
+  for (const std::size_t buffer : {kLineBufferBytes, std::size_t{3}}) EXPECT_EQ(positions(wrapped, buffer), expected);
 }
 
 TEST(CompressedInput, GivesTheBytesOfThePlainFile) {

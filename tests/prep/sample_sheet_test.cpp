@@ -106,7 +106,8 @@ TEST(SampleSheet, RefusesBadSheetsAndFilesByLine) {
   for (int k = 1; k <= 64; ++k)
     good += "6." + std::to_string(k) + "\tn" + std::to_string(k) + "\ts" + std::to_string(k) + ".fa\n";
   const std::string fastqShape =
-      "; a FASTQ record is four lines: \"@\" and the name, the bases, \"+\", and one quality per base";
+      "; a FASTQ record is \"@\" and the name, the bases on one line or more, a line starting with \"+\", and "
+      "one quality per base on as many lines as they take";
   const std::vector<Case> cases{
       {"", {}, "samples.tsv: the file is empty"},
       {Replaced(good, "path", "file"),

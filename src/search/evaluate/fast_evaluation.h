@@ -33,7 +33,7 @@
 
 namespace dorvu {
 
-inline constexpr int kMaxBatchTrials = 4;                // trial sweeps formed together
+inline constexpr int kMaxBatchTrials = 4;                  // trial sweeps formed together
 inline constexpr int kTrialBuffers = kMaxBatchTrials + 1;  // a batch's trial points and the one before
 
 using VertexTable = std::vector<BaseValues>;  // one entry per vertex
@@ -45,14 +45,14 @@ struct FastTree {
   int32_t internalCount = 0;
   int32_t vertexCount = 0;
   int32_t slotCount = 0;
-  std::vector<int32_t> slotOf;      // vertex slot of each vertex
+  std::vector<int32_t> slotOf;        // vertex slot of each vertex
   std::vector<int32_t> vertexOfSlot;  // vertex of each vertex slot
-  std::vector<int32_t> parentOf;    // parent vertex; -1 at the root
-  std::vector<int32_t> childBegin;  // children of internal vertex i: childList[childBegin[i]] to [childBegin[i+1]-1]
-  std::vector<int32_t> childList;   // child vertices in written order
-  std::vector<int32_t> openOrder;   // internal vertices in open-slot order
-  VertexTable leafStart;            // at leaves: the leaf values pass 1 starts from
-  VertexTable leafSqrt;             // at leaves: their square roots, as pass 2's square-root step takes them
+  std::vector<int32_t> parentOf;      // parent vertex; -1 at the root
+  std::vector<int32_t> childBegin;    // children of internal vertex i: childList[childBegin[i]] to [childBegin[i+1]-1]
+  std::vector<int32_t> childList;     // child vertices in written order
+  std::vector<int32_t> openOrder;     // internal vertices in open-slot order
+  VertexTable leafStart;              // at leaves: the leaf values pass 1 starts from
+  VertexTable leafSqrt;               // at leaves: their square roots, as pass 2's square-root step takes them
   double stepFactor = 0.5;
   double pass1Tolerance = 0.0;
   double pass2Tolerance = 0.0;
@@ -98,20 +98,20 @@ struct FastWork {
   std::vector<int32_t> wide;        // internal vertices of more than three uncut edges, whose step is cut
   std::vector<uint8_t> marked;      // 0 when the vertex's mark is 0, else 1
   // The estimate.
-  VertexTable x;                               // current values
-  VertexTable gradient;                        // energy gradient at internal vertices
-  std::vector<double> firstSumV;               // pass 1: rounded sum of a vertex's values
-  std::vector<double> firstSumG;               // pass 1: rounded sum of its gradient
+  VertexTable x;                                 // current values
+  VertexTable gradient;                          // energy gradient at internal vertices
+  std::vector<double> firstSumV;                 // pass 1: rounded sum of a vertex's values
+  std::vector<double> firstSumG;                 // pass 1: rounded sum of its gradient
   std::array<VertexTable, kTrialBuffers> trial;  // trial points, a ring of buffers; leaves hold the leaves
-  VertexTable clamped;             // pass 2: each vertex's step clamped at zero; zero padding to a multiple of 4
+  VertexTable clamped;              // pass 2: each vertex's step clamped at zero; zero padding to a multiple of 4
   std::vector<double> clampedNorm;  // pass 2: its Euclidean length
   // The scoring.
   std::vector<double> distance;    // distance table: squared distance of each entry, padded with -infinity
   std::vector<int32_t> entrySlot;  // distance table: slot of each entry
-  double energy = 0.0;                                       // exact energy of the current values, when known
-  bool energyKnown = true;                                   // false while only its estimate is known
-  double energyEstimate = 0.0;                               // estimate of that energy (the exact one when known)
-  double energySlack = 0.0;                                  // bound on the estimate's distance from the exact energy
+  double energy = 0.0;             // exact energy of the current values, when known
+  bool energyKnown = true;         // false while only its estimate is known
+  double energyEstimate = 0.0;     // estimate of that energy (the exact one when known)
+  double energySlack = 0.0;        // bound on the estimate's distance from the exact energy
   const KernelRoutines* routines = &ChooseKernelRoutines();  // plain or vector forms, chosen once
   int32_t lastTrialCount = 1;                                // trials the latest step search took; sizes the next batch
 };

@@ -43,8 +43,7 @@ inline void ProjectVertex(const BaseValues& v, const BaseValues& g, double t, do
   const int internal = work.internalCount;
   for (int i = 0; i < internal; ++i) ProjectVertex(x[i], gradient[i], step, sumV[i], sumG[i], out[i]);
   for (const int i : work.wide)
-    ProjectVertex(work.x[i], work.gradient[i], WideStep(work, i, step), work.firstSumV[i], work.firstSumG[i],
-                  trial[i]);
+    ProjectVertex(work.x[i], work.gradient[i], WideStep(work, i, step), work.firstSumV[i], work.firstSumG[i], trial[i]);
 }
 
 // Pass 2's trial value of one vertex at its own step.

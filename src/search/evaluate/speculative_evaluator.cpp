@@ -65,7 +65,7 @@ class SpeculativeEvaluator final : public Evaluator {
   void WorkerLoop(Evaluator& evaluator);
 
   int32_t cardinality_;
-  const RunParameters params_;  // the noise level and the terminal factor
+  const RunParameters params_;                          // the noise level and the terminal factor
   std::vector<std::unique_ptr<Evaluator>> evaluators_;  // the walk's own, then one per worker
   const OutcomeCache* cache_;                           // outcomes the walk has at hand; may be null
   int32_t speculationLimit_ = 0;                        // records that workers may fill; the rest is the walk's
@@ -84,10 +84,7 @@ class SpeculativeEvaluator final : public Evaluator {
 SpeculativeEvaluator::SpeculativeEvaluator(const RunParameters& params,
                                            std::vector<std::unique_ptr<Evaluator>> evaluators,
                                            const OutcomeCache* cache)
-    : cardinality_(params.cardinality),
-      params_(params),
-      evaluators_(std::move(evaluators)),
-      cache_(cache) {
+    : cardinality_(params.cardinality), params_(params), evaluators_(std::move(evaluators)), cache_(cache) {
   const auto threads = static_cast<int32_t>(evaluators_.size()) - 1;
   // Enough guesses to keep every worker busy a few scenarios ahead (the
   // records are searched one by one, so not too many), plus room for the
