@@ -46,6 +46,8 @@ std::string ShownLine(std::string_view line) {
 // The longest line dorvu writes is a vertex line of about 120 bytes; a much
 // longer one means another kind of file, and is not read into memory whole.
 constexpr std::size_t kMaxLineLength = 4096;
+constexpr std::string_view kTreeLog =
+    "this log is of a run on a tree of its own (dorvu --tree); dorvu-view reads only logs of the fixed tree so far";
 constexpr std::string_view kTooLong = "the line is far longer than any line of a dorvu run log";
 constexpr std::size_t kChunkSize = 1 << 16;
 
@@ -73,13 +75,20 @@ class LineStream {
     return line;
   }
 
+  // A line too long for a log of the fixed tree; the tree line of a run on a
+  // tree of one's own is told apart, since it may well be that long.
+  cli::LocatedError TooLong() const {
+    const std::string_view start(buffer_.data() + begin_, std::min(end_ - begin_, log_lines::kTreePrefix.size()));
+    return cli::LocatedError(number_, std::string(start == log_lines::kTreePrefix ? kTreeLog : kTooLong));
+  }
+
   void Advance() {
     ++number_;
     std::size_t searched = 0;
     const char* newline = nullptr;
     while (!(newline = FindNewline(searched))) {
       searched = end_ - begin_;
-      if (searched > kMaxLineLength) throw cli::LocatedError(number_, std::string(kTooLong));
+      if (searched > kMaxLineLength) throw TooLong();
       if (ReadMore()) continue;
       if (searched == 0) {
         atEnd_ = true;
@@ -90,7 +99,7 @@ class LineStream {
                               "the last line has no line end: the log was cut short (is the run still going?)");
     }
     const auto length = static_cast<std::size_t>(newline - (buffer_.data() + begin_));
-    if (length > kMaxLineLength) throw cli::LocatedError(number_, std::string(kTooLong));
+    if (length > kMaxLineLength) throw TooLong();
     line_.assign(buffer_.data() + begin_, length);
     begin_ = static_cast<std::size_t>(newline - buffer_.data()) + 1;
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
@@ -199,9 +208,7 @@ void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
   cursor.Advance();
   // A run on a tree of one's own names it next; this view draws the fixed tree only.
   if (!cursor.AtEnd() && cursor.Peek().starts_with(log_lines::kTreePrefix))
-    throw cli::LocatedError(cursor.Number(),
-                            "this log is of a run on a tree of its own (dorvu --tree); dorvu-view reads only logs of "
-                            "the fixed tree so far");
+    throw cli::LocatedError(cursor.Number(), std::string(kTreeLog));
 }
 
 // The lines the search writes, up to and including the report heading.

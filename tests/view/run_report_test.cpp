@@ -137,6 +137,17 @@ TEST(LogReader, ReadsALongLogAcrossItsChunks) {
   const cli::LocatedError longLine = Refusal(example.substr(0, report) + std::string(5000, 'x') + "\r\n");
   EXPECT_EQ(longLine.line, 9);
   EXPECT_EQ(longLine.problem, "the line is far longer than any line of a dorvu run log");
+  // A run on a tree of one's own names its tree after the noise level, on a
+  // line of any length: refused by what it is.
+  const std::size_t third = example.find("done ");
+  for (const std::size_t length : {10, 5000}) {
+    const cli::LocatedError tree =
+        Refusal(example.substr(0, third) + "tree=(" + std::string(length, 'a') + ",b);\r\n" + example.substr(third));
+    EXPECT_EQ(tree.line, 3);
+    EXPECT_EQ(tree.problem,
+              "this log is of a run on a tree of its own (dorvu --tree); dorvu-view reads only logs of the fixed tree "
+              "so far");
+  }
 }
 
 TEST(LogReader, RefusesALogWithoutAScenario) {

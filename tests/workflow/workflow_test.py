@@ -9,6 +9,10 @@ of this build, and checked against the run logs:
   workflow_test.py replicates PROGRAM_DIRS SOURCE_DIR
       workflow/Snakefile with replicates and cardinalities on one ready input
       and one FASTA, a site bootstrap, and the settings it refuses
+  workflow_test.py tree PROGRAM_DIRS SOURCE_DIR
+      workflow/Snakefile on inputs with a NAME.nwk beside them: the shipped
+      tree example's FASTA and a ready input on its tree, with a ready input
+      of the fixed tree among them
 """
 
 import gzip
@@ -293,11 +297,54 @@ def test_parallel(source, work, env):
     check([row["seed"] for row in again[1:]] == [row["seed"] for row in rows], "the seeds of a and b stay")
 
 
+def test_tree(source, work, env):
+    inputs = work / "inputs"
+    inputs.mkdir()
+    for ending in ("fa", "nwk"):
+        (inputs / f"strains.{ending}").write_bytes((source / "examples" / f"strains.{ending}").read_bytes())
+    prepared = subprocess.run(["dorvu-prep", "--cardinality", "2", "--noise", "0.1", "--label", "description",
+                               "--tree", "strains.nwk", "-o", "-", "strains.fa"],
+                              cwd=inputs, env=env, capture_output=True, text=True, check=True).stdout
+    (inputs / "ready.txt").write_text(prepared)
+    (inputs / "ready.nwk").write_bytes((inputs / "strains.nwk").read_bytes())
+    (inputs / "fixed.txt").write_text(ready_input(source, 1, 0.1))
+    done = snakemake(source, work, env, "results=results", "cardinality=2", "label=description", "seed=3")
+    check(done.returncode == 0, f"snakemake exited with {done.returncode}:\n{done.stderr[-3000:]}")
+    check("runs on a tree of their own" in done.stderr, "the workflow says what it leaves out for tree runs")
+
+    runs = work / "results" / "runs"
+    tree = (inputs / "strains.nwk").read_text()
+    for name in ("strains", "ready"):
+        files = {p.name for p in (runs / name).iterdir()}
+        check(files == {"input.txt", "input.nwk", "dorvu.log", "dorvu.log.lock"}, f"files of run {name}: {files}")
+        check((runs / name / "input.txt").read_text() == prepared, f"{name}/input.txt is dorvu-prep's")
+        check((runs / name / "input.nwk").read_text() == tree, f"{name}/input.nwk is the input's tree")
+        lines = (runs / name / "dorvu.log").read_bytes().decode().split("\r\n")
+        check(lines[2].startswith("tree=(") and "'Isolate " in lines[2], f"{name}: the log's tree= line")
+        check(read_log(runs / name / "dorvu.log")["marked"].count(" ") == 1, f"{name}: a report of two marks")
+    check({p.name for p in (runs / "fixed").iterdir()} == RUN_FILES, "the fixed tree's run is drawn")
+
+    # The tree runs' summary rows, read from their logs, and the seeds that repeat them.
+    rows = check_summary(work / "results" / "summary.tsv", runs, ["fixed", "ready", "strains"])
+    for row in rows:
+        files, tree_option = (["input.txt"], []) if row["run"] == "fixed" else (["input.txt", "input.nwk"], ["--tree", "input.nwk"])
+        with tempfile.TemporaryDirectory(prefix="dorvu-seed-") as again:
+            for file in files:
+                (Path(again) / file).write_bytes((runs / row["run"] / file).read_bytes())
+            subprocess.run(["dorvu", *tree_option], cwd=again, env=dict(env, DORVU_SEED=row["seed"], DORVU_THREADS="1"),
+                           check=True, capture_output=True)
+            check((Path(again) / "dorvu.log").read_bytes() == (runs / row["run"] / "dorvu.log").read_bytes(),
+                  f"seed {row['seed']} repeats run {row['run']}")
+    _, vertices = read_table(work / "results" / "vertices.tsv")
+    check({row["run"] for row in vertices} == {"fixed"}, "vertices.tsv holds the fixed tree's run only")
+
+
 def main():
     mode, program_dirs, source = sys.argv[1], sys.argv[2], Path(sys.argv[3])
     env = dict(os.environ, PATH=program_dirs + os.pathsep + os.environ["PATH"])
     with tempfile.TemporaryDirectory(prefix=f"dorvu-{mode}-") as work:
-        {"snakemake": test_snakemake, "parallel": test_parallel, "replicates": test_replicates}[mode](source, Path(work), env)
+        {"snakemake": test_snakemake, "parallel": test_parallel, "replicates": test_replicates,
+         "tree": test_tree}[mode](source, Path(work), env)
     print(f"{mode}: the runs and their tables agree with the logs")
 
 
