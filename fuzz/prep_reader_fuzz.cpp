@@ -105,8 +105,8 @@ std::string TreeOutcome(const std::function<std::vector<Record>()>& read, bool p
     CheckRecords(match.records, static_cast<std::size_t>(match.tree.tipCount));
     const std::string newick = dorvu::NewickText(match.tree);
     if (!(dorvu::ParseNewick(newick) == match.tree)) Fail("a pruned tree that does not read back the same");
-    const std::vector<std::string> all = dorvu::prep::TipNamesOf(FixedTree());
-    for (const std::string& tip : dorvu::prep::TipNamesOf(match.tree))
+    const std::vector<std::string> all = dorvu::TipNames(FixedTree());
+    for (const std::string& tip : dorvu::TipNames(match.tree))
       if (std::find(all.begin(), all.end(), tip) == all.end()) Fail("a tip that is not in the tree");
     return dorvu::prep::TreeInputText("3", "0.1", match.tree, match.records) + newick;
   } catch (const LocatedError& error) {

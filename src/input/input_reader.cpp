@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "cli/name_list.h"
 #include "input/convert.h"
 #include "input/leaf_noise.h"
 #include "log/log_lines.h"
@@ -386,15 +387,6 @@ TreeInput ParseTree(LineSource& lines, const std::string& path, const std::vecto
   return input;
 }
 
-// `count` names of one kind: up to kNamesShown of them, then how many more.
-template <typename Item, typename Show>
-std::string NameList(const std::vector<Item>& items, Show show) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size() && i < kNamesShown; ++i) text += (i == 0 ? "" : ", ") + show(items[i]);
-  if (items.size() > kNamesShown) text += ", and " + std::to_string(items.size() - kNamesShown) + " more";
-  return text;
-}
-
 std::string QuotedName(const std::string& name) { return Quoted(name); }
 
 }  // namespace
@@ -420,14 +412,14 @@ std::string MismatchText(const NameMismatch& mismatch, const std::string& inputP
   std::string text;
   if (!mismatch.unknown.empty())
     text += "dorvu: " + inputPath + ": " + count(mismatch.unknown.size(), "name is", "names are") + " no tip of " +
-            treePath + ": " + NameList(mismatch.unknown, withLine) + "\n";
+            treePath + ": " + cli::NameList(mismatch.unknown, withLine) + "\n";
   if (!mismatch.twice.empty())
     text += "dorvu: " + inputPath + ": " + count(mismatch.twice.size(), "tip is", "tips are") +
-            " given again: " + NameList(mismatch.twice, withLine) + "\n";
+            " given again: " + cli::NameList(mismatch.twice, withLine) + "\n";
   if (!mismatch.missing.empty())
     text += "dorvu: " + inputPath + ": " + count(mismatch.missing.size(), "tip", "tips") + " of " + treePath +
-            (mismatch.missing.size() == 1 ? " has" : " have") + " no line: " + NameList(mismatch.missing, QuotedName) +
-            "\n";
+            (mismatch.missing.size() == 1 ? " has" : " have") +
+            " no line: " + cli::NameList(mismatch.missing, QuotedName) + "\n";
   return text;
 }
 

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/name_list.h"
 #include "log/io_error.h"
 #include "tree/tree.h"
 
@@ -69,7 +70,7 @@ struct NameMismatch {
   bool Empty() const { return unknown.empty() && twice.empty() && missing.empty(); }
 };
 
-inline constexpr std::size_t kNamesShown = 20;
+using cli::kNamesShown;
 
 // An input for a tree: lines 1 and 2 as always, then, on every line that is
 // not blank, a tip's name (unquoted up to the first blank or tab, or quoted

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "cli/name_list.h"
 #include "prep/composition.h"
 #include "prep/input_file.h"
 
@@ -23,15 +24,6 @@ std::string InQuotes(const std::string& name) { return "\"" + name + "\""; }
 
 std::string Count(std::size_t n, const std::string& one, const std::string& many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-// Up to kShownNames items, then how many more.
-template <typename Item, typename Show>
-std::string NameList(const std::vector<Item>& items, Show show) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size() && i < kShownNames; ++i) text += (i == 0 ? "" : ", ") + show(items[i]);
-  if (items.size() > kShownNames) text += ", and " + std::to_string(items.size() - kShownNames) + " more";
-  return text;
 }
 
 std::optional<double> LengthValue(const std::string& text) {
@@ -83,13 +75,6 @@ void AddHints(const std::vector<std::pair<std::string, std::int64_t>>& unknown, 
 }
 
 }  // namespace
-
-std::vector<std::string> TipNamesOf(const NewickTree& tree) {
-  std::vector<std::string> names;
-  for (std::size_t v = 0; v < tree.label.size(); ++v)
-    if (IsTip(tree, v)) names.push_back(tree.label[v]);
-  return names;
-}
 
 NewickTree PruneTree(const NewickTree& tree, const std::vector<bool>& keep, const std::string& treePath) {
   const std::size_t count = tree.parent.size();
@@ -169,13 +154,13 @@ TipMatch MatchTips(const NewickTree& tree, std::vector<Record> records, bool pru
   };
   if (!twice.empty())
     refusal +=
-        where + Count(twice.size(), "name is", "names are") + " given twice: " + NameList(twice, repeated) + "\n";
+        where + Count(twice.size(), "name is", "names are") + " given twice: " + cli::NameList(twice, repeated) + "\n";
   if (!prune && !missing.empty())
     refusal += where + Count(missing.size(), "tip", "tips") + " of " + sources.treePath +
-               (missing.size() == 1 ? " has" : " have") + " no data: " + NameList(missing, InQuotes) + "\n";
+               (missing.size() == 1 ? " has" : " have") + " no data: " + cli::NameList(missing, InQuotes) + "\n";
   if (!prune && !unknown.empty())
     refusal += where + Count(unknown.size(), "name is", "names are") + " no tip of " + sources.treePath + ": " +
-               NameList(unknown, withLine) + "\n";
+               cli::NameList(unknown, withLine) + "\n";
   if (!refusal.empty()) {
     std::vector<std::string> hints;
     if (!prune) {
@@ -196,14 +181,14 @@ TipMatch MatchTips(const NewickTree& tree, std::vector<Record> records, bool pru
     throw MatchRefused{"dorvu-prep: " + sources.treePath + ": --prune leaves " + Count(left, "tip", "tips") +
                        " with data, and a tree needs at least 2\n"};
   match.tree = missing.empty() ? tree : PruneTree(tree, keep, sources.treePath);
-  for (const std::string& tip : TipNamesOf(match.tree)) match.records.push_back(std::move(records[recordOf[tip]]));
+  for (const std::string& tip : TipNames(match.tree)) match.records.push_back(std::move(records[recordOf[tip]]));
   return match;
 }
 
 std::string TreeInputText(const std::string& cardinality, const std::string& noise, const NewickTree& tree,
                           const std::vector<Record>& records) {
   std::string out = ParameterLines(cardinality, noise);
-  const std::vector<std::string> tips = TipNamesOf(tree);
+  const std::vector<std::string> tips = TipNames(tree);
   for (std::size_t k = 0; k < records.size(); ++k)
     out += NewickLabelText(tips[k]) + " " + LeafValuesText(records[k].shares) + "\n";
   return out;

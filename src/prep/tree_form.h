@@ -12,9 +12,6 @@
 
 namespace dorvu::prep {
 
-// The tips' names from the left (in written order).
-std::vector<std::string> TipNamesOf(const NewickTree& tree);
-
 // The tree without the tips that `keep` (one entry per vertex, read at the
 // tips) leaves out, and without every vertex left with no tip below it. A
 // vertex left with one child is merged with it: the child's label, and the
@@ -47,14 +44,12 @@ struct MatchSources {
 
 // The records (ReadOptions::byName) put in the order of the tree's tips by
 // Record::tip. Refused (MatchRefused) when a name is given twice, and, unless
-// `prune`, when a tip has no data or a name is no tip: up to kShownNames of
+// `prune`, when a tip has no data or a name is no tip: up to cli::kNamesShown of
 // each kind with their count, and hints for names that differ only by blanks
 // written as "_" or only by case. With `prune`, the tips without data leave
 // the tree and the records without a tip are skipped; fewer than 2 tips left
 // are refused.
 TipMatch MatchTips(const NewickTree& tree, std::vector<Record> records, bool prune, const MatchSources& sources);
-
-inline constexpr std::size_t kShownNames = 20;
 
 // The two parameter lines, then one line per tip from the left: the name
 // (quoted where Newick needs it), a blank, and the values as InputText writes

@@ -367,4 +367,11 @@ std::vector<std::string> VertexNames(const NewickTree& tree) {
   return names;
 }
 
+std::vector<std::string> TipNames(const NewickTree& tree) {
+  std::vector<std::string> names;
+  for (std::size_t v = 0; v < tree.label.size(); ++v)
+    if (tree.childBegin[v] == tree.childBegin[v + 1]) names.push_back(tree.label[v]);
+  return names;
+}
+
 }  // namespace dorvu

@@ -55,6 +55,9 @@ std::string NewickText(const NewickTree& tree);
 // it is empty or holds a blank, a tab, a line end or one of ()[]':;,.
 std::string NewickLabelText(std::string_view label);
 
+// The tip names of a tree, from the left: leaf k is the k-th.
+std::vector<std::string> TipNames(const NewickTree& tree);
+
 // The name of every vertex: "0" for the root, "d.i" for the others, d the
 // depth and i the place among the vertices of that depth in written order,
 // counted from 1.

@@ -45,13 +45,6 @@ NewickTree FixedTreeShape() {
   return shape;
 }
 
-std::vector<std::string> TipNames(const NewickTree& shape) {
-  std::vector<std::string> names;
-  for (std::size_t v = 0; v < shape.parent.size(); ++v)
-    if (shape.childBegin[v] == shape.childBegin[v + 1]) names.push_back(shape.label[v]);
-  return names;
-}
-
 void LayOutTree(Tree& tree, const NewickTree& shape) {
   const auto n = static_cast<int32_t>(shape.parent.size());
   const auto isTip = [&shape](int32_t v) { return shape.childBegin[v] == shape.childBegin[v + 1]; };

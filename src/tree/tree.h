@@ -51,9 +51,6 @@ struct Tree {
 // "d.i" and its leaves 6.1 to 6.64 from the left.
 NewickTree FixedTreeShape();
 
-// The tip names of a tree, from the left: leaf k is the k-th.
-std::vector<std::string> TipNames(const NewickTree& shape);
-
 // Lays out a tree of any shape: kinds, names (" 0 " for the root, "d.i" for
 // the others), leaf slots and the link tables.
 void LayOutTree(Tree& tree, const NewickTree& shape);
