@@ -92,6 +92,14 @@ int WriteOutputs(const std::vector<cli::OutputFile>& files, const Options& optio
   return 0;
 }
 
+// A log of a tree of one's own names its tips itself.
+bool RefuseNamesForOwnTree(const Options& options, std::ostream& err) {
+  if (!options.names) return false;
+  err << "dorvu-view: --names is for logs of the fixed tree; a log of a tree of its own (dorvu --tree) names its "
+         "tips itself\n";
+  return true;
+}
+
 int MakeOutputs(const Options& options, std::ostream& err) {
   const std::string& log = options.logs.front();
   RunReport report;
@@ -105,6 +113,16 @@ int MakeOutputs(const Options& options, std::ostream& err) {
     err << "dorvu-view: " << log << ": the run logged " << Counted(report.inputErrors, "input error")
         << "; see the log\n";
   const std::string prefix = options.prefix.value_or(DefaultPrefix(log));
+  if (report.tree) {
+    if (RefuseNamesForOwnTree(options, err)) return cli::kExitFailure;
+    return WriteOutputs({{prefix + ".svg", SvgPicture(report)},
+                         {prefix + ".tsv", OwnTsvTable(report)},
+                         {prefix + ".nwk", OwnNewickTree(*report.tree)},
+                         {prefix + ".nex", NexusTree(report)},
+                         {prefix + ".itol.branches.txt", ItolBranches(report)},
+                         {prefix + ".itol.bases.txt", ItolBases(report)}},
+                        options, err);
+  }
   return WriteOutputs({{prefix + ".svg", SvgPicture(report, names)},
                        {prefix + ".tsv", TsvTable(report, names)},
                        {prefix + ".nwk", NewickTree(names)}},
@@ -124,9 +142,12 @@ int MakeSupport(const Options& options, std::ostream& err) {
       options.logs, [&](const RunReport& report) { return AddToSupport(tally, report); }, err);
   if (!ReadNames(options, names, err) || !logsRead) return cli::kExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
+  if (tally.tree && RefuseNamesForOwnTree(options, err)) return cli::kExitFailure;
   const std::string prefix = options.prefix.value_or("support");
-  return WriteOutputs({{prefix + ".tsv", SupportTable(tally, names)}, {prefix + ".svg", SupportPicture(tally, names)}},
-                      options, err);
+  std::vector<cli::OutputFile> files{{prefix + ".tsv", SupportTable(tally, names)},
+                                     {prefix + ".svg", SupportPicture(tally, names)}};
+  if (tally.tree) files.push_back({prefix + ".itol.support.txt", ItolSupport(tally)});
+  return WriteOutputs(files, options, err);
 }
 
 int MakeScan(const Options& options, std::ostream& err) {
@@ -136,6 +157,7 @@ int MakeScan(const Options& options, std::ostream& err) {
       options.logs, [&](const RunReport& report) { return AddToScan(tally, report); }, err);
   if (!ReadNames(options, names, err) || !logsRead) return cli::kExitFailure;
   WarnOfInputErrors(tally.runsWithInputErrors, tally.runs, err);
+  if (tally.tree && RefuseNamesForOwnTree(options, err)) return cli::kExitFailure;
   const std::string prefix = options.prefix.value_or("scan");
   return WriteOutputs({{prefix + ".tsv", ScanTable(tally)}, {prefix + ".svg", ScanPicture(tally, names)}}, options,
                       err);

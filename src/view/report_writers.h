@@ -28,6 +28,23 @@ std::string NewickLabel(std::string_view name);
 // are labelled with them.
 std::string SvgPicture(const RunReport& report, const LeafNames& names = {});
 
+// The files of a run on a tree of one's own (report.tree set):
+// - the vertex table as above, with the last columns "name" (the tip's name or
+//   the label of another vertex), "tips" (below the vertex) and "length" (of
+//   its branch, as written);
+// - the tree in Newick with every vertex named: tips by their names, the others
+//   by their names in the log, lengths as written;
+// - the same tree in NEXUS, each vertex with the comment
+//   [&vertex="d.i",marked=0|1,A=a,C=c,G=g,T=t] and label="..." for an
+//   internal vertex with a label;
+// - iTOL datasets, by the names of the Newick tree: the cut branches in the
+//   mark's colour, and a pie of A/C/G/T at every vertex with a distribution.
+std::string OwnTsvTable(const RunReport& report);
+std::string OwnNewickTree(const OwnTree& tree);
+std::string NexusTree(const RunReport& report);
+std::string ItolBranches(const RunReport& report);
+std::string ItolBases(const RunReport& report);
+
 // The table of many runs: a header, then one row per run with its name, the
 // cardinality and noise level as echoed, the penalty, the marked vertices
 // (blank-separated), and the counts of input errors and memory lines.

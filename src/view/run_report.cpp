@@ -43,11 +43,11 @@ std::string ShownLine(std::string_view line) {
   return "\"" + text + (line.size() > kShown ? "...\"" : "\"");
 }
 
-// The longest line dorvu writes is a vertex line of about 120 bytes; a much
-// longer one means another kind of file, and is not read into memory whole.
+// The longest line dorvu writes is a vertex line of about 120 bytes, or the
+// tree of a run on a tree of one's own; a much longer line means another kind
+// of file, and is not read into memory whole.
 constexpr std::size_t kMaxLineLength = 4096;
-constexpr std::string_view kTreeLog =
-    "this log is of a run on a tree of its own (dorvu --tree); dorvu-view reads only logs of the fixed tree so far";
+constexpr std::size_t kMaxTreeLineLength = std::size_t{1} << 30;
 constexpr std::string_view kTooLong = "the line is far longer than any line of a dorvu run log";
 constexpr std::size_t kChunkSize = 1 << 16;
 
@@ -75,11 +75,11 @@ class LineStream {
     return line;
   }
 
-  // A line too long for a log of the fixed tree; the tree line of a run on a
-  // tree of one's own is told apart, since it may well be that long.
-  cli::LocatedError TooLong() const {
+  // Only the tree line may be longer than the others.
+  bool TooLong(std::size_t length) const {
+    if (length <= kMaxLineLength) return false;
     const std::string_view start(buffer_.data() + begin_, std::min(end_ - begin_, log_lines::kTreePrefix.size()));
-    return cli::LocatedError(number_, std::string(start == log_lines::kTreePrefix ? kTreeLog : kTooLong));
+    return start != log_lines::kTreePrefix || length > kMaxTreeLineLength;
   }
 
   void Advance() {
@@ -88,7 +88,7 @@ class LineStream {
     const char* newline = nullptr;
     while (!(newline = FindNewline(searched))) {
       searched = end_ - begin_;
-      if (searched > kMaxLineLength) throw TooLong();
+      if (TooLong(searched)) throw cli::LocatedError(number_, std::string(kTooLong));
       if (ReadMore()) continue;
       if (searched == 0) {
         atEnd_ = true;
@@ -99,7 +99,7 @@ class LineStream {
                               "the last line has no line end: the log was cut short (is the run still going?)");
     }
     const auto length = static_cast<std::size_t>(newline - (buffer_.data() + begin_));
-    if (length > kMaxLineLength) throw TooLong();
+    if (TooLong(length)) throw cli::LocatedError(number_, std::string(kTooLong));
     line_.assign(buffer_.data() + begin_, length);
     begin_ = static_cast<std::size_t>(newline - buffer_.data()) + 1;
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
@@ -113,12 +113,14 @@ class LineStream {
     return static_cast<const char*>(std::memchr(from, '\n', end_ - begin_ - skip));
   }
 
-  // Moves the unread bytes to the front and appends what the stream has next;
-  // false at the end of the stream.
+  // Moves the unread bytes to the front and appends what the stream has next,
+  // with more room for a line that fills the buffer; false at the end of the
+  // stream.
   bool ReadMore() {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
+    if (end_ == buffer_.size()) buffer_.resize(2 * buffer_.size());
     in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
     if (in_.bad()) throw cli::LocatedError(0, "the file cannot be read");
     const auto count = static_cast<std::size_t>(in_.gcount());
@@ -152,11 +154,15 @@ struct RealReader {
   }
 };
 
-bool IsInputError(std::string_view line) {
-  if (line == log_lines::kCardinalityError || line == log_lines::kNoiseError) return true;
-  if (!line.starts_with(log_lines::kLeafErrorPrefix)) return false;
+// The leaf of a line such as "an error in data on the leaf 7", 0 for the
+// other input errors, none for other lines. A tree of one's own may have any
+// number of leaves: the number is checked once the tree is known.
+std::optional<int> InputErrorLeaf(std::string_view line) {
+  if (line == log_lines::kCardinalityError || line == log_lines::kNoiseError) return 0;
+  if (!line.starts_with(log_lines::kLeafErrorPrefix)) return std::nullopt;
   const auto leaf = ParseLogInteger(line.substr(log_lines::kLeafErrorPrefix.size()));
-  return leaf && *leaf >= 1 && *leaf <= kLeafCount;
+  if (!leaf || *leaf < 1) return std::nullopt;
+  return leaf;
 }
 
 bool IsProgressLine(std::string_view line) {
@@ -176,8 +182,35 @@ std::optional<int> LimitMessage(std::string_view line) {
   return ParseLogInteger(line.substr(log_lines::kCardinalityLimitPrefix.size()));
 }
 
-void ReadInputErrors(LineStream& cursor, RunReport& report) {
-  for (; !cursor.AtEnd() && IsInputError(cursor.Peek()); cursor.Advance()) ++report.inputErrors;
+// The first input error on a leaf past the fixed tree's, kept until the log
+// tells on which tree the run was.
+struct DistantLeafError {
+  std::int64_t line = 0;
+  int leaf = 0;
+  std::string text;
+};
+
+std::optional<DistantLeafError> ReadInputErrors(LineStream& cursor, RunReport& report) {
+  std::optional<DistantLeafError> distant;
+  for (; !cursor.AtEnd(); cursor.Advance()) {
+    const auto leaf = InputErrorLeaf(cursor.Peek());
+    if (!leaf) break;
+    if (*leaf > kLeafCount && !distant) distant = DistantLeafError{cursor.Number(), *leaf, cursor.Peek()};
+    ++report.inputErrors;
+  }
+  return distant;
+}
+
+void CheckInputErrorLeaf(const std::optional<DistantLeafError>& distant, const RunReport& report) {
+  if (!distant) return;
+  if (!report.tree)
+    throw cli::LocatedError(distant->line, "this is not a dorvu run log: expected \"" +
+                                               std::string(kCardinalityPrefix) + "N\", found " +
+                                               ShownLine(distant->text));
+  if (distant->leaf > report.tree->tree.tipCount)
+    throw cli::LocatedError(distant->line, "the input error names leaf " + std::to_string(distant->leaf) +
+                                               ", but the tree of the log has " +
+                                               std::to_string(report.tree->tree.tipCount) + " tips");
 }
 
 void ReadCardinality(LineStream& cursor, RunReport& report) {
@@ -206,9 +239,20 @@ void ReadNoiseLevel(LineStream& cursor, RunReport& report, RealReader& reals) {
       reals.Read(std::string_view(line).substr(kNoisePrefix.size()), cursor.Number(), "the noise level");
   report.noiseLine = cursor.Number();
   cursor.Advance();
-  // A run on a tree of one's own names it next; this view draws the fixed tree only.
-  if (!cursor.AtEnd() && cursor.Peek().starts_with(log_lines::kTreePrefix))
-    throw cli::LocatedError(cursor.Number(), std::string(kTreeLog));
+}
+
+// A run on a tree of one's own names the tree next.
+void ReadTree(LineStream& cursor, RunReport& report) {
+  if (cursor.AtEnd() || !cursor.Peek().starts_with(log_lines::kTreePrefix)) return;
+  try {
+    report.tree = MakeOwnTree(std::string_view(cursor.Peek()).substr(log_lines::kTreePrefix.size()));
+  } catch (const NewickError& error) {
+    throw cli::LocatedError(cursor.Number(), "the tree is not read: column " +
+                                                 std::to_string(error.column + log_lines::kTreePrefix.size()) +
+                                                 ": " + error.message);
+  }
+  report.treeLine = cursor.Number();
+  cursor.Advance();
 }
 
 // The lines the search writes, up to and including the report heading.
@@ -232,6 +276,13 @@ void ReadSearchLines(LineStream& cursor, RunReport& report) {
       "the log ends before its report (\"the best scenario:\"): the run may have been interrupted, or is still going");
 }
 
+std::optional<VertexId> ParseMarkedName(const RunReport& report, std::string_view name) {
+  if (!report.tree) return ParseVertexName(name);
+  const auto vertex = FindVertex(*report.tree, name);
+  if (!vertex || *vertex == 0) return std::nullopt;
+  return report.tree->ids[*vertex];
+}
+
 void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
   if (cursor.AtEnd())
     throw cli::LocatedError(cursor.LastNumber(),
@@ -246,7 +297,7 @@ void ReadMarkedVertices(LineStream& cursor, RunReport& report) {
       throw cli::LocatedError(cursor.Number(),
                               "expected the marked vertices, each as \" name \", found " + ShownLine(line));
     const std::string_view name = std::string_view(line).substr(pos + 1, close - pos - 1);
-    const auto vertex = ParseVertexName(name);
+    const auto vertex = ParseMarkedName(report, name);
     if (!vertex)
       throw cli::LocatedError(cursor.Number(), "not a vertex name in the marked vertices: " + ShownLine(name));
     if (IsMarked(report, *vertex))
@@ -300,7 +351,8 @@ VertexDistribution ReadVertexLine(LineStream& cursor, VertexId vertex, RealReade
 
 void ReadDistributions(LineStream& cursor, RunReport& report, RealReader& reals) {
   ExpectLineWith(cursor, kValuesHeading, "\"distribution values:\"");
-  for (const VertexId vertex : DepthFirstOrder()) report.vertices.push_back(ReadVertexLine(cursor, vertex, reals));
+  for (const VertexId vertex : VertexOrder(report.tree))
+    report.vertices.push_back(ReadVertexLine(cursor, vertex, reals));
 }
 
 void ExpectEnd(LineStream& cursor) {
@@ -316,9 +368,11 @@ RunReport ParseRunLog(std::istream& in, const std::string& logName) {
   RunReport report;
   report.logName = logName;
   RealReader reals;
-  ReadInputErrors(cursor, report);
+  const auto distant = ReadInputErrors(cursor, report);
   ReadCardinality(cursor, report);
   ReadNoiseLevel(cursor, report, reals);
+  ReadTree(cursor, report);
+  CheckInputErrorLeaf(distant, report);
   ReadSearchLines(cursor, report);
   ReadMarkedVertices(cursor, report);
   ReadPenalty(cursor, report, reals);
@@ -326,6 +380,10 @@ RunReport ParseRunLog(std::istream& in, const std::string& logName) {
   ExpectEnd(cursor);
   report.decimalSeparator = reals.separator != 0 ? reals.separator : '.';
   return report;
+}
+
+std::vector<VertexId> VertexOrder(const std::shared_ptr<const OwnTree>& tree) {
+  return tree ? tree->ids : DepthFirstOrder();
 }
 
 RunReport ReadRunLog(const std::string& path) {

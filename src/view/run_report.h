@@ -5,12 +5,14 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/located_error.h"
 #include "tree/tree_shape.h"
+#include "view/own_tree.h"
 
 namespace dorvu::view {
 
@@ -26,6 +28,9 @@ struct LogReal {
 // A/C/G/T, in this order, as everywhere in dorvu.
 inline constexpr std::array<char, 4> kBases{'A', 'C', 'G', 'T'};
 
+// A vertex of the fixed tree by its place; of a tree of one's own by its name
+// "d.i", which has the same form (the place in the run's vertex order is then
+// the vertex's number in the tree).
 struct VertexDistribution {
   VertexId vertex;
   std::array<LogReal, 4> base;
@@ -38,6 +43,7 @@ struct RunReport {
   int cardinality = 0;
   std::int64_t cardinalityLine = 0;  // the lines of the two echoed parameters
   std::int64_t noiseLine = 0;
+  std::int64_t treeLine = 0;  // of a run on a tree of one's own
   std::optional<int> cardinalityLimit;  // when the run limited the cardinality
   LogReal noiseLevel;
   char decimalSeparator = '.';
@@ -46,10 +52,14 @@ struct RunReport {
   std::vector<VertexId> marked;     // as listed in the log; the root is never listed
   LogReal penalty;
   std::vector<VertexDistribution> vertices;  // the log's depth-first order
+  std::shared_ptr<const OwnTree> tree;       // the run's own tree; none for the fixed tree
 };
 
 // The root belongs to every scenario, so it counts as marked.
 bool IsMarked(const RunReport& report, VertexId v);
+
+// The vertices of a log's tree in the order the log lists them.
+std::vector<VertexId> VertexOrder(const std::shared_ptr<const OwnTree>& tree);
 
 // Reads the run log line by line from a stream. Throws cli::LocatedError.
 RunReport ParseRunLog(std::istream& in, const std::string& logName);

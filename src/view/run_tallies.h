@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,13 +32,14 @@ struct SupportTally {
   std::string noiseLevel;  // as the first log echoes it
   std::int64_t runs = 0;
   std::int64_t runsWithInputErrors = 0;
-  std::array<VertexTally, kVertexCount> vertices{};  // in the vertex table's order
+  std::shared_ptr<const OwnTree> tree;  // the runs' own tree; none for the fixed tree
+  std::vector<VertexTally> vertices;    // in the vertex table's order
 };
 
 // The runs at one cardinality.
 struct CardinalityTally {
   std::vector<LogReal> penalties;                   // in the order read
-  std::array<std::int64_t, kVertexCount> marked{};  // runs that mark each vertex, in the vertex table's order
+  std::vector<std::int64_t> marked;  // runs that mark each vertex, in the vertex table's order
 };
 
 // Runs of one input at one noise level, by cardinality.
@@ -46,11 +48,13 @@ struct ScanTally {
   std::string noiseLevel;  // as the first log echoes it
   std::int64_t runs = 0;
   std::int64_t runsWithInputErrors = 0;
+  std::shared_ptr<const OwnTree> tree;  // the runs' own tree; none for the fixed tree
   std::map<int, CardinalityTally> cardinalities;
 };
 
 // Adds a run, or returns why it does not belong with the runs added before:
-// each parameter whose echoed text differs from the first log's, at its line.
+// each parameter whose echoed text differs from the first log's, at its line,
+// and a tree other than the first log's.
 std::vector<cli::LocatedError> AddToSupport(SupportTally& tally, const RunReport& report);
 std::vector<cli::LocatedError> AddToScan(ScanTally& tally, const RunReport& report);
 
@@ -76,6 +80,10 @@ LogReal Median(const std::vector<LogReal>& sorted);
 // The tables: one row per vertex, and one row per cardinality.
 std::string SupportTable(const SupportTally& tally, const LeafNames& names = {});
 std::string ScanTable(const ScanTally& tally);
+
+// On a tree of one's own, an iTOL dataset with the support of every vertex
+// but the root that any run marks, as a percentage on its branch.
+std::string ItolSupport(const SupportTally& tally);
 
 // The pictures: the tree with the support of each vertex, and the penalties
 // and supports against the cardinality.

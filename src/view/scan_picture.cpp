@@ -47,9 +47,8 @@ struct Layout {
 // by their index in it.
 std::vector<std::size_t> MarkedRows(const ScanTally& tally) {
   std::vector<std::size_t> rows;
-  const std::vector<VertexId>& order = DepthFirstOrder();
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    if (order[i] == kRoot) continue;
+  const std::size_t count = tally.cardinalities.empty() ? 0 : tally.cardinalities.begin()->second.marked.size();
+  for (std::size_t i = 1; i < count; ++i) {
     for (const auto& entry : tally.cardinalities) {
       if (entry.second.marked[i] > 0) {
         rows.push_back(i);
@@ -60,7 +59,16 @@ std::vector<std::size_t> MarkedRows(const ScanTally& tally) {
   return rows;
 }
 
-std::string RowLabel(VertexId v, const LeafNames& names) {
+// The vertex at `place` in the vertex table: its name, then a leaf's name, or
+// on a tree of one's own the tip's name or label and the clade size.
+std::string RowLabel(const ScanTally& tally, std::size_t place, const LeafNames& names) {
+  const VertexId v = VertexOrder(tally.tree)[place];
+  if (tally.tree) {
+    const OwnTree& own = *tally.tree;
+    std::string text = VertexName(v);
+    if (!own.tree.label[place].empty()) text.append(" ").append(ShownName(own.tree.label[place]));
+    return text.append(" (").append(Counted(own.tips[place], "tip")).append(")");
+  }
   const std::string name = LeafName(names, v);
   return name.empty() ? VertexName(v) : VertexName(v) + " " + ShownName(name);
 }
@@ -76,7 +84,7 @@ Layout MakeLayout(const ScanTally& tally, const std::vector<std::size_t>& rows, 
   for (const auto& entry : tally.cardinalities) layout.cardinalities.push_back(entry.first);
   double labelWidth = kMinLabelWidth;
   for (const std::size_t i : rows)
-    labelWidth = std::max(labelWidth, BoldTextWidth(RowLabel(DepthFirstOrder()[i], names), 11) + 14);
+    labelWidth = std::max(labelWidth, BoldTextWidth(RowLabel(tally, i, names), 11) + 14);
   layout.left = kMargin + labelWidth;
   layout.width = std::max({layout.Right() + kMargin, kMinWidth, 2 * kMargin + BoldTextWidth(TitleText(tally), 20)});
   return layout;
@@ -239,10 +247,10 @@ std::string SupportGrid(const ScanTally& tally, const Layout& layout, const std:
   if (rows.empty())
     out += TextLine(kMargin, kGridTop + 15, 12, "fill=\"#333333\"", "No vertex besides the root is marked in any run.");
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    const VertexId v = DepthFirstOrder()[rows[r]];
+    const VertexId v = VertexOrder(tally.tree)[rows[r]];
     const double y = kGridTop + static_cast<double>(r) * kRowHeight;
     out += "<g class=\"row\" id=\"row-" + VertexName(v) + "\">" +
-           RightAlignedText(layout.left - 8, y + 15, 11, kTextColour, RowLabel(v, names));
+           RightAlignedText(layout.left - 8, y + 15, 11, kTextColour, RowLabel(tally, rows[r], names));
     std::size_t column = 0;
     for (const auto& [cardinality, runs] : tally.cardinalities) {
       out += Cell(v, cardinality, runs.marked[rows[r]], static_cast<std::int64_t>(runs.penalties.size()),

@@ -7,6 +7,7 @@
 #include "view/log_number.h"
 #include "view/report_writers.h"
 #include "view/run_tallies.h"
+#include "view/own_tree_drawing.h"
 #include "view/tree_drawing.h"
 
 namespace dorvu::view {
@@ -33,15 +34,17 @@ std::string Tooltip(VertexId v, const VertexTally& counts, const std::array<doub
 
 std::vector<DrawnVertex> DrawnVertices(const SupportTally& tally, const LeafNames& names) {
   std::vector<DrawnVertex> vertices;
-  const std::vector<VertexId>& order = DepthFirstOrder();
+  const std::vector<VertexId> order = VertexOrder(tally.tree);
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexTally& counts = tally.vertices[i];
-    DrawnVertex drawn{order[i], {}, std::nullopt, "", ShownLabel(names, order[i]), ""};
+    const std::string label = tally.tree ? OwnVertexLabel(*tally.tree, i) : ShownLabel(names, order[i]);
+    const std::string name = tally.tree ? OwnVertexCaption(*tally.tree, i) : LeafName(names, order[i]);
+    DrawnVertex drawn{order[i], {}, std::nullopt, "", label, ""};
     for (std::size_t b = 0; b < kBases.size(); ++b) drawn.values[b] = counts.sums[b] / static_cast<double>(tally.runs);
     if (MarkedInHalf(counts.marked, tally.runs))
       drawn.mark = MarkLook{static_cast<double>(counts.marked) / static_cast<double>(tally.runs), kBadgeText};
     if (counts.marked > 0) drawn.note = Percent(counts.marked, tally.runs);
-    drawn.tooltip = Tooltip(order[i], counts, drawn.values, tally.runs, LeafName(names, order[i]));
+    drawn.tooltip = Tooltip(order[i], counts, drawn.values, tally.runs, name);
     vertices.push_back(std::move(drawn));
   }
   return vertices;
@@ -56,7 +59,7 @@ std::string TitleText(const SupportTally& tally) {
 
 std::string MajoritySummary(const SupportTally& tally) {
   std::string listed;
-  const std::vector<VertexId>& order = DepthFirstOrder();
+  const std::vector<VertexId> order = VertexOrder(tally.tree);
   for (std::size_t i = 0; i < order.size(); ++i) {
     const std::int64_t marked = tally.vertices[i].marked;
     if (order[i] != kRoot && MarkedInHalf(marked, tally.runs))
@@ -96,6 +99,11 @@ std::string Legend(const std::vector<DrawnVertex>& vertices) {
 
 std::string SupportPicture(const SupportTally& tally, const LeafNames& names) {
   const std::vector<DrawnVertex> vertices = DrawnVertices(tally, names);
+  if (tally.tree) {
+    const OwnTreePicture picture =
+        DrawOwnTree(*tally.tree, vertices, std::string(kBadgeCaption), MarkLook{1, kBadgeText});
+    return SvgStart(picture.width, picture.height, TitleText(tally)) + Heading(tally) + picture.body + "</svg>\n";
+  }
   std::string out = SvgStart(kTreeWidth, TreeHeight(names), TitleText(tally));
   out += Heading(tally) + Legend(vertices) + TreeGroups(vertices);
   return out + "</svg>\n";

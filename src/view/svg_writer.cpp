@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "view/report_writers.h"
+#include "view/own_tree_drawing.h"
 #include "view/tree_drawing.h"
 
 namespace dorvu::view {
@@ -26,10 +27,13 @@ std::string Tooltip(const VertexDistribution& row, bool marked, const std::strin
 
 std::vector<DrawnVertex> DrawnVertices(const RunReport& report, const LeafNames& names) {
   std::vector<DrawnVertex> vertices;
-  for (const VertexDistribution& row : report.vertices) {
+  for (std::size_t v = 0; v < report.vertices.size(); ++v) {
+    const VertexDistribution& row = report.vertices[v];
     const bool marked = IsMarked(report, row.vertex);
+    const std::string name = report.tree ? OwnVertexCaption(*report.tree, v) : LeafName(names, row.vertex);
+    const std::string label = report.tree ? OwnVertexLabel(*report.tree, v) : ShownLabel(names, row.vertex);
     vertices.push_back({row.vertex, Values(row), marked ? std::optional<MarkLook>(MarkLook{}) : std::nullopt,
-                        Tooltip(row, marked, LeafName(names, row.vertex)), ShownLabel(names, row.vertex), ""});
+                        Tooltip(row, marked, name), label, ""});
   }
   return vertices;
 }
@@ -45,7 +49,10 @@ std::string MarkedSummary(const RunReport& report) {
   if (report.marked.empty())
     return "Only the root is marked: one composition for the whole tree. Log: " + report.logName;
   std::string names;
-  for (const VertexId v : report.marked) names += (names.empty() ? "" : ", ") + VertexName(v);
+  for (const VertexId v : report.marked) {
+    names += (names.empty() ? "" : ", ") + VertexName(v);
+    if (report.tree) names += " (" + Counted(report.tree->tips[*FindVertex(*report.tree, VertexName(v))], "tip") + ")";
+  }
   const std::size_t n = report.marked.size();
   return std::to_string(n) + (n == 1 ? " marked vertex" : " marked vertices") + " besides the root: " + names +
          (n == 1 ? "; the branch above it is cut." : "; the branch above each is cut.") + " Log: " + report.logName;
@@ -82,6 +89,10 @@ std::string Legend(const std::vector<DrawnVertex>& vertices) {
 
 std::string SvgPicture(const RunReport& report, const LeafNames& names) {
   const std::vector<DrawnVertex> vertices = DrawnVertices(report, names);
+  if (report.tree) {
+    const OwnTreePicture picture = DrawOwnTree(*report.tree, vertices, "marked vertex", MarkLook{});
+    return SvgStart(picture.width, picture.height, TitleText(report)) + Heading(report) + picture.body + "</svg>\n";
+  }
   std::string out = SvgStart(kTreeWidth, TreeHeight(names), TitleText(report));
   out += Heading(report) + Legend(vertices) + TreeGroups(vertices);
   return out + "</svg>\n";
