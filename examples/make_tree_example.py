@@ -4,7 +4,10 @@ strains with polytomies, support values and branch lengths, and
 examples/strains.fa, a sequence of 400 bases for each strain, with two planted
 shifts of composition: one clade GC-rich and one AT-rich.
 
-    python3 examples/make_tree_example.py [FOLDER]
+    python3 examples/make_tree_example.py [FOLDER [TIPS]]
+
+With TIPS other than 200 (such as 10000, for the README's large picture) the
+tree has that many tips and the planted clades grow with it.
 
 Standard library only and a fixed seed: every run writes the same bytes.
 Prints the two planted clades by their dorvu names (d.i).
@@ -84,8 +87,9 @@ def internal(vertex):
 
 def main():
     folder = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent
+    count = int(sys.argv[2]) if len(sys.argv) > 2 else TIPS
     rng = random.Random(SEED)
-    root = build(rng, TIPS)
+    root = build(rng, count)
     for vertex in internal(root)[1:]:
         vertex.support = rng.choice(range(60, 101))
     stack = [root]
@@ -96,15 +100,19 @@ def main():
             stack.append(child)
 
     tips = root.tips()
-    numbers = rng.sample(range(1, 1000), TIPS)
+    numbers = rng.sample(range(1, 1000 if count == TIPS else 10 * count), count)
+    digits = 3 if count == TIPS else len(str(10 * count))
     for tip, number in zip(tips, numbers):
-        tip.name = f"Isolate {number}" if rng.random() < 0.05 else f"Strain_{number:03d}"
+        tip.name = f"Isolate {number}" if rng.random() < 0.05 else f"Strain_{number:0{digits}d}"
 
-    # Two disjoint clades of well supported vertices: one of 12 to 24 tips, one of 6 to 10.
+    # Two disjoint clades of well supported vertices: one of 12 to 24 tips, one of 6 to 10 (out of 200).
     names = dorvu_names(root)
     clades = internal(root)[1:]
-    big = rng.choice([v for v in clades if 12 <= len(v.tips()) <= 24])
-    small = rng.choice([v for v in clades if 6 <= len(v.tips()) <= 10 and not set(map(id, v.tips())) & set(map(id, big.tips()))])
+    big_sizes = (12, 24) if count == TIPS else (count // 40, count // 10)
+    small_sizes = (6, 10) if count == TIPS else (count // 100, count // 40)
+    big = rng.choice([v for v in clades if big_sizes[0] <= len(v.tips()) <= big_sizes[1]])
+    small = rng.choice([v for v in clades if small_sizes[0] <= len(v.tips()) <= small_sizes[1]
+                        and not set(map(id, v.tips())) & set(map(id, big.tips()))])
     big.support, small.support = 100, 98
     shifted = {id(tip): GC_RICH for tip in big.tips()} | {id(tip): AT_RICH for tip in small.tips()}
 

@@ -30,6 +30,27 @@ PREFIX defaults to LOG without its ".log" ending (dorvu.log gives dorvu.svg,
 dorvu.tsv and dorvu.nwk beside the log). When the log holds input errors,
 standard error says so as well.
 
+A log of a run on a tree of its own (dorvu --tree, with its line "tree=")
+gives instead
+  PREFIX.svg  up to 400 tips, the tree left to right with its tip names and a
+              stacked A/C/G/T bar at each vertex, by branch length when every
+              branch has one; larger trees in a circle without tip names, each
+              branch coloured by its vertex's GC share, every cut branch drawn
+              out and its vertex badged with its name and clade size
+  PREFIX.tsv  as above with three last columns: name (the tip's name or the
+              vertex's label, empty when none), tips (the tips below the
+              vertex, 1 for a tip) and length (of its branch, as written)
+  PREFIX.nwk  the tree with tips by their names, the other vertices by their
+              names in the log, and the lengths as written
+  PREFIX.nex  the same tree in NEXUS, each vertex with its values as the
+              comment [&vertex="d.i",marked=0|1,A=..,C=..,G=..,T=..] and
+              label="..." where an internal vertex has a label (a ", [ or ] in
+              it becomes ?), as tree viewers and R read per-node data
+  PREFIX.itol.branches.txt  the cut branches, and
+  PREFIX.itol.bases.txt     a pie of A/C/G/T at each vertex: iTOL datasets
+              whose node IDs are the names in PREFIX.nwk
+--names does not apply: such a log names its tips itself.
+
 With --summary, writes to standard output one tab-separated row per LOG after
 the header: run cardinality noise_level penalty marked input_errors
 memory_lines. The run is the name of the log's directory; marked lists the
@@ -47,7 +68,10 @@ or on resampled inputs) and writes
               percentage, and those marked in half the runs or more have a
               badge and a cut branch, darker the higher the support
 PREFIX defaults to "support". A log whose cardinality or noise level, as the
-log echoes them, differs from those of the first log is refused.
+log echoes them, differs from those of the first log is refused, and so is a
+log of another tree. Logs of a tree of its own add the columns name and tips
+to PREFIX.tsv, draw the tree as for one log, and give PREFIX.itol.support.txt
+too: the support of each vertex that some run marks, as text on its branch.
 
 With --scan, reads the logs of one input at several cardinalities, one run or
 more at each, all at one noise level, and writes
@@ -61,7 +85,9 @@ more at each, all at one noise level, and writes
               through the medians, and beneath it a grid of the support of
               each vertex that any run marks, one column per cardinality
 PREFIX defaults to "scan". A log whose noise level, as the log echoes it,
-differs from that of the first log is refused.
+differs from that of the first log is refused, and so is a log of another
+tree. Logs of a tree of its own add the columns name and tips: for the
+vertices in marked, their names ("; " between them) and their clade sizes.
 
 Options:
   -o, --output PREFIX  write the files as PREFIX.svg, PREFIX.tsv (and

@@ -182,35 +182,43 @@ std::optional<int> LimitMessage(std::string_view line) {
   return ParseLogInteger(line.substr(log_lines::kCardinalityLimitPrefix.size()));
 }
 
-// The first input error on a leaf past the fixed tree's, kept until the log
-// tells on which tree the run was.
-struct DistantLeafError {
+// Input errors on leaves that a tree may not have, kept until the log tells
+// on which tree the run was: the first past the fixed tree's leaves, and the
+// first on the highest leaf.
+struct LeafErrorLine {
   std::int64_t line = 0;
   int leaf = 0;
   std::string text;
 };
 
-std::optional<DistantLeafError> ReadInputErrors(LineStream& cursor, RunReport& report) {
-  std::optional<DistantLeafError> distant;
+struct DistantLeafErrors {
+  std::optional<LeafErrorLine> pastFixedTree;
+  std::optional<LeafErrorLine> highest;
+};
+
+DistantLeafErrors ReadInputErrors(LineStream& cursor, RunReport& report) {
+  DistantLeafErrors distant;
   for (; !cursor.AtEnd(); cursor.Advance()) {
     const auto leaf = InputErrorLeaf(cursor.Peek());
     if (!leaf) break;
-    if (*leaf > kLeafCount && !distant) distant = DistantLeafError{cursor.Number(), *leaf, cursor.Peek()};
+    const LeafErrorLine seen{cursor.Number(), *leaf, cursor.Peek()};
+    if (*leaf > kLeafCount && !distant.pastFixedTree) distant.pastFixedTree = seen;
+    if (!distant.highest || *leaf > distant.highest->leaf) distant.highest = seen;
     ++report.inputErrors;
   }
   return distant;
 }
 
-void CheckInputErrorLeaf(const std::optional<DistantLeafError>& distant, const RunReport& report) {
-  if (!distant) return;
-  if (!report.tree)
-    throw cli::LocatedError(distant->line, "this is not a dorvu run log: expected \"" +
-                                               std::string(kCardinalityPrefix) + "N\", found " +
-                                               ShownLine(distant->text));
-  if (distant->leaf > report.tree->tree.tipCount)
-    throw cli::LocatedError(distant->line, "the input error names leaf " + std::to_string(distant->leaf) +
-                                               ", but the tree of the log has " +
-                                               std::to_string(report.tree->tree.tipCount) + " tips");
+void CheckInputErrorLeaves(const DistantLeafErrors& distant, const RunReport& report) {
+  if (!report.tree && distant.pastFixedTree)
+    throw cli::LocatedError(distant.pastFixedTree->line, "this is not a dorvu run log: expected \"" +
+                                                             std::string(kCardinalityPrefix) + "N\", found " +
+                                                             ShownLine(distant.pastFixedTree->text));
+  if (report.tree && distant.highest && distant.highest->leaf > report.tree->tree.tipCount)
+    throw cli::LocatedError(distant.highest->line, "the input error names leaf " +
+                                                       std::to_string(distant.highest->leaf) +
+                                                       ", but the tree of the log has " +
+                                                       std::to_string(report.tree->tree.tipCount) + " tips");
 }
 
 void ReadCardinality(LineStream& cursor, RunReport& report) {
@@ -247,9 +255,8 @@ void ReadTree(LineStream& cursor, RunReport& report) {
   try {
     report.tree = MakeOwnTree(std::string_view(cursor.Peek()).substr(log_lines::kTreePrefix.size()));
   } catch (const NewickError& error) {
-    throw cli::LocatedError(cursor.Number(), "the tree is not read: column " +
-                                                 std::to_string(error.column + log_lines::kTreePrefix.size()) +
-                                                 ": " + error.message);
+    throw cli::LocatedError(cursor.Number(), "the tree is not read: column " + std::to_string(error.column) +
+                                                 " of the tree: " + error.message);
   }
   report.treeLine = cursor.Number();
   cursor.Advance();
@@ -372,7 +379,7 @@ RunReport ParseRunLog(std::istream& in, const std::string& logName) {
   ReadCardinality(cursor, report);
   ReadNoiseLevel(cursor, report, reals);
   ReadTree(cursor, report);
-  CheckInputErrorLeaf(distant, report);
+  CheckInputErrorLeaves(distant, report);
   ReadSearchLines(cursor, report);
   ReadMarkedVertices(cursor, report);
   ReadPenalty(cursor, report, reals);
