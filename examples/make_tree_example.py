@@ -116,11 +116,14 @@ def main():
     big.support, small.support = 100, 98
     shifted = {id(tip): GC_RICH for tip in big.tips()} | {id(tip): AT_RICH for tip in small.tips()}
 
+    # A large tree gets longer sequences, so that single tips drawn far from
+    # their composition by chance do not outweigh a planted clade.
+    length = LENGTH if count == TIPS else 4000
     fasta = ""
     for k, tip in enumerate(tips, start=1):
         weights = shifted.get(id(tip), BACKGROUND)
-        sequence = "".join(rng.choices("ACGT", weights=weights, k=LENGTH))
-        fasta += f">ACC{k:04d} {tip.name}\n" + "".join(sequence[i : i + 80] + "\n" for i in range(0, LENGTH, 80))
+        sequence = "".join(rng.choices("ACGT", weights=weights, k=length))
+        fasta += f">ACC{k:04d} {tip.name}\n" + "".join(sequence[i : i + 80] + "\n" for i in range(0, length, 80))
 
     (folder / "strains.nwk").write_text(newick(root).removesuffix(":0.0000") + ";\n")
     (folder / "strains.fa").write_text(fasta)

@@ -19,7 +19,8 @@ std::shared_ptr<const OwnTree> MakeOwnTree(std::string_view text) {
     if (v > 0) own->tips[own->tree.parent[v]] += own->tips[v];
   }
   // The place of a vertex among those of its depth, counted from 1, as in its name.
-  std::vector<int> placed(own->tree.depth.empty() ? 0 : 1 + *std::max_element(own->tree.depth.begin(), own->tree.depth.end()), 0);
+  std::vector<int> placed(
+      own->tree.depth.empty() ? 0 : 1 + *std::max_element(own->tree.depth.begin(), own->tree.depth.end()), 0);
   own->ids.reserve(own->names.size());
   for (std::int32_t v = 0; v < count; ++v) {
     const int depth = own->tree.depth[v];
@@ -38,7 +39,8 @@ std::string ParentName(const std::shared_ptr<const OwnTree>& tree, std::size_t p
 
 std::string TableText(std::string_view text) {
   std::string cell(text);
-  std::replace_if(cell.begin(), cell.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      cell.begin(), cell.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
   return cell;
 }
 

@@ -18,11 +18,11 @@
 namespace dorvu::view {
 
 struct OwnTree {
-  std::string text;                // the Newick text exactly as the log holds it
-  NewickTree tree;                 // parent, children, labels, lengths, depths
-  std::vector<std::string> names;  // "0" for the root, "d.i" for the others
-  std::vector<VertexId> ids;       // the same names as depth and place
-  std::vector<std::int32_t> tips;  // tips at or below each vertex (1 for a tip)
+  std::string text;                                      // the Newick text exactly as the log holds it
+  NewickTree tree;                                       // parent, children, labels, lengths, depths
+  std::vector<std::string> names;                        // "0" for the root, "d.i" for the others
+  std::vector<VertexId> ids;                             // the same names as depth and place
+  std::vector<std::int32_t> tips;                        // tips at or below each vertex (1 for a tip)
   std::unordered_map<std::string, std::int32_t> byName;  // vertex of each name
 
   std::int32_t VertexCount() const { return static_cast<std::int32_t>(names.size()); }

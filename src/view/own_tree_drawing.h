@@ -31,6 +31,7 @@ struct OwnTreePicture {
 // `vertices` follows the tree's vertex numbers; of each, `vertex` is unused,
 // and `label` is what the picture writes beside it (the tip's name, or the
 // vertex's name). `badgeCaption` and `keyLook` describe a badge in the legend.
+// Throws std::invalid_argument when `vertices` and the tree differ in size.
 OwnTreePicture DrawOwnTree(const OwnTree& tree, const std::vector<DrawnVertex>& vertices,
                            const std::string& badgeCaption, const MarkLook& keyLook);
 

@@ -47,12 +47,11 @@ std::string TreeText(const OwnTree& own, Write write) {
 }
 
 // A label for NEXUS readers, which take more characters as punctuation than
-// Newick does: only letters, digits and '.' stand unquoted.
+// Newick does. As in Newick, an underscore stays unquoted: readers such as R's
+// keep the quotes of a quoted label as part of the name.
 std::string NexusLabel(std::string_view name) {
-  const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.';
-  });
-  if (plain) return std::string(name);
+  constexpr std::string_view kPunctuation = " \t\r\n()[]{}/\\,;:=*'\"`+<>";
+  if (!name.empty() && name.find_first_of(kPunctuation) == std::string_view::npos) return std::string(name);
   std::string label = "'";
   for (const char c : name) label += c == '\'' ? std::string("''") : std::string(1, c);
   return label + "'";
@@ -62,7 +61,8 @@ std::string NexusLabel(std::string_view name) {
 // quoted value become '?'.
 std::string CommentText(std::string_view text) {
   std::string out(text);
-  std::replace_if(out.begin(), out.end(), [](char c) { return c == '"' || c == '[' || c == ']'; }, '?');
+  std::replace_if(
+      out.begin(), out.end(), [](char c) { return c == '"' || c == '[' || c == ']'; }, '?');
   return out;
 }
 
@@ -70,6 +70,9 @@ std::string CommentText(std::string_view text) {
 std::string ShownVertexName(const OwnTree& own, std::int32_t v) {
   return own.IsTip(v) ? own.tree.label[v] : own.names[v];
 }
+
+// A node ID in a tab-separated iTOL dataset.
+std::string ItolId(const OwnTree& own, std::int32_t v) { return TableText(ShownVertexName(own, v)); }
 
 std::string Values(const VertexDistribution& row, std::string_view separator, bool withNames) {
   std::string out;
@@ -93,6 +96,16 @@ std::string ItolHeader(std::string_view kind, std::string_view label) {
 
 }  // namespace
 
+std::vector<std::string> TipsNamedAsInternalVertices(const OwnTree& own) {
+  std::vector<std::string> tips;
+  for (std::int32_t v = 0; v < own.VertexCount(); ++v) {
+    if (!own.IsTip(v)) continue;
+    const auto named = FindVertex(own, own.tree.label[v]);
+    if (named && !own.IsTip(*named)) tips.push_back(own.tree.label[v]);
+  }
+  return tips;
+}
+
 std::string OwnTsvTable(const RunReport& report) {
   const OwnTree& own = *report.tree;
   std::string out = "vertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\ttips\tlength\n";
@@ -100,14 +113,14 @@ std::string OwnTsvTable(const RunReport& report) {
     const VertexDistribution& row = report.vertices[v];
     out += own.names[v] + '\t' + ParentName(report.tree, v) + '\t' + std::to_string(own.tree.depth[v]);
     out += IsMarked(report, row.vertex) ? "\t1\t" : "\t0\t";
-    out += Values(row, "\t", false) + '\t' + TableText(own.tree.label[v]) + '\t' + std::to_string(own.tips[v]) +
-           '\t' + own.tree.length[v] + '\n';
+    out += Values(row, "\t", false) + '\t' + TableText(own.tree.label[v]) + '\t' + std::to_string(own.tips[v]) + '\t' +
+           own.tree.length[v] + '\n';
   }
   return out;
 }
 
 std::string OwnNewickTree(const OwnTree& own) {
-  return TreeText(own, [&](std::int32_t v) { return WrittenVertex{NewickLabel(ShownVertexName(own, v)), ""}; });
+  return TreeText(own, [&](std::int32_t v) { return WrittenVertex{NewickLabelText(ShownVertexName(own, v)), ""}; });
 }
 
 std::string NexusTree(const RunReport& report) {
@@ -125,7 +138,7 @@ std::string NexusTree(const RunReport& report) {
 std::string ItolBranches(const RunReport& report) {
   std::string out = "TREE_COLORS\nSEPARATOR TAB\nDATA\n";
   for (const VertexId v : report.marked)
-    out += ShownVertexName(*report.tree, *FindVertex(*report.tree, VertexName(v))) + "\tbranch\t" +
+    out += ItolId(*report.tree, *FindVertex(*report.tree, VertexName(v))) + "\tbranch\t" +
            std::string(drawing::kMarkColour) + "\tnormal\t3\n";
   return out;
 }
@@ -140,7 +153,7 @@ std::string ItolBases(const RunReport& report) {
   // A vertex without a distribution (a value negative, INF or NAN) has no pie.
   for (std::size_t v = 0; v < report.vertices.size(); ++v)
     if (Drawable(report.vertices[v]))
-      out += ShownVertexName(*report.tree, static_cast<std::int32_t>(v)) + "\t1\t10\t" +
+      out += ItolId(*report.tree, static_cast<std::int32_t>(v)) + "\t1\t10\t" +
              Values(report.vertices[v], "\t", false) + '\n';
   return out;
 }
@@ -150,7 +163,7 @@ std::string ItolSupport(const SupportTally& tally) {
   for (std::size_t v = 1; v < tally.vertices.size(); ++v) {
     const std::int64_t marked = tally.vertices[v].marked;
     if (marked == 0) continue;
-    out += ShownVertexName(*tally.tree, static_cast<std::int32_t>(v)) + '\t' +
+    out += ItolId(*tally.tree, static_cast<std::int32_t>(v)) + '\t' +
            std::to_string(SupportPercent(marked, tally.runs)) + "%\t0.5\t" + std::string(drawing::kMarkColour) +
            "\tbold\t1\t0\n";
   }

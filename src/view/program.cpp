@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/command_line_shape.h"
+#include "cli/name_list.h"
 #include "cli/output_files.h"
 #include "view/command_line.h"
 #include "view/leaf_names.h"
@@ -100,6 +101,16 @@ bool RefuseNamesForOwnTree(const Options& options, std::ostream& err) {
   return true;
 }
 
+// The files are still written: the vertex table and the NEXUS tree tell the
+// two vertices of such a name apart.
+void WarnOfTipsNamedAsInternalVertices(const OwnTree& tree, const std::string& log, std::ostream& err) {
+  const std::vector<std::string> tips = TipsNamedAsInternalVertices(tree);
+  if (tips.empty()) return;
+  err << "dorvu-view: " << log
+      << ": tips named as internal vertices: " << cli::NameList(tips, [](const std::string& name) { return name; })
+      << "; in the .nwk and .itol files such a name stands for both (the .tsv and .nex tell them apart)\n";
+}
+
 int MakeOutputs(const Options& options, std::ostream& err) {
   const std::string& log = options.logs.front();
   RunReport report;
@@ -115,6 +126,7 @@ int MakeOutputs(const Options& options, std::ostream& err) {
   const std::string prefix = options.prefix.value_or(DefaultPrefix(log));
   if (report.tree) {
     if (RefuseNamesForOwnTree(options, err)) return cli::kExitFailure;
+    WarnOfTipsNamedAsInternalVertices(*report.tree, log, err);
     return WriteOutputs({{prefix + ".svg", SvgPicture(report)},
                          {prefix + ".tsv", OwnTsvTable(report)},
                          {prefix + ".nwk", OwnNewickTree(*report.tree)},

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "view/leaf_names.h"
 #include "view/run_report.h"
@@ -40,6 +41,10 @@ std::string SvgPicture(const RunReport& report, const LeafNames& names = {});
 // - iTOL datasets, by the names of the Newick tree: the cut branches in the
 //   mark's colour, and a pie of A/C/G/T at every vertex with a distribution.
 std::string OwnTsvTable(const RunReport& report);
+
+// The tips whose names are those of internal vertices ("0", "d.i"): in the
+// Newick tree and the iTOL datasets such a name stands for two vertices.
+std::vector<std::string> TipsNamedAsInternalVertices(const OwnTree& tree);
 std::string OwnNewickTree(const OwnTree& tree);
 std::string NexusTree(const RunReport& report);
 std::string ItolBranches(const RunReport& report);

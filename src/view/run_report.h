@@ -43,7 +43,7 @@ struct RunReport {
   int cardinality = 0;
   std::int64_t cardinalityLine = 0;  // the lines of the two echoed parameters
   std::int64_t noiseLine = 0;
-  std::int64_t treeLine = 0;  // of a run on a tree of one's own
+  std::int64_t treeLine = 0;            // of a run on a tree of one's own
   std::optional<int> cardinalityLimit;  // when the run limited the cardinality
   LogReal noiseLevel;
   char decimalSeparator = '.';

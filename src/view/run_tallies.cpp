@@ -144,9 +144,9 @@ std::string SupportTable(const SupportTally& tally, const LeafNames& names) {
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexId v = order[i];
     const std::int64_t marked = tally.vertices[i].marked;
-    std::vector<std::string> row{VertexName(v), ParentName(tally.tree, i), std::to_string(v.depth),
-                                 std::to_string(tally.runs), std::to_string(marked),
-                                 SupportFraction(marked, tally.runs)};
+    std::vector<std::string> row{VertexName(v),           ParentName(tally.tree, i),
+                                 std::to_string(v.depth), std::to_string(tally.runs),
+                                 std::to_string(marked),  SupportFraction(marked, tally.runs)};
     if (tally.tree) row.insert(row.end(), {TableText(tally.tree->tree.label[i]), std::to_string(tally.tree->tips[i])});
     if (!names.empty()) row.push_back(LeafName(names, v));
     out += Tabbed(row);

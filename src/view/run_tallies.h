@@ -38,7 +38,7 @@ struct SupportTally {
 
 // The runs at one cardinality.
 struct CardinalityTally {
-  std::vector<LogReal> penalties;                   // in the order read
+  std::vector<LogReal> penalties;    // in the order read
   std::vector<std::int64_t> marked;  // runs that mark each vertex, in the vertex table's order
 };
 

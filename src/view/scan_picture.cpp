@@ -83,8 +83,7 @@ Layout MakeLayout(const ScanTally& tally, const std::vector<std::size_t>& rows, 
   Layout layout;
   for (const auto& entry : tally.cardinalities) layout.cardinalities.push_back(entry.first);
   double labelWidth = kMinLabelWidth;
-  for (const std::size_t i : rows)
-    labelWidth = std::max(labelWidth, BoldTextWidth(RowLabel(tally, i, names), 11) + 14);
+  for (const std::size_t i : rows) labelWidth = std::max(labelWidth, BoldTextWidth(RowLabel(tally, i, names), 11) + 14);
   layout.left = kMargin + labelWidth;
   layout.width = std::max({layout.Right() + kMargin, kMinWidth, 2 * kMargin + BoldTextWidth(TitleText(tally), 20)});
   return layout;

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "view/log_number.h"
+#include "view/own_tree_drawing.h"
 #include "view/report_writers.h"
 #include "view/run_tallies.h"
-#include "view/own_tree_drawing.h"
 #include "view/tree_drawing.h"
 
 namespace dorvu::view {

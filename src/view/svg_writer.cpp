@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "view/report_writers.h"
 #include "view/own_tree_drawing.h"
+#include "view/report_writers.h"
 #include "view/tree_drawing.h"
 
 namespace dorvu::view {

@@ -74,54 +74,9 @@ double CentreX(VertexId v) {
 
 double BarTop(VertexId v) { return kTreeTop + v.depth * kLevelGap; }
 
-// " NAME-opacity=\"X\"" below full opacity, else nothing.
-std::string OpacityAttribute(std::string_view name, double opacity) {
-  std::string attribute;
-  if (opacity < 1) attribute.append(" ").append(name).append("-opacity=\"").append(SvgNumber(opacity)).append("\"");
-  return attribute;
-}
-
-std::string NoDistributionSign(double left, double top, double width, double height) {
-  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + SvgNumber(left) + " " + SvgNumber(top) +
-         "l" + SvgNumber(width) + " " + SvgNumber(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
-}
-
 std::string Bar(const DrawnVertex& drawn) {
-  const double left = CentreX(drawn.vertex) - kBarWidth / 2;
-  const double top = BarTop(drawn.vertex);
-  std::string out;
-  if (!HasDistribution(drawn.values)) {
-    out += NoDistributionSign(left, top, kBarWidth, kBarHeight);
-  } else {
-    double sum = 0;
-    for (const double value : drawn.values) sum += value;
-    double cumulative = 0;
-    for (std::size_t b = 0; b < drawn.values.size(); ++b) {
-      const double y0 = top + kBarHeight * cumulative;
-      cumulative += drawn.values[b] / sum;
-      const double y1 = top + kBarHeight * cumulative;
-      if (y1 - y0 >= 0.005) out += Rect(left, y0, kBarWidth, y1 - y0, "fill=\"" + std::string(kBaseColours[b]) + "\"");
-    }
-  }
-  const std::string frame = drawn.mark ? "fill=\"none\" stroke=\"" + std::string(kMarkColour) +
-                                             "\" stroke-width=\"3\"" + OpacityAttribute("stroke", drawn.mark->opacity)
-                                       : "fill=\"none\" stroke=\"#333333\" stroke-width=\"0.8\"";
-  return out + Rect(left, top, kBarWidth, kBarHeight, frame);
-}
-
-// Marked names are set on a vermillion badge, readable without colour too.
-std::string LabelText(const std::string& name, const std::optional<MarkLook>& mark, std::string_view anchor) {
-  std::string out;
-  if (mark) {
-    const double w = BoldTextWidth(name, kLabelSize) + 6;
-    const double x = anchor == "end" ? -w + 3 : -3;
-    out += Rect(x, -12, w, 16,
-                "rx=\"3\" fill=\"" + std::string(kMarkColour) + "\"" + OpacityAttribute("fill", mark->opacity));
-  }
-  out += "<text text-anchor=\"" + std::string(anchor) + "\" font-size=\"11\"" +
-         (mark ? " font-weight=\"bold\" fill=\"" + std::string(mark->textColour) + "\"" : " fill=\"#222222\"") + ">" +
-         Escaped(name) + "</text>";
-  return out;
+  return StackedBar(drawn,
+                    {CentreX(drawn.vertex) - kBarWidth / 2, BarTop(drawn.vertex), kBarWidth, kBarHeight, false, 3});
 }
 
 // Leaf names run downwards below the bar; other names stand beside it.
@@ -163,6 +118,31 @@ std::string EdgeLine(const DrawnVertex& child) {
 }
 
 }  // namespace
+
+std::string OpacityAttribute(std::string_view name, double opacity) {
+  std::string attribute;
+  if (opacity < 1) attribute.append(" ").append(name).append("-opacity=\"").append(SvgNumber(opacity)).append("\"");
+  return attribute;
+}
+
+std::string NoDistributionSign(double left, double top, double width, double height) {
+  return Rect(left, top, width, height, "fill=\"#DDDDDD\"") + "<path d=\"M" + SvgNumber(left) + " " + SvgNumber(top) +
+         "l" + SvgNumber(width) + " " + SvgNumber(height) + "\" stroke=\"#333333\" stroke-width=\"1\"/>";
+}
+
+std::string LabelText(const std::string& name, const std::optional<MarkLook>& mark, std::string_view anchor) {
+  std::string out;
+  if (mark) {
+    const double w = BoldTextWidth(name, kLabelSize) + 6;
+    const double x = anchor == "end" ? -w + 3 : -3;
+    out += Rect(x, -12, w, 16,
+                "rx=\"3\" fill=\"" + std::string(kMarkColour) + "\"" + OpacityAttribute("fill", mark->opacity));
+  }
+  out += "<text text-anchor=\"" + std::string(anchor) + "\" font-size=\"11\"" +
+         (mark ? " font-weight=\"bold\" fill=\"" + std::string(mark->textColour) + "\"" : " fill=\"#222222\"") + ">" +
+         Escaped(name) + "</text>";
+  return out;
+}
 
 std::string SvgNumber(double value) {
   std::array<char, 32> buffer{};
@@ -230,6 +210,32 @@ std::string TextLine(double x, double y, double size, std::string_view attribute
          std::string(attributes) + ">" + Escaped(text) + "</text>\n";
 }
 
+std::string StackedBar(const DrawnVertex& drawn, const BarBox& box) {
+  std::string out;
+  if (!HasDistribution(drawn.values)) {
+    out += NoDistributionSign(box.left, box.top, box.width, box.height);
+  } else {
+    double sum = 0;
+    for (const double value : drawn.values) sum += value;
+    const double extent = box.leftToRight ? box.width : box.height;
+    double cumulative = 0;
+    for (std::size_t b = 0; b < drawn.values.size(); ++b) {
+      const double from = extent * cumulative;
+      cumulative += drawn.values[b] / sum;
+      const double to = extent * cumulative;
+      if (to - from < 0.005) continue;
+      const std::string fill = "fill=\"" + std::string(kBaseColours[b]) + "\"";
+      out += box.leftToRight ? Rect(box.left + from, box.top, to - from, box.height, fill)
+                             : Rect(box.left, box.top + from, box.width, to - from, fill);
+    }
+  }
+  const std::string frame = drawn.mark
+                                ? "fill=\"none\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"" +
+                                      SvgNumber(box.markWidth) + "\"" + OpacityAttribute("stroke", drawn.mark->opacity)
+                                : "fill=\"none\" stroke=\"#333333\" stroke-width=\"0.8\"";
+  return out + Rect(box.left, box.top, box.width, box.height, frame);
+}
+
 std::string ShownLabel(const LeafNames& names, VertexId v) {
   const std::string name = LeafName(names, v);
   return name.empty() ? VertexName(v) : ShownName(name);
@@ -266,8 +272,8 @@ std::string TreeGroups(const std::vector<DrawnVertex>& vertices) {
   return out + "</g>\n";
 }
 
-std::string BaseKey(double x, double y) {
-  std::string out = TextLine(x, y + 12, 12, "fill=\"#333333\"", "Bar, top to bottom:");
+std::string BaseKey(double x, double y, std::string_view caption) {
+  std::string out = TextLine(x, y + 12, 12, "fill=\"#333333\"", std::string(caption));
   for (std::size_t b = 0; b < kBases.size(); ++b) {
     const double bx = x + 122 + 38.0 * static_cast<double>(b);
     out += Rect(bx, y, 14, 14, "fill=\"" + std::string(kBaseColours[b]) + "\" stroke=\"#333333\" stroke-width=\"0.8\"");

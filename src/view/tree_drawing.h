@@ -52,6 +52,17 @@ struct MarkLook {
   std::string_view textColour = "white";
 };
 
+// " NAME-opacity=\"X\"" below full opacity, else nothing.
+std::string OpacityAttribute(std::string_view name, double opacity);
+
+// A grey box crossed by a diagonal, in place of a bar without a distribution.
+std::string NoDistributionSign(double left, double top, double width, double height);
+
+// A label at the origin, its baseline at y = 0, anchored at "start" or "end"
+// (11 px). Marked names are set on a vermillion badge from y = -12 to 4,
+// readable without colour too.
+std::string LabelText(const std::string& name, const std::optional<MarkLook>& mark, std::string_view anchor);
+
 // One vertex as a picture shows it.
 struct DrawnVertex {
   VertexId vertex;
@@ -61,6 +72,21 @@ struct DrawnVertex {
   std::string label;  // beside the bar, or below it for a leaf
   std::string note;   // a short text above the bar, or empty
 };
+
+// Where a bar stands, which way its shares run, and how wide its frame is
+// drawn for a marked vertex.
+struct BarBox {
+  double left = 0;
+  double top = 0;
+  double width = 0;
+  double height = 0;
+  bool leftToRight = false;  // else top to bottom
+  double markWidth = 3;
+};
+
+// A vertex's A/C/G/T shares stacked in the box, in its frame; the sign of no
+// distribution where it has none.
+std::string StackedBar(const DrawnVertex& drawn, const BarBox& box);
 
 // The text below or beside a vertex's bar: the leaf's own name when it has one.
 std::string ShownLabel(const LeafNames& names, VertexId v);
@@ -78,11 +104,12 @@ std::string SvgStart(double width, double height, const std::string& title);
 // The branches, then the vertices, in the order given (the vertex table's).
 std::string TreeGroups(const std::vector<DrawnVertex>& vertices);
 
-// Keys of the legend, each starting at (x, y): the bar's colours; a sample
-// badge (holding no real vertex name, which a reader could take for a result)
-// and its caption; the cut branch; the sign of a vertex without a distribution,
-// only where one of the vertices has none.
-std::string BaseKey(double x, double y);
+// Keys of the legend, each starting at (x, y): the bar's colours, `caption`
+// telling the order in which the bar stacks them; a sample badge (holding no
+// real vertex name, which a reader could take for a result) and its caption;
+// the cut branch; the sign of a vertex without a distribution, only where one
+// of the vertices has none.
+std::string BaseKey(double x, double y, std::string_view caption = "Bar, top to bottom:");
 std::string BadgeKey(double x, double y, const MarkLook& look, const std::string& caption);
 std::string CutKey(double x, double y, const MarkLook& look);
 std::string NoDistributionKey(const std::vector<DrawnVertex>& vertices, double x, double y);

@@ -29,8 +29,8 @@ std::string TreeLog(std::string_view tree, const std::string& marked, const std:
                     "\r\ndone 0 of 1\r\nthe best scenario:\r\n" + marked + "\r\nits penalty=12.5\r\n" +
                     "distribution values:\r\n";
   for (std::size_t k = 0; k < names.size(); ++k)
-    log += "vertex " + (k == 0 ? std::string(" 0 ") : names[k]) + ": A:0.1" + std::to_string(k) +
-           " C:0.2 G:0.3 T:0.4\r\n";
+    log +=
+        "vertex " + (k == 0 ? std::string(" 0 ") : names[k]) + ": A:0.1" + std::to_string(k) + " C:0.2 G:0.3 T:0.4\r\n";
   return log;
 }
 
@@ -49,7 +49,11 @@ TEST(TreeLog, TablesGiveEachVertexItsNameCladeAndLength) {
   ASSERT_EQ(rows.size(), 12u);
   for (std::size_t r = 0; r < expected.size(); ++r) EXPECT_EQ(rows[r], expected[r]);
   EXPECT_EQ(rows[11], (std::vector<std::string>{"3.1", "2.6", "3", "0", "0.110", "0.2", "0.3", "0.4", "h", "1", ""}));
-  EXPECT_EQ(ItolBranches(report), "TREE_COLORS\nSEPARATOR TAB\nDATA\na b\tbranch\t#D55E00\tnormal\t3\ne\tbranch\t#D55E00\tnormal\t3\n");
+  EXPECT_EQ(ItolBranches(report),
+            "TREE_COLORS\nSEPARATOR TAB\nDATA\na b\tbranch\t#D55E00\tnormal\t3\ne\tbranch\t#D55E00\tnormal\t3\n");
+  // Tips named as internal vertices are told to the user; one named as another tip's d.i is no clash.
+  EXPECT_EQ(TipsNamedAsInternalVertices(*MakeOwnTree("(('1.1','2.1')x,'0',c);")),
+            (std::vector<std::string>{"1.1", "0"}));
 }
 
 TEST(TreeLog, RefusesALogThatDoesNotFitItsTree) {
@@ -63,7 +67,8 @@ TEST(TreeLog, RefusesALogThatDoesNotFitItsTree) {
       {TreeLog(kTree, " a b "), 6, "not a vertex name in the marked vertices: \"a\""},
       {TreeLog(kTree, " 0 "), 6, "not a vertex name in the marked vertices: \"0\""},
       {TreeLog(kTree, " 5.1 "), 6, "not a vertex name in the marked vertices: \"5.1\""},
-      {std::string(good).replace(good.find("tree=") + 5, kTree.size(), "((a,b),c;"), 3, "the tree is not read: column 9 of the tree: unclosed '(' (opened at line 1, column 1)"},
+      {std::string(good).replace(good.find("tree=") + 5, kTree.size(), "((a,b),c;"), 3,
+       "the tree is not read: column 9 of the tree: unclosed '(' (opened at line 1, column 1)"},
       {TreeLog(kTree, " 2.1 ", "an error in data on the leaf 7\r\n"), 1,
        "the input error names leaf 7, but the tree of the log has 6 tips"},
       {good.substr(0, good.find("vertex 1.2")) + good.substr(good.find("vertex 2.3")), 13,
@@ -91,12 +96,14 @@ TEST(TreeLog, ManyRunsShareOneTree) {
     EXPECT_TRUE(AddToScan(scan, *report).empty());
   }
   const auto rows = TsvRows(SupportTable(support));
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"vertex", "parent", "depth", "runs", "marked", "support", "name", "tips"}));
+  EXPECT_EQ(rows[0],
+            (std::vector<std::string>{"vertex", "parent", "depth", "runs", "marked", "support", "name", "tips"}));
   EXPECT_EQ(rows[5], (std::vector<std::string>{"1.2", "0", "1", "2", "0", "0", "x", "3"}));
-  EXPECT_EQ(ItolSupport(support), "DATASET_TEXT\nSEPARATOR TAB\nDATASET_LABEL\tsupport\nCOLOR\t#D55E00\nDATA\n"
-                                  "a b\t100%\t0.5\t#D55E00\tbold\t1\t0\ne\t50%\t0.5\t#D55E00\tbold\t1\t0\n");
-  EXPECT_EQ(TsvRows(ScanTable(scan))[1], (std::vector<std::string>{"2", "2", "12.5", "12.5", "12.5", "2.1 2.3",
-                                                                    "a b; e", "1 1"}));
+  EXPECT_EQ(ItolSupport(support),
+            "DATASET_TEXT\nSEPARATOR TAB\nDATASET_LABEL\tsupport\nCOLOR\t#D55E00\nDATA\n"
+            "a b\t100%\t0.5\t#D55E00\tbold\t1\t0\ne\t50%\t0.5\t#D55E00\tbold\t1\t0\n");
+  EXPECT_EQ(TsvRows(ScanTable(scan))[1],
+            (std::vector<std::string>{"2", "2", "12.5", "12.5", "12.5", "2.1 2.3", "a b; e", "1 1"}));
 
   const RunReport other = ParseRunLog(TreeLog("((a,b),c);", " 2.1 "), "other.log");
   const RunReport fixed = test::ParseFile("example.log");

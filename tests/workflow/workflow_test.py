@@ -12,7 +12,8 @@ of this build, and checked against the run logs:
   workflow_test.py tree PROGRAM_DIRS SOURCE_DIR
       workflow/Snakefile on inputs with a NAME.nwk beside them: the shipped
       tree example's FASTA and a ready input on its tree, with a ready input
-      of the fixed tree among them
+      of the fixed tree among them; then the example's replicates, their
+      support and scan
 """
 
 import gzip
@@ -25,6 +26,7 @@ import tempfile
 from pathlib import Path
 
 RUN_FILES = {"input.txt", "dorvu.log", "dorvu.log.lock", "dorvu.svg", "dorvu.tsv", "dorvu.nwk"}
+TREE_RUN_FILES = RUN_FILES | {"input.nwk", "dorvu.nex", "dorvu.itol.branches.txt", "dorvu.itol.bases.txt"}
 SUMMARY = ["run", "cardinality", "noise_level", "penalty", "marked", "input_errors", "memory_lines"]
 
 
@@ -310,13 +312,12 @@ def test_tree(source, work, env):
     (inputs / "fixed.txt").write_text(ready_input(source, 1, 0.1))
     done = snakemake(source, work, env, "results=results", "cardinality=2", "label=description", "seed=3")
     check(done.returncode == 0, f"snakemake exited with {done.returncode}:\n{done.stderr[-3000:]}")
-    check("runs on a tree of their own" in done.stderr, "the workflow says what it leaves out for tree runs")
 
     runs = work / "results" / "runs"
     tree = (inputs / "strains.nwk").read_text()
     for name in ("strains", "ready"):
         files = {p.name for p in (runs / name).iterdir()}
-        check(files == {"input.txt", "input.nwk", "dorvu.log", "dorvu.log.lock"}, f"files of run {name}: {files}")
+        check(files == TREE_RUN_FILES, f"files of run {name}: {files}")
         check((runs / name / "input.txt").read_text() == prepared, f"{name}/input.txt is dorvu-prep's")
         check((runs / name / "input.nwk").read_text() == tree, f"{name}/input.nwk is the input's tree")
         lines = (runs / name / "dorvu.log").read_bytes().decode().split("\r\n")
@@ -324,7 +325,7 @@ def test_tree(source, work, env):
         check(read_log(runs / name / "dorvu.log")["marked"].count(" ") == 1, f"{name}: a report of two marks")
     check({p.name for p in (runs / "fixed").iterdir()} == RUN_FILES, "the fixed tree's run is drawn")
 
-    # The tree runs' summary rows, read from their logs, and the seeds that repeat them.
+    # The summary rows against the logs, and the seeds that repeat the runs.
     rows = check_summary(work / "results" / "summary.tsv", runs, ["fixed", "ready", "strains"])
     for row in rows:
         files, tree_option = (["input.txt"], []) if row["run"] == "fixed" else (["input.txt", "input.nwk"], ["--tree", "input.nwk"])
@@ -335,8 +336,30 @@ def test_tree(source, work, env):
                            check=True, capture_output=True)
             check((Path(again) / "dorvu.log").read_bytes() == (runs / row["run"] / "dorvu.log").read_bytes(),
                   f"seed {row['seed']} repeats run {row['run']}")
+
+    # vertices.tsv: every run's table, the fixed tree's with empty tips and
+    # lengths; the tree runs' tips are the FASTA's records, each with 1 tip.
+    lines = (work / "results" / "vertices.tsv").read_text().splitlines()
+    check(lines[0] == "run\tvertex\tparent\tdepth\tmarked\tA\tC\tG\tT\tname\ttips\tlength", f"header {lines[0]}")
+    for name, ending in (("fixed", "\t\t\t"), ("ready", ""), ("strains", "")):
+        table = (runs / name / "dorvu.tsv").read_text().splitlines()[1:]
+        rows = [line for line in lines[1:] if line.split("\t")[0] == name]
+        check(rows == [f"{name}\t{line}{ending}" for line in table], f"vertices.tsv rows of run {name}")
+    fasta_lines = (inputs / "strains.fa").read_text().splitlines()
+    records = {line.split(" ", 1)[1] for line in fasta_lines if line.startswith(">")}
     _, vertices = read_table(work / "results" / "vertices.tsv")
-    check({row["run"] for row in vertices} == {"fixed"}, "vertices.tsv holds the fixed tree's run only")
+    for name in ("ready", "strains"):
+        tips = [row["name"] for row in vertices if row["run"] == name and row["tips"] == "1"]
+        check(sorted(tips) == sorted(records), f"run {name}: the tips of vertices.tsv")
+
+    # Replicates on the tree: the support (with its iTOL dataset) and the scan.
+    done = snakemake(source, work, env, "results=reps", "replicates=2", "cardinalities=2,3", "noise=0.1",
+                     "label=description", "--", "reps/support/strains.c2.itol.support.txt", "reps/scan/strains.tsv")
+    check(done.returncode == 0, f"snakemake exited with {done.returncode}:\n{done.stderr[-3000:]}")
+    logs = [work / "reps" / "runs" / f"strains.c2.r{r}" / "dorvu.log" for r in (1, 2)]
+    check_support(work / "reps" / "support" / "strains.c2.tsv", logs)
+    header, _ = read_table(work / "reps" / "scan" / "strains.tsv")
+    check(header[-2:] == ["name", "tips"], f"the tree scan's header {header}")
 
 
 def main():
