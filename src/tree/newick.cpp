@@ -327,8 +327,10 @@ NewickTree ReadNewickFile(const std::string& path) {
   return ParseNewick(text);
 }
 
-std::string NewickLabelText(std::string_view label) {
-  if (!label.empty() && label.find_first_of(" \t\r\n()[]':;,") == std::string_view::npos) return std::string(label);
+std::string NewickLabelText(std::string_view label) { return NewickLabelText(label, " \t\r\n()[]':;,"); }
+
+std::string NewickLabelText(std::string_view label, std::string_view special) {
+  if (!label.empty() && label.find_first_of(special) == std::string_view::npos) return std::string(label);
   std::string quoted = "'";
   for (const char c : label) {
     if (c == '\'') quoted += c;

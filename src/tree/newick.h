@@ -55,6 +55,9 @@ std::string NewickText(const NewickTree& tree);
 // it is empty or holds a blank, a tab, a line end or one of ()[]':;,.
 std::string NewickLabelText(std::string_view label);
 
+// The same, quoted when it is empty or holds any of `special`.
+std::string NewickLabelText(std::string_view label, std::string_view special);
+
 // The tip names of a tree, from the left: leaf k is the k-th.
 std::vector<std::string> TipNames(const NewickTree& tree);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "view/report_writers.h"
 #include "view/tree_drawing.h"
 
 namespace dorvu::view {
@@ -37,12 +38,14 @@ std::string ParentName(const std::shared_ptr<const OwnTree>& tree, std::size_t p
   return VertexName(ParentOf(DepthFirstOrder()[place]));
 }
 
-std::string TableText(std::string_view text) {
-  std::string cell(text);
+std::string WithReplaced(std::string_view text, std::string_view characters, char replacement) {
+  std::string out(text);
   std::replace_if(
-      cell.begin(), cell.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-  return cell;
+      out.begin(), out.end(), [&](char c) { return characters.find(c) != std::string_view::npos; }, replacement);
+  return out;
 }
+
+std::string TableText(std::string_view text) { return WithReplaced(text, "\t\n\r", ' '); }
 
 std::string OwnVertexLabel(const OwnTree& tree, std::size_t v) {
   return tree.IsTip(static_cast<std::int32_t>(v)) ? drawing::ShownName(tree.tree.label[v]) : tree.names[v];
@@ -50,8 +53,7 @@ std::string OwnVertexLabel(const OwnTree& tree, std::size_t v) {
 
 std::string OwnVertexCaption(const OwnTree& tree, std::size_t v) {
   const std::string& label = tree.tree.label[v];
-  const std::string tips = tree.tips[v] == 1 ? "1 tip" : std::to_string(tree.tips[v]) + " tips";
-  return (label.empty() ? "" : label + ", ") + tips;
+  return (label.empty() ? "" : label + ", ") + Counted(tree.tips[v], "tip");
 }
 
 std::optional<std::int32_t> FindVertex(const OwnTree& tree, std::string_view name) {

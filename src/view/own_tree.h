@@ -36,6 +36,9 @@ std::shared_ptr<const OwnTree> MakeOwnTree(std::string_view text);
 // for the root. Without a tree of its own, of the fixed tree's vertex there.
 std::string ParentName(const std::shared_ptr<const OwnTree>& tree, std::size_t place);
 
+// The text with each of `characters` replaced.
+std::string WithReplaced(std::string_view text, std::string_view characters, char replacement);
+
 // A name or label as a cell of a table: tabs and line ends become blanks.
 std::string TableText(std::string_view text);
 

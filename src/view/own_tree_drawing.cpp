@@ -17,6 +17,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "view/report_writers.h"
 #include "view/run_report.h"
 
 namespace dorvu::view::drawing {
@@ -41,11 +42,11 @@ double LengthValue(std::string_view text) {
   return value;
 }
 
-bool EveryBranchHasLength(const NewickTree& tree) {
+bool EveryBranchHasLength(const dorvu::NewickTree& tree) {
   return std::all_of(tree.length.begin() + 1, tree.length.end(), [](const std::string& text) { return !text.empty(); });
 }
 
-std::vector<double> DistancesFromRoot(const NewickTree& tree) {
+std::vector<double> DistancesFromRoot(const dorvu::NewickTree& tree) {
   std::vector<double> distance(tree.parent.size(), 0);
   for (std::size_t v = 1; v < distance.size(); ++v)
     distance[v] = distance[tree.parent[v]] + LengthValue(tree.length[v]);
@@ -55,7 +56,7 @@ std::vector<double> DistancesFromRoot(const NewickTree& tree) {
 // Steps from the root in a cladogram: every tip as many as the longest path
 // from the root to a tip has edges, every other vertex one step before the
 // nearest of its children.
-std::vector<double> CladogramSteps(const NewickTree& tree) {
+std::vector<double> CladogramSteps(const dorvu::NewickTree& tree) {
   std::vector<double> height(tree.parent.size(), 0);  // steps down to the farthest tip below
   for (std::size_t v = height.size() - 1; v > 0; --v)
     height[tree.parent[v]] = std::max(height[tree.parent[v]], height[v] + 1);
@@ -65,7 +66,7 @@ std::vector<double> CladogramSteps(const NewickTree& tree) {
 }
 
 // Children follow their parent, so one backward pass sets every parent after its children.
-std::vector<double> AcrossPositions(const NewickTree& tree) {
+std::vector<double> AcrossPositions(const dorvu::NewickTree& tree) {
   const std::size_t count = tree.parent.size();
   std::vector<double> across(count, 0);
   double tip = 0;
@@ -80,7 +81,7 @@ std::vector<double> AcrossPositions(const NewickTree& tree) {
 }
 
 // Lengths that are all 0 give no picture; the tree is then drawn as a cladogram.
-Axes LayOut(const NewickTree& tree) {
+Axes LayOut(const dorvu::NewickTree& tree) {
   Axes axes{{}, AcrossPositions(tree), 0, EveryBranchHasLength(tree)};
   if (axes.byLength) axes.along = DistancesFromRoot(tree);
   axes.longest = axes.byLength ? *std::max_element(axes.along.begin(), axes.along.end()) : 0;
@@ -100,9 +101,10 @@ constexpr std::string_view kKeyText = "fill=\"#333333\"";
 // d times 10^e written out, for the scale bar.
 std::string PowerOfTenText(int digit, int exponent) {
   const std::string d = std::to_string(digit);
-  if (exponent >= 0 && exponent <= 6) return d + std::string(exponent, '0');
-  if (exponent < 0 && exponent >= -6) return "0." + std::string(-exponent - 1, '0') + d;
-  return d + "e" + std::to_string(exponent);
+  std::string text;
+  if (exponent >= 0 && exponent <= 6) return text.append(d).append(exponent, '0');
+  if (exponent < 0 && exponent >= -6) return text.append("0.").append(-exponent - 1, '0').append(d);
+  return text.append(d).append("e").append(std::to_string(exponent));
 }
 
 // A bar for a length of 1, 2 or 5 times a power of ten, 40 to 100 px long.
@@ -213,7 +215,7 @@ std::string RowVertexGroup(const OwnTree& own, const DrawnVertex& drawn, const R
 // each branch runs across to its vertex. The branches that are not cut form
 // one path.
 std::string RowBranches(const OwnTree& own, const std::vector<DrawnVertex>& vertices, const Rows& rows) {
-  const NewickTree& tree = own.tree;
+  const dorvu::NewickTree& tree = own.tree;
   std::string path;
   std::string cuts;
   for (std::int32_t v = 0; v < own.VertexCount(); ++v) {
@@ -411,7 +413,7 @@ void AppendArc(std::string& out, const Circle& circle, std::int32_t v, std::int3
 }
 
 std::string CircleBranches(const OwnTree& own, const Circle& circle, const GcScale& scale) {
-  const NewickTree& tree = own.tree;
+  const dorvu::NewickTree& tree = own.tree;
   std::array<std::string, kGcColours.size() + 1> paths;
   for (std::int32_t v = 0; v < own.VertexCount(); ++v) {
     std::string& path = paths[scale.bin[v]];
@@ -471,9 +473,8 @@ constexpr std::size_t kNearby = 24;  // badges checked for overlap at either end
 
 std::string BadgeText(const OwnTree& own, const DrawnVertex& drawn, std::int32_t v) {
   const std::string dot = " \u00B7 ";
-  const std::int32_t tips = own.tips[v];
   std::string text = own.names[v] + dot;
-  text += own.IsTip(v) ? "tip " + drawn.label : std::to_string(tips) + (tips == 1 ? " tip" : " tips");
+  text += own.IsTip(v) ? "tip " + drawn.label : Counted(own.tips[v], "tip");
   return drawn.note.empty() ? text : text + dot + drawn.note;
 }
 

@@ -49,22 +49,11 @@ std::string TreeText(const OwnTree& own, Write write) {
 // A label for NEXUS readers, which take more characters as punctuation than
 // Newick does. As in Newick, an underscore stays unquoted: readers such as R's
 // keep the quotes of a quoted label as part of the name.
-std::string NexusLabel(std::string_view name) {
-  constexpr std::string_view kPunctuation = " \t\r\n()[]{}/\\,;:=*'\"`+<>";
-  if (!name.empty() && name.find_first_of(kPunctuation) == std::string_view::npos) return std::string(name);
-  std::string label = "'";
-  for (const char c : name) label += c == '\'' ? std::string("''") : std::string(1, c);
-  return label + "'";
-}
+std::string NexusLabel(std::string_view name) { return NewickLabelText(name, " \t\r\n()[]{}/\\,;:=*'\"`+<>"); }
 
 // A label inside a comment: the characters that would end the comment or the
 // quoted value become '?'.
-std::string CommentText(std::string_view text) {
-  std::string out(text);
-  std::replace_if(
-      out.begin(), out.end(), [](char c) { return c == '"' || c == '[' || c == ']'; }, '?');
-  return out;
-}
+std::string CommentText(std::string_view text) { return WithReplaced(text, "\"[]", '?'); }
 
 // A tip by its name, any other vertex by its name in the log.
 std::string ShownVertexName(const OwnTree& own, std::int32_t v) {

@@ -389,7 +389,7 @@ RunReport ParseRunLog(std::istream& in, const std::string& logName) {
   return report;
 }
 
-std::vector<VertexId> VertexOrder(const std::shared_ptr<const OwnTree>& tree) {
+const std::vector<VertexId>& VertexOrder(const std::shared_ptr<const OwnTree>& tree) {
   return tree ? tree->ids : DepthFirstOrder();
 }
 

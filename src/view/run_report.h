@@ -59,7 +59,7 @@ struct RunReport {
 bool IsMarked(const RunReport& report, VertexId v);
 
 // The vertices of a log's tree in the order the log lists them.
-std::vector<VertexId> VertexOrder(const std::shared_ptr<const OwnTree>& tree);
+const std::vector<VertexId>& VertexOrder(const std::shared_ptr<const OwnTree>& tree);
 
 // Reads the run log line by line from a stream. Throws cli::LocatedError.
 RunReport ParseRunLog(std::istream& in, const std::string& logName);

@@ -140,7 +140,7 @@ std::string SupportTable(const SupportTally& tally, const LeafNames& names) {
   if (tally.tree) header.insert(header.end(), {"name", "tips"});
   if (!names.empty()) header.push_back("name");
   std::string out = Tabbed(header);
-  const std::vector<VertexId> order = VertexOrder(tally.tree);
+  const std::vector<VertexId>& order = VertexOrder(tally.tree);
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexId v = order[i];
     const std::int64_t marked = tally.vertices[i].marked;
@@ -159,7 +159,7 @@ std::string ScanTable(const ScanTally& tally) {
   // On a tree of one's own, the marked vertices' names ("; " between them) and clade sizes, in the same order.
   if (tally.tree) header.insert(header.end(), {"name", "tips"});
   std::string out = Tabbed(header);
-  const std::vector<VertexId> order = VertexOrder(tally.tree);
+  const std::vector<VertexId>& order = VertexOrder(tally.tree);
   for (const auto& [cardinality, runs] : tally.cardinalities) {
     const std::vector<LogReal> sorted = SortedByValue(runs.penalties);
     const auto count = static_cast<std::int64_t>(sorted.size());

@@ -34,7 +34,7 @@ std::string Tooltip(VertexId v, const VertexTally& counts, const std::array<doub
 
 std::vector<DrawnVertex> DrawnVertices(const SupportTally& tally, const LeafNames& names) {
   std::vector<DrawnVertex> vertices;
-  const std::vector<VertexId> order = VertexOrder(tally.tree);
+  const std::vector<VertexId>& order = VertexOrder(tally.tree);
   for (std::size_t i = 0; i < order.size(); ++i) {
     const VertexTally& counts = tally.vertices[i];
     const std::string label = tally.tree ? OwnVertexLabel(*tally.tree, i) : ShownLabel(names, order[i]);
@@ -59,7 +59,7 @@ std::string TitleText(const SupportTally& tally) {
 
 std::string MajoritySummary(const SupportTally& tally) {
   std::string listed;
-  const std::vector<VertexId> order = VertexOrder(tally.tree);
+  const std::vector<VertexId>& order = VertexOrder(tally.tree);
   for (std::size_t i = 0; i < order.size(); ++i) {
     const std::int64_t marked = tally.vertices[i].marked;
     if (order[i] != kRoot && MarkedInHalf(marked, tally.runs))

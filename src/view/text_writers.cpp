@@ -1,5 +1,6 @@
 #include <string_view>
 
+#include "tree/newick.h"
 #include "view/report_writers.h"
 
 namespace dorvu::view {
@@ -37,14 +38,8 @@ std::string Counted(std::int64_t n, std::string_view what) {
   return std::to_string(n) + " " + std::string(what) + (n == 1 ? "" : "s");
 }
 
-std::string NewickLabel(std::string_view name) {
-  // An unquoted underscore reads as a blank.
-  constexpr std::string_view kSpecial = " \t\r\n()[]':;,_";
-  if (!name.empty() && name.find_first_of(kSpecial) == std::string_view::npos) return std::string(name);
-  std::string label = "'";
-  for (const char c : name) label += c == '\'' ? std::string("''") : std::string(1, c);
-  return label + "'";
-}
+// An unquoted underscore reads as a blank.
+std::string NewickLabel(std::string_view name) { return NewickLabelText(name, " \t\r\n()[]':;,_"); }
 
 namespace {
 
